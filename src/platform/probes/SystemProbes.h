@@ -1,0 +1,31 @@
+#pragma once
+// The two probes of the system that decide whether a mail check may run: is a
+// dial-up connection connected, and does a process with the e-mail client's
+// file name run. The probes never report errors and never throw: every
+// failure counts as "no connection" or "not running". Each call looks at the
+// system afresh and keeps nothing open between calls.
+#include <QString>
+#include <memory>
+
+namespace platform {
+
+class TSystemProbes {
+public:
+    virtual ~TSystemProbes() = default;
+
+    // Whether the machine can make dial-up connections at all.
+    virtual bool RasAvailable() = 0;
+
+    // True when the first dial-up connection that the system lists is
+    // connected; false when there is none, or RasAvailable() is false.
+    virtual bool GetActiveRASConnection() = 0;
+
+    // True when a file exists at path and a running process has the same file
+    // name, compared without regard to letter case.
+    virtual bool IsProgramRunning(const QString& path) = 0;
+};
+
+// The probes of this system, looking at the real /dev, /sys and /proc.
+std::unique_ptr<TSystemProbes> CreateSystemProbes();
+
+} // namespace platform

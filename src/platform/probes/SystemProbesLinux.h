@@ -1,0 +1,40 @@
+#pragma once
+// The Linux probes. Their roots can be pointed at a copy of the system's
+// folders so tests can build the machine they need.
+//
+// - RasAvailable: the kernel offers PPP ("<dev>/ppp" exists) or a PPP
+//   interface exists.
+// - GetActiveRASConnection: among the network interfaces whose type is PPP
+//   (<sys>/class/net/*/type is 512), the first in the system's order (lowest
+//   interface index, the order "ip link" lists them) is examined; it is
+//   connected when its flags show it administratively up and running.
+//   NetworkManager is not asked: pppd alone brings up such interfaces too,
+//   and the kernel's view is the one that decides whether mail can flow.
+// - IsProgramRunning: the file name of path (and, when path is a symbolic
+//   link, of the file it finally leads to) is compared, ignoring letter case,
+//   with the file name of each process's executable (<proc>/<pid>/exe); for a
+//   process whose executable cannot be read (another user's, a kernel
+//   thread), with its first command-line argument, and when that is missing,
+//   with its command name, which the kernel cuts to 15 characters.
+#include "platform/probes/SystemProbes.h"
+
+namespace platform {
+
+class TLinuxSystemProbes : public TSystemProbes {
+public:
+    // The roots default to the real folders.
+    explicit TLinuxSystemProbes(QString devRoot = QStringLiteral("/dev"),
+                                QString sysRoot = QStringLiteral("/sys"),
+                                QString procRoot = QStringLiteral("/proc"));
+
+    bool RasAvailable() override;
+    bool GetActiveRASConnection() override;
+    bool IsProgramRunning(const QString& path) override;
+
+private:
+    QString DevRoot;
+    QString SysRoot;
+    QString ProcRoot;
+};
+
+} // namespace platform
