@@ -1,0 +1,336 @@
+#include "mail/CheckMsgThread.h"
+
+#include "mail/MailCheckControl.h"
+#include "mail/MailCheckRules.h"
+#include "mail/MessageTable.h"
+#include "mail/RecentList.h"
+#include "mail/SessionInfoRecord.h"
+#include "pop3/WinshoeExceptions.h"
+#include "pop3/WinshoeMessage.h"
+#include "pop3/WinshoePOP3.h"
+
+#include <QMetaObject>
+
+std::atomic<bool> CheckInProgress{false};
+
+namespace {
+
+const char* const UnknownErrorText = "Unknown error";
+
+} // namespace
+
+TCheckMsgThread::TCheckMsgThread(TWinshoePOP3& POP3, TWinshoeMessage& Msg, ICheckMsgHost& Host,
+                                 QObject* Parent)
+    : QThread(Parent), FPOP3(POP3), FMsg(Msg), FHost(Host) {
+    CheckInProgress = true;
+    FDebugMode = FHost.DebugMode();
+    connect(this, &QThread::finished, this, &TCheckMsgThread::OnFinished, Qt::QueuedConnection);
+    start();
+}
+
+TCheckMsgThread::~TCheckMsgThread() {
+    // Only reached after OnFinished, or with the thread never started; wait() is then at once.
+    wait();
+}
+
+void TCheckMsgThread::Terminate() {
+    FTerminated = true;
+}
+
+void TCheckMsgThread::run() {
+    Execute();
+    // Everything the check wrote is ordered before CheckMsgThreadDone by this lock.
+    std::lock_guard Guard(FHandOffLock);
+}
+
+// The window-thread hand-off. The step travels under the lock, the wake-up is a queued call
+// that carries no data, and the worker waits on its own condition variable.
+void TCheckMsgThread::Synchronize(std::function<void()> Step) {
+    std::unique_lock Lock(FHandOffLock);
+    FPendingStep = std::move(Step);
+    FStepError = nullptr;
+    FStepDone = false;
+    Lock.unlock();
+    QMetaObject::invokeMethod(this, "RunPendingStep", Qt::QueuedConnection);
+    Lock.lock();
+    FHandOffDone.wait(Lock, [this] { return FStepDone; });
+    std::exception_ptr Error = std::move(FStepError);
+    FStepError = nullptr;
+    Lock.unlock();
+    if (Error)
+        std::rethrow_exception(Error);
+}
+
+void TCheckMsgThread::RunPendingStep() {
+    std::function<void()> Step;
+    {
+        std::lock_guard Guard(FHandOffLock);
+        Step = std::move(FPendingStep);
+        FPendingStep = nullptr;
+    }
+    std::exception_ptr Error;
+    try {
+        if (Step)
+            Step();
+    } catch (...) {
+        Error = std::current_exception();
+    }
+    Step = nullptr;
+    {
+        std::lock_guard Guard(FHandOffLock);
+        FStepError = std::move(Error);
+        FStepDone = true;
+    }
+    FHandOffDone.notify_one();
+}
+
+void TCheckMsgThread::OnFinished() {
+    { std::lock_guard Guard(FHandOffLock); }
+    wait();
+    CheckMsgThreadDone();
+    deleteLater();
+}
+
+void TCheckMsgThread::Debug(const std::string& Text) {
+    if (FDebugMode)
+        Synchronize([this, Text] { FHost.ShowStatus(Text, false); });
+}
+
+void TCheckMsgThread::Execute() {
+    SessionInfoRecord& Info = SessionInfo();
+    FUnreadPending = 0;
+    FPrevCleared = false;
+    bool Failed = false;
+    try {
+        CheckSteps();
+    } catch (const EWinshoeResponseError&) {
+        Failed = true;
+        Info.StoreError(LoginErrorText);
+        ReportErrorOnWindowThread();
+        // The session is ended politely when the server still listens; a failure here changes
+        // nothing more about this check.
+        if (FPOP3.Connected()) {
+            try {
+                FPOP3.Quit();
+            } catch (...) {
+            }
+            try {
+                FPOP3.Disconnect();
+            } catch (...) {
+            }
+        }
+    } catch (const std::exception& E) {
+        Failed = true;
+        Info.StoreErrorIfNone(E.what());
+        ReportErrorOnWindowThread();
+    } catch (...) {
+        Failed = true;
+        Info.StoreErrorIfNone(UnknownErrorText);
+        ReportErrorOnWindowThread();
+    }
+    if (FUnreadPending > 0)
+        Info.WithdrawUnread(FUnreadPending);
+    FUnreadPending = 0;
+    if (Failed && FPrevCleared) {
+        int32_t Cleared = 0;
+        Info.PrevNumMessages.compare_exchange_strong(Cleared, FPrevBefore);
+    }
+}
+
+void TCheckMsgThread::ReportErrorOnWindowThread() {
+    try {
+        Synchronize([this] { ReportError(); });
+    } catch (...) {
+        // The error is stored; the user still finds it through Last Error.
+    }
+}
+
+void TCheckMsgThread::CheckSteps() {
+    SessionInfoRecord& Info = SessionInfo();
+    Synchronize([this] { CheckStarted(); });
+    Info.ClearError();
+    Info.CountReset = false;
+
+    if (Terminated())
+        return;
+    if (FPOP3.Connected()) {
+        FPOP3.Disconnect();
+        Debug("DEBUG: Execute; Already connected");
+    }
+    FPOP3.Connect();
+    Debug("DEBUG: Execute; After Connect");
+    if (!FPOP3.Connected())
+        return;
+    if (Terminated())
+        return;
+    Debug("DEBUG: Execute; Before Checkmessages");
+    Info.NumMessages = FPOP3.CheckMessages();
+    Debug("DEBUG: Execute; After CheckMessages");
+
+    const TDecision Decision =
+        Decide(Info.NumMessages, Info.PrevNumMessages, LastMessageID().Get(), [this](int32_t N) {
+            FPOP3.RetrieveHeader(N, FMsg);
+            return FMsg.MsgID();
+        });
+    if (Decision.ClearPrevNumMessages) {
+        FPrevBefore = Info.PrevNumMessages.exchange(0);
+        FPrevCleared = true;
+    }
+    if (Decision.ClearUnread)
+        Info.NumUnreadMessages = 0;
+    if (Decision.CountReset)
+        Info.CountReset = true;
+    Info.NumNewMessages = Decision.NumNewMessages;
+    for (const std::string& Line : Decision.DebugLines)
+        Debug(Line);
+
+    if (Decision.NumNewMessages > 0 && !Fetch(Decision))
+        return;
+
+    FPOP3.Quit();
+    FPOP3.Disconnect();
+    Info.PrevNumMessages = Info.NumMessages.load();
+}
+
+// Returns false when the check ended at a stop point.
+bool TCheckMsgThread::Fetch(const TDecision& Decision) {
+    SessionInfoRecord& Info = SessionInfo();
+    Info.NumUnreadMessages += Decision.NumNewMessages;
+    FUnreadPending = Decision.NumNewMessages;
+
+    int32_t MaxMessages = 0;
+    Synchronize([this, &MaxMessages] { MaxMessages = FHost.MaxMessages(); });
+    Info.NumToAnnounce = NumToAnnounceFor(Decision.NumNewMessages, MaxMessages);
+    const int32_t NumMessages = Info.NumMessages;
+    const int32_t First = FirstToFetch(NumMessages, Info.NumToAnnounce);
+    Info.FirstAnnouncement = true;
+
+    const auto StopPoint = [this] {
+        if (!Terminated())
+            return false;
+        FPOP3.Quit();
+        FPOP3.Disconnect();
+        return true;
+    };
+
+    std::string NewestID = Decision.NewestID;
+    for (int32_t N = First; N <= NumMessages; ++N) {
+        if (StopPoint())
+            return false;
+        FPOP3.RetrieveHeader(N, FMsg);
+        FMsg.SetMsgNo(N);
+        if (N == NumMessages)
+            NewestID = FMsg.MsgID();
+        Synchronize([this] { AddMessage(); });
+    }
+    LastMessageID().Set(NewestID);
+    FUnreadPending = 0;
+
+    Info.ReadingMessageNum = 1;
+    for (int32_t N = First; N <= NumMessages; ++N) {
+        if (StopPoint())
+            return false;
+        Info.ReadingMsgNo = N;
+        Synchronize([this] { AnnounceMessage(); });
+        ++Info.ReadingMessageNum;
+    }
+    return true;
+}
+
+void TCheckMsgThread::CheckStarted() {
+    FHost.ShowStatus("Checking for new messages", true);
+    FHost.EnableLastError(false);
+    FHost.StartTrayAnimation();
+    FHost.EnableStop(true);
+    FHost.EnableCheckNow(false);
+}
+
+void TCheckMsgThread::AddMessage() {
+    const std::string Sender = ExtractSender(FMsg.From());
+    const int32_t MsgNo = FMsg.MsgNo();
+    FHost.MessageTable().Insert(FMsg.MsgID(), MsgNo, Sender, FMsg.Subject());
+    FHost.RecentList().Add(RecentEntryText(MsgNo, Sender), MsgNo);
+}
+
+void TCheckMsgThread::AnnounceMessage() {
+    if (Terminated())
+        return;
+    SessionInfoRecord& Info = SessionInfo();
+    try {
+        FHost.StopConnectionTimer();
+        TMessageTable& Table = FHost.MessageTable();
+        TAnnouncement A;
+        A.FirstAnnouncement = Info.FirstAnnouncement;
+        A.CountReset = Info.CountReset;
+        A.NumToAnnounce = Info.NumToAnnounce;
+        A.NumNewMessages = Info.NumNewMessages;
+        if (A.FirstAnnouncement) {
+            Table.Locate(Info.ReadingMsgNo);
+            A.UserName = FHost.UserName();
+        } else if (!Table.Locate(Info.ReadingMsgNo)) {
+            // Shown with or without debugging.
+            FHost.ShowStatus("DEBUG: ReadingMessageNum not found: " +
+                                 std::to_string(Info.ReadingMessageNum.load()),
+                             false);
+        }
+        A.From = Table.CurrentFrom();
+        A.Subject = Table.CurrentSubject();
+        const std::string Text = AnnouncementText(A);
+
+        bool Hide = false;
+        if (Info.ReadingMessageNum == Info.NumToAnnounce) {
+            if (FHost.SoundBeep())
+                FHost.MessageBeep(0);
+            Hide = FHost.HideAgentAfterSpeak();
+        }
+        if (FHost.EnableAgent() && FHost.AgentLoaded())
+            FHost.AgentSpeak(Text, Hide);
+    } catch (...) {
+        Info.FirstAnnouncement = false;
+        Info.CountReset = false;
+        throw;
+    }
+    Info.FirstAnnouncement = false;
+    Info.CountReset = false;
+}
+
+void TCheckMsgThread::ReportError() {
+    FHost.ShowStatus(SessionInfo().LastError(), true);
+    FHost.EnableLastError(true);
+}
+
+void TCheckMsgThread::CheckMsgThreadDone() {
+    SessionInfoRecord& Info = SessionInfo();
+    // The host may fail (a log that cannot be written); the check must still end.
+    try {
+        FHost.StopConnectionTimer();
+        if (!Info.ErrorFlag()) {
+            FHost.ShowCounts(Info.NumUnreadMessages, Info.NumMessages, Info.PrevNumMessages);
+            if (Info.CountReset)
+                FHost.MessageTable().Empty();
+            const int32_t Unread = Info.NumUnreadMessages;
+            if (Unread > 0) {
+                Info.EmailFlag = true;
+                FHost.SetTrayIcon(2);
+                FHost.ShowStatus(UnreadStatusText(Unread), true);
+                FHost.EnableMarkRead(true);
+            } else {
+                FHost.ShowStatus(UnreadStatusText(Unread), true);
+                FHost.EnableMarkRead(false);
+            }
+        }
+    } catch (...) {
+    }
+    try {
+        FHost.ShowLastMessageID(LastMessageID().Get());
+        FHost.StopTrayAnimation();
+        FHost.EnableStop(false);
+        FHost.EnableCheckNow(true);
+    } catch (...) {
+    }
+    CheckInProgress = false;
+    try {
+        FHost.CheckProgramState();
+    } catch (...) {
+    }
+}

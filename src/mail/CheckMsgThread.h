@@ -1,0 +1,88 @@
+#pragma once
+// TCheckMsgThread: one mail check on a thread of its own.
+//
+// Construct it on the window thread (it lives there as a QObject) after the POP3 client has
+// its host, port, user and password: the constructor sets CheckInProgress, reads the debug
+// switch from the host and starts the thread at once. run() is the check (Execute). Every step
+// that touches the window, the message table, the recent list or the character, and every
+// debug line, is handed to the window thread and waited for; an exception raised there comes
+// back to the worker and fails the check. When run() has returned, CheckMsgThreadDone runs on
+// the window thread, clears CheckInProgress, and the object deletes itself later (deleteLater),
+// so keep it in a QPointer. The window thread must keep serving events while a check runs,
+// also while it waits for the check to end.
+//
+// Terminate() (any thread) asks the check to stop at its next stop point; Stop and time-out do
+// not terminate, they store their text in SessionInfo() and close the socket.
+//
+// The worker never throws out of run(); failures end up in SessionInfo().LastError().
+#include "mail/CheckMsgHost.h"
+
+#include <QThread>
+
+#include <atomic>
+#include <condition_variable>
+#include <exception>
+#include <functional>
+#include <mutex>
+#include <string>
+
+class TWinshoeMessage;
+class TWinshoePOP3;
+struct TDecision;
+
+// True from a worker's construction until its CheckMsgThreadDone has run.
+extern std::atomic<bool> CheckInProgress;
+
+class TCheckMsgThread : public QThread {
+    Q_OBJECT
+public:
+    TCheckMsgThread(TWinshoePOP3& POP3, TWinshoeMessage& Msg, ICheckMsgHost& Host,
+                    QObject* Parent = nullptr);
+    ~TCheckMsgThread() override;
+
+    void Terminate();
+    bool Terminated() const { return FTerminated.load(); }
+
+protected:
+    void run() override;
+
+private:
+    Q_INVOKABLE void RunPendingStep();
+    void OnFinished();
+
+    void Execute();
+    void CheckSteps();
+    bool Fetch(const TDecision& Decision);
+    void Debug(const std::string& Text);
+    void Synchronize(std::function<void()> Step);
+    void ReportErrorOnWindowThread();
+
+    // Window-thread steps.
+    void CheckStarted();
+    void AddMessage();
+    void AnnounceMessage();
+    void ReportError();
+    void CheckMsgThreadDone();
+
+    TWinshoePOP3& FPOP3;
+    TWinshoeMessage& FMsg;
+    ICheckMsgHost& FHost;
+    bool FDebugMode = false;
+    std::atomic<bool> FTerminated{false};
+
+    // The increase of NumUnreadMessages that no advance of LastMessageID backs yet; taken
+    // back when the check ends early, so the next check does not count it again.
+    int32_t FUnreadPending = 0;
+    // PrevNumMessages before an empty (or unreadable) mailbox cleared it; put back when the
+    // check then fails.
+    bool FPrevCleared = false;
+    int32_t FPrevBefore = 0;
+
+    // The hand-off. Plain std primitives, so that every value crossing between the threads is
+    // ordered by a lock the tools can see.
+    std::mutex FHandOffLock;
+    std::condition_variable FHandOffDone;
+    std::function<void()> FPendingStep;
+    std::exception_ptr FStepError;
+    bool FStepDone = false;
+};

@@ -1,0 +1,164 @@
+#include "mail/MailCheckRules.h"
+
+#include "mail/MessageTable.h"
+
+#include <QString>
+#include <QStringDecoder>
+
+namespace {
+
+bool IsValidUtf8(const std::string& Text) {
+    QStringDecoder Decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString Discard = Decoder(QByteArrayView(Text.data(), qsizetype(Text.size())));
+    return !Decoder.hasError();
+}
+
+char AsciiLower(char C) {
+    return (C >= 'A' && C <= 'Z') ? char(C - 'A' + 'a') : C;
+}
+
+} // namespace
+
+bool SameTextIgnoringCase(const std::string& A, const std::string& B) {
+    if (A == B)
+        return true;
+    // Texts that are not UTF-8 are compared byte by byte with only ASCII letters folded, so
+    // that two different undecodable byte runs never meet as replacement characters.
+    if (IsValidUtf8(A) && IsValidUtf8(B))
+        return QString::fromUtf8(A.data(), qsizetype(A.size()))
+                   .compare(QString::fromUtf8(B.data(), qsizetype(B.size())),
+                            Qt::CaseInsensitive) == 0;
+    if (A.size() != B.size())
+        return false;
+    for (size_t I = 0; I < A.size(); ++I)
+        if (AsciiLower(A[I]) != AsciiLower(B[I]))
+            return false;
+    return true;
+}
+
+TDecision Decide(int32_t NumMessages, int32_t PrevNumMessages, const std::string& LastMessageID,
+                 const std::function<std::string(int32_t)>& IdOfMessage) {
+    TDecision D;
+    if (NumMessages <= 0) {
+        D.ClearPrevNumMessages = true;
+        return D;
+    }
+    D.NewestID = IdOfMessage(NumMessages);
+    if (SameTextIgnoringCase(D.NewestID, LastMessageID)) {
+        D.DebugLines.push_back("DEBUG: Execute; MsgID Matches, skipping");
+        return D;
+    }
+    // A negative stored count is no count at all; asking the server for message -1 would
+    // fail every check as a login error.
+    if (PrevNumMessages <= 0) {
+        D.NumNewMessages = NumMessages;
+        D.DebugLines.push_back("DEBUG: Execute; PrevNumMessages = 0, setting New = 0");
+        return D;
+    }
+    if (PrevNumMessages >= NumMessages ||
+        !SameTextIgnoringCase(IdOfMessage(PrevNumMessages), LastMessageID)) {
+        D.NumNewMessages = NumMessages;
+        D.ClearUnread = true;
+        D.CountReset = true;
+        return D;
+    }
+    D.NumNewMessages = NumMessages - PrevNumMessages;
+    return D;
+}
+
+int32_t NumToAnnounceFor(int32_t NumNewMessages, int32_t MaxMessages) {
+    if (MaxMessages < 0)
+        MaxMessages = 0;
+    return NumNewMessages <= MaxMessages ? NumNewMessages : MaxMessages;
+}
+
+int32_t FirstToFetch(int32_t NumMessages, int32_t NumToAnnounce) {
+    return NumMessages - NumToAnnounce + 1;
+}
+
+std::string ExtractSender(const std::string& From) {
+    std::string Sender = From.substr(0, From.find('<'));
+    const auto Begin = Sender.find_first_not_of(' ');
+    if (Begin == std::string::npos)
+        return std::string();
+    const auto End = Sender.find_last_not_of(' ');
+    return Sender.substr(Begin, End - Begin + 1);
+}
+
+std::string RecentEntryText(int32_t MsgNo, const std::string& Sender) {
+    return std::to_string(MsgNo) + ": " + Sender;
+}
+
+std::string EscapeSpeechMarkup(const std::string& Text) {
+    std::string Result;
+    Result.reserve(Text.size());
+    for (char C : Text) {
+        Result += C;
+        if (C == '\\')
+            Result += '\\';
+    }
+    return Result;
+}
+
+std::string CountText(int32_t NumNewMessages) {
+    if (NumNewMessages <= 1)
+        return "You have one new message.  ";
+    return "You have " + std::to_string(NumNewMessages) + " new messages.  ";
+}
+
+std::string DeletedText(bool CountReset) {
+    if (!CountReset)
+        return std::string();
+    return "Another process has deleted messages on your server.  The message count has been "
+           "reset.  \\pau=200\\";
+}
+
+std::string LimitText(int32_t NumToAnnounce, int32_t NumNewMessages) {
+    if (NumToAnnounce >= NumNewMessages)
+        return std::string();
+    return "I will only announce the last " + std::to_string(NumToAnnounce) + ".  \\pau=200\\";
+}
+
+std::string LeadText(int32_t NumToAnnounce, int32_t NumNewMessages, bool CountReset) {
+    const std::string Intro = CountText(NumNewMessages) + DeletedText(CountReset);
+    if (NumToAnnounce >= 2)
+        return Intro + LimitText(NumToAnnounce, NumNewMessages) + "The first message is ";
+    if (NumNewMessages >= 2)
+        return Intro + LimitText(NumToAnnounce, NumNewMessages) + "The latest message is ";
+    return Intro + "The message is ";
+}
+
+std::string GreetingText(const std::string& UserName) {
+    if (UserName.empty())
+        return std::string();
+    return "Hello " + UserName + ".  \\pau=200\\";
+}
+
+std::string AnnouncementText(const TAnnouncement& A) {
+    std::string Greeting;
+    std::string Lead = "The next message is ";
+    if (A.FirstAnnouncement) {
+        Greeting = GreetingText(A.UserName);
+        Lead = LeadText(A.NumToAnnounce, A.NumNewMessages, A.CountReset);
+    }
+    return Greeting + Lead + "from \\Ctx=e-mail\\" + EscapeSpeechMarkup(A.From) +
+           ".   \\pau=200\\Subject: " + EscapeSpeechMarkup(A.Subject) + ".";
+}
+
+std::string MenuMRUClickText(const std::string& From, const std::string& Subject) {
+    return "That message is from \\Ctx=e-mail\\" + EscapeSpeechMarkup(From) +
+           ".   \\pau=200\\Subject: " + EscapeSpeechMarkup(Subject) + ".";
+}
+
+std::string UnreadStatusText(int32_t NumUnreadMessages) {
+    if (NumUnreadMessages > 0)
+        return "You have " + std::to_string(NumUnreadMessages) + " unread message(s)";
+    return "No unread messages";
+}
+
+bool RecentEntrySpeech(TMessageTable& Table, int32_t MsgNo, std::string& Text) {
+    if (!Table.Locate(MsgNo))
+        return false;
+    Text = MenuMRUClickText(Table.CurrentFrom(), Table.CurrentSubject());
+    return true;
+}
