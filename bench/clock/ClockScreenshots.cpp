@@ -1,0 +1,42 @@
+// Renders the clock at 297 x 297 with its face and tick marks, and without the face, into
+// clock-face.png and clock-plain.png in the given directory (default: the current one).
+
+#include "speech/OvcClock.h"
+
+#include <QApplication>
+#include <QDir>
+
+#include <cstdio>
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication app(argc, argv);
+    const QDir directory(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath());
+    const qreal ratio = argc > 2 ? QString::fromLocal8Bit(argv[2]).toDouble() : 1.0;
+
+    OvcClock clock;
+    // Ten past ten, the pose clock makers photograph their dials in.
+    clock.SetTimeSource([] { return QTime(10, 9, 37); });
+    clock.SetDrawTickMarks(true);
+
+    int failures = 0;
+    auto save = [&](const char* name) {
+        const QString path = directory.filePath(QString::fromLatin1(name));
+        QPixmap picture(QSize(OvcClock::ClockSize, OvcClock::ClockSize) * ratio);
+        picture.setDevicePixelRatio(ratio);
+        clock.render(&picture);
+        if (picture.save(path)) {
+            std::printf("%s\n", qPrintable(path));
+        } else {
+            std::printf("could not write %s\n", qPrintable(path));
+            ++failures;
+        }
+    };
+    clock.SetFacePicture(OvcClock::RenderFacePicture(ratio));
+    save("clock-face.png");
+    clock.SetFacePicture(QPixmap());
+    save("clock-plain.png");
+    return failures == 0 ? 0 : 1;
+}

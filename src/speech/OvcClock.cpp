@@ -1,0 +1,235 @@
+#include "speech/OvcClock.h"
+
+#include <QEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QSvgRenderer>
+#include <QtMath>
+
+#include <array>
+
+namespace {
+
+const QString FaceResource = QStringLiteral(":/resources/ClockFace.svg");
+
+struct Hand {
+    qreal Angle; // degrees clockwise from twelve o'clock
+    qreal Length;
+    qreal Width;
+};
+
+std::array<Hand, 3> HandsAt(QTime time) {
+    const int h = time.hour() % 12;
+    const int m = time.minute();
+    const int s = time.second();
+    return {{{h * 30.0 + m * 0.5, OvcClock::HourHandLength, OvcClock::HourHandWidth},
+             {m * 6.0 + s * 0.1, OvcClock::MinuteHandLength, OvcClock::MinuteHandWidth},
+             {s * 6.0, OvcClock::SecondHandLength, OvcClock::SecondHandWidth}}};
+}
+
+QPointF PointAt(QPointF centre, qreal angle, qreal distance) {
+    const qreal radians = qDegreesToRadians(angle);
+    return centre + QPointF(qSin(radians), -qCos(radians)) * distance;
+}
+
+constexpr qreal HubRadius = 5.0;
+
+// The pixels a hand may touch: its line plus half its width and a margin for anti-aliasing and
+// rounding to device pixels at fractional ratios.
+QRect HandRect(QPointF centre, qreal radius, const Hand& hand) {
+    const QPointF tip = PointAt(centre, hand.Angle, radius * hand.Length);
+    const qreal margin = hand.Width / 2 + 2;
+    return QRectF(centre, tip)
+        .normalized()
+        .adjusted(-margin, -margin, margin, margin)
+        .toAlignedRect();
+}
+
+QRect HubRect(QPointF centre) {
+    const qreal r = HubRadius + 2;
+    return QRectF(centre - QPointF(r, r), QSizeF(2 * r, 2 * r)).toAlignedRect();
+}
+
+QTime WholeSeconds(QTime time) {
+    return time.isValid() ? QTime(time.hour(), time.minute(), time.second()) : time;
+}
+
+} // namespace
+
+OvcClock::OvcClock(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("OvcClock"));
+    setFixedSize(ClockSize, ClockSize);
+    // The backdrop covers every pixel, so Qt need not paint the parent underneath first.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    FTimer.setInterval(SampleIntervalMs);
+    connect(&FTimer, &QTimer::timeout, this, &OvcClock::Sample);
+    FDisplayed = WholeSeconds(FWatch.Now());
+}
+
+void OvcClock::SetActive(bool active) {
+    if (active == FTimer.isActive()) {
+        return;
+    }
+    if (active) {
+        FTimer.start();
+    } else {
+        FTimer.stop();
+    }
+}
+
+bool OvcClock::Active() const {
+    return FTimer.isActive();
+}
+
+void OvcClock::SetDrawTickMarks(bool draw) {
+    if (draw == FDrawTickMarks) {
+        return;
+    }
+    FDrawTickMarks = draw;
+    FBackdrop = {};
+    update();
+}
+
+void OvcClock::SetFacePicture(const QPixmap& face) {
+    FFace = face;
+    FBackdrop = {};
+    update();
+}
+
+void OvcClock::SetTimeSource(MinuteWatch::TimeSource source) {
+    FWatch.SetTimeSource(std::move(source));
+    FDisplayed = WholeSeconds(FWatch.Now());
+    update();
+}
+
+QPixmap OvcClock::RenderFacePicture(qreal devicePixelRatio) {
+    const qreal dpr = devicePixelRatio > 0 ? devicePixelRatio : 1.0;
+    const int side = qCeil(ClockSize * dpr);
+    QPixmap picture(side, side);
+    picture.setDevicePixelRatio(dpr);
+    picture.fill(Qt::transparent);
+    QSvgRenderer renderer(FaceResource);
+    QPainter painter(&picture);
+    painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
+    renderer.render(&painter, QRectF(0, 0, ClockSize, ClockSize));
+    return picture;
+}
+
+void OvcClock::Sample() {
+    const MinuteWatch::Sample sample = FWatch.Take();
+    if (isVisible() && sample.Time.isValid()) {
+        ShowTime(sample.Time);
+    }
+    // Last, because the minute tick may open a modal box and run a nested event loop.
+    if (sample.MinuteChanged) {
+        emit MinuteChange();
+    }
+}
+
+void OvcClock::ShowTime(QTime time) {
+    const QTime shown = WholeSeconds(time);
+    if (shown == FDisplayed) {
+        return;
+    }
+    const QRegion dirty = HandsRegion(FDisplayed, shown);
+    FDisplayed = shown;
+    update(dirty);
+}
+
+QRegion OvcClock::HandsRegion(QTime from, QTime to) const {
+    if (!from.isValid() || !to.isValid()) {
+        return rect();
+    }
+    const QPointF centre = QRectF(rect()).center();
+    const qreal radius = qMin(width(), height()) / 2.0;
+    const auto before = HandsAt(from);
+    const auto after = HandsAt(to);
+    QRegion region;
+    for (std::size_t i = 0; i < before.size(); ++i) {
+        if (before[i].Angle != after[i].Angle) {
+            region += HandRect(centre, radius, before[i]);
+            region += HandRect(centre, radius, after[i]);
+        }
+    }
+    if (!region.isEmpty()) {
+        region += HubRect(centre); // drawn over the hands, so it must be drawn again
+    }
+    return region;
+}
+
+void OvcClock::RebuildBackdrop() {
+    const qreal dpr = devicePixelRatioF();
+    FBackdrop = QPixmap((QSizeF(size()) * dpr).toSize());
+    FBackdrop.setDevicePixelRatio(dpr);
+    FBackdrop.fill(palette().color(backgroundRole()));
+
+    QPainter painter(&FBackdrop);
+    painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
+    const QRectF square = QRectF(rect());
+    if (!FFace.isNull()) {
+        painter.drawPixmap(square, FFace, QRectF(FFace.rect()));
+    }
+    if (FDrawTickMarks) {
+        const QPointF centre = square.center();
+        const qreal radius = qMin(square.width(), square.height()) / 2.0;
+        for (int mark = 0; mark < 60; ++mark) {
+            const bool hour = mark % 5 == 0;
+            QPen pen(QColor(24, 24, 24), hour ? 3.0 : 1.2);
+            pen.setCapStyle(Qt::FlatCap);
+            painter.setPen(pen);
+            const qreal outer = radius * 0.95;
+            const qreal inner = radius * (hour ? 0.85 : 0.91);
+            painter.drawLine(PointAt(centre, mark * 6.0, inner),
+                             PointAt(centre, mark * 6.0, outer));
+        }
+    }
+}
+
+void OvcClock::paintEvent(QPaintEvent*) {
+    if (FBackdrop.isNull() || FBackdrop.devicePixelRatio() != devicePixelRatioF() ||
+        FBackdrop.deviceIndependentSize() != QSizeF(size())) {
+        RebuildBackdrop();
+    }
+    QPainter painter(this);
+    painter.drawPixmap(0, 0, FBackdrop);
+    if (!FDisplayed.isValid()) {
+        return;
+    }
+
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QPointF centre = QRectF(rect()).center();
+    const qreal radius = qMin(width(), height()) / 2.0;
+    for (const Hand& hand : HandsAt(FDisplayed)) {
+        QPen pen(Qt::black, hand.Width);
+        pen.setCapStyle(hand.Width > 1 ? Qt::RoundCap : Qt::FlatCap);
+        painter.setPen(pen);
+        painter.drawLine(centre, PointAt(centre, hand.Angle, radius * hand.Length));
+    }
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(Qt::black);
+    painter.drawEllipse(centre, HubRadius, HubRadius);
+    painter.setBrush(QColor(200, 200, 200));
+    painter.drawEllipse(centre, 1.5, 1.5);
+}
+
+void OvcClock::showEvent(QShowEvent* event) {
+    // Hidden, the hands were left where they were; catch up before the first paint.
+    const QTime now = FWatch.Now();
+    if (now.isValid()) {
+        FDisplayed = WholeSeconds(now);
+    }
+    QWidget::showEvent(event);
+}
+
+void OvcClock::resizeEvent(QResizeEvent* event) {
+    FBackdrop = {};
+    QWidget::resizeEvent(event);
+}
+
+void OvcClock::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::PaletteChange) {
+        FBackdrop = {};
+        update();
+    }
+    QWidget::changeEvent(event);
+}

@@ -1,0 +1,213 @@
+#include "speech/MinuteTick.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <vector>
+
+namespace {
+
+struct HourPlan {
+    std::set<int> Spoken;
+    std::set<int> Checked;
+};
+
+HourPlan PlanOfHour(int speakTimeIndex, bool emailCheck, int interval) {
+    HourPlan plan;
+    for (int m = 0; m < 60; ++m) {
+        const MinuteTickDecision d = MinuteTick(m, speakTimeIndex, emailCheck, interval);
+        if (d.Speak) {
+            plan.Spoken.insert(m);
+        }
+        if (d.Action == TickAction::RunMailCheck) {
+            plan.Checked.insert(m);
+        }
+    }
+    return plan;
+}
+
+std::set<int> MultiplesOf(int step) {
+    std::set<int> result;
+    for (int m = 0; m < 60; m += step) {
+        result.insert(m);
+    }
+    return result;
+}
+
+} // namespace
+
+TEST(MinuteTick, FifteenMinutesWithSevenMinuteChecks) {
+    const HourPlan plan = PlanOfHour(Speak15Mins, true, 7);
+    EXPECT_EQ(plan.Spoken, (std::set<int>{0, 15, 30, 45}));
+    EXPECT_EQ(plan.Checked, (std::set<int>{0, 7, 14, 21, 28, 35, 42, 49, 56}));
+    // The interval divides the minute of the hour: the last gap is 4 minutes, every hour alike.
+    EXPECT_EQ(60 - *plan.Checked.rbegin(), 4);
+    for (int minute = 60; minute < 180; ++minute) {
+        EXPECT_EQ(MinuteTick(minute, Speak15Mins, true, 7), MinuteTick(minute % 60, 1, true, 7));
+    }
+}
+
+TEST(MinuteTick, IntervalsThatDoNotDivideTheHour) {
+    EXPECT_EQ(PlanOfHour(SpeakHourly, true, 60).Checked, (std::set<int>{0}));
+    EXPECT_EQ(PlanOfHour(SpeakHourly, true, 45).Checked, (std::set<int>{0, 45}));
+    EXPECT_EQ(PlanOfHour(SpeakHourly, true, 1).Checked, MultiplesOf(1));
+    EXPECT_EQ(PlanOfHour(SpeakHourly, true, 3).Checked, MultiplesOf(3));
+}
+
+TEST(MinuteTick, SpeakTimeChoices) {
+    EXPECT_EQ(PlanOfHour(SpeakHourly, false, 3).Spoken, (std::set<int>{0}));
+    EXPECT_EQ(PlanOfHour(Speak15Mins, false, 3).Spoken, (std::set<int>{0, 15, 30, 45}));
+    EXPECT_EQ(PlanOfHour(Speak30Mins, false, 3).Spoken, (std::set<int>{0, 30}));
+    for (int never : {int(SpeakNever), -1, 4}) {
+        const HourPlan plan = PlanOfHour(never, true, 5);
+        EXPECT_TRUE(plan.Spoken.empty()) << never;
+        EXPECT_EQ(plan.Checked, MultiplesOf(5)) << "the tick still acts with index " << never;
+    }
+}
+
+TEST(MinuteTick, FullHourSpeaksThenChecks) {
+    EXPECT_EQ(MinuteTick(0, SpeakHourly, true, 3),
+              (MinuteTickDecision{true, TickAction::RunMailCheck}));
+    EXPECT_EQ(MinuteTick(0, SpeakHourly, false, 3),
+              (MinuteTickDecision{true, TickAction::CheckProgramState}));
+    EXPECT_EQ(MinuteTick(17, SpeakHourly, true, 3),
+              (MinuteTickDecision{false, TickAction::CheckProgramState}));
+    EXPECT_EQ(MinuteTick(18, SpeakHourly, true, 3),
+              (MinuteTickDecision{false, TickAction::RunMailCheck}));
+}
+
+TEST(MinuteTick, CheckingOffOnlyRefreshesTheState) {
+    EXPECT_TRUE(PlanOfHour(Speak15Mins, false, 1).Checked.empty());
+}
+
+TEST(MinuteTick, IntervalOutsideTheFieldRangeIsBroughtToItsBound) {
+    EXPECT_EQ(PlanOfHour(SpeakHourly, true, 0).Checked, MultiplesOf(1));
+    EXPECT_EQ(PlanOfHour(SpeakHourly, true, 500).Checked, (std::set<int>{0}));
+}
+
+TEST(EffectiveCheckInterval, TextOfTheField) {
+    EXPECT_EQ(EffectiveCheckInterval(QStringLiteral("12"), 7), 12);
+    EXPECT_EQ(EffectiveCheckInterval(QStringLiteral(" 12 "), 7), 12);
+    EXPECT_EQ(EffectiveCheckInterval(QStringLiteral("007"), 3), 7);
+    EXPECT_EQ(EffectiveCheckInterval(QStringLiteral("60"), 7), 60);
+    EXPECT_EQ(EffectiveCheckInterval(QStringLiteral("1"), 7), 1);
+}
+
+TEST(EffectiveCheckInterval, FieldBeingEdited) {
+    // Cleared or holding something that is not a number: the last valid value stands.
+    EXPECT_EQ(EffectiveCheckInterval(QString(), 7), 7);
+    EXPECT_EQ(EffectiveCheckInterval(QStringLiteral("  "), 7), 7);
+    EXPECT_EQ(EffectiveCheckInterval(QStringLiteral("1x"), 7), 7);
+    EXPECT_EQ(EffectiveCheckInterval(QStringLiteral("-5"), 7), 7);
+    EXPECT_EQ(EffectiveCheckInterval(QStringLiteral("\u0663"), 7), 7); // a non-ASCII digit
+    EXPECT_EQ(EffectiveCheckInterval(QStringLiteral("0"), 7), 7);
+    EXPECT_EQ(EffectiveCheckInterval(QStringLiteral("00"), 7), 7);
+    // Above the range and not yet left: one hour, however large the number.
+    EXPECT_EQ(EffectiveCheckInterval(QStringLiteral("61"), 7), 60);
+    EXPECT_EQ(EffectiveCheckInterval(QStringLiteral("600"), 7), 60);
+    EXPECT_EQ(EffectiveCheckInterval(QStringLiteral("99999999999999999999999"), 7), 60);
+    // A last valid value out of range cannot come from the field; it is bounded all the same.
+    EXPECT_EQ(EffectiveCheckInterval(QString(), 0), 1);
+    EXPECT_EQ(EffectiveCheckInterval(QString(), 100), 60);
+}
+
+TEST(MinuteTick, WholeHourWhileTheIntervalIsRetyped) {
+    // The user replaces 7 by 15 during the hour: emptied at minute 10, "1" at 20, "15" at 30,
+    // then "150" at 40 before the field corrects it.
+    std::vector<int> checked;
+    for (int m = 0; m < 60; ++m) {
+        QString text = QStringLiteral("7");
+        int lastValid = 7;
+        if (m >= 10) {
+            text.clear();
+        }
+        if (m >= 20) {
+            text = QStringLiteral("1");
+            lastValid = 1;
+        }
+        if (m >= 30) {
+            text = QStringLiteral("15");
+            lastValid = 15;
+        }
+        if (m >= 40) {
+            text = QStringLiteral("150");
+        }
+        if (MinuteTick(m, SpeakNever, true, text, lastValid).Action == TickAction::RunMailCheck) {
+            checked.push_back(m);
+        }
+    }
+    std::vector<int> expected{0, 7, 14};
+    for (int m = 20; m < 30; ++m) {
+        expected.push_back(m);
+    }
+    expected.push_back(30);
+    EXPECT_EQ(checked, expected);
+    EXPECT_EQ(MinuteTick(0, SpeakNever, true, QStringLiteral("150"), 15).Action,
+              TickAction::RunMailCheck);
+}
+
+namespace {
+
+// A time source a test can set and advance.
+struct FakeClock {
+    QTime Now;
+    MinuteWatch::TimeSource Source() {
+        return [this] { return Now; };
+    }
+};
+
+} // namespace
+
+TEST(MinuteWatch, FirstSampleReportsUnlessMinuteZero) {
+    FakeClock clock{QTime(10, 17, 5)};
+    MinuteWatch watch(clock.Source());
+    EXPECT_EQ(watch.RecordedMinute(), 0);
+    EXPECT_TRUE(watch.Take().MinuteChanged);
+    EXPECT_EQ(watch.RecordedMinute(), 17);
+    clock.Now = QTime(10, 17, 59, 999);
+    EXPECT_FALSE(watch.Take().MinuteChanged);
+    clock.Now = QTime(10, 18, 0, 300);
+    const MinuteWatch::Sample sample = watch.Take();
+    EXPECT_TRUE(sample.MinuteChanged);
+    EXPECT_EQ(sample.Time, clock.Now);
+
+    FakeClock fullHour{QTime(11, 0, 20)};
+    MinuteWatch startedAtFullHour(fullHour.Source());
+    EXPECT_FALSE(startedAtFullHour.Take().MinuteChanged);
+    fullHour.Now = QTime(11, 1, 0, 200);
+    EXPECT_TRUE(startedAtFullHour.Take().MinuteChanged);
+}
+
+TEST(MinuteWatch, OneChangePerMinuteOverADayOfHalfSecondSamples) {
+    FakeClock clock{QTime(0, 0, 0, 250)};
+    MinuteWatch watch(clock.Source());
+    int changes = 0;
+    for (int step = 0; step < 24 * 60 * 60 * 2; ++step) {
+        clock.Now = QTime(0, 0, 0, 250).addMSecs(step * 500);
+        if (watch.Take().MinuteChanged) {
+            ++changes;
+            ASSERT_EQ(clock.Now.second(), 0) << "the change comes shortly after the minute begins";
+        }
+    }
+    EXPECT_EQ(changes, 24 * 60 - 1); // 00:00 itself is the recorded minute to begin with
+}
+
+TEST(MinuteWatch, ClockSetBackAndInvalidTimes) {
+    FakeClock clock{QTime(10, 30, 0)};
+    MinuteWatch watch(clock.Source());
+    EXPECT_TRUE(watch.Take().MinuteChanged);
+    clock.Now = QTime(10, 29, 59);
+    EXPECT_TRUE(watch.Take().MinuteChanged);
+    clock.Now = QTime();
+    EXPECT_FALSE(watch.Take().MinuteChanged);
+    EXPECT_EQ(watch.RecordedMinute(), 29);
+}
+
+TEST(MinuteWatch, DefaultSourceIsTheLocalClock) {
+    MinuteWatch watch;
+    const QTime before = QTime::currentTime();
+    const QTime read = watch.Now();
+    EXPECT_TRUE(read.isValid());
+    const int apart = qAbs(before.msecsTo(read));
+    EXPECT_TRUE(apart <= 60 * 1000 || apart >= 24 * 60 * 60 * 1000 - 60 * 1000) << apart;
+}
