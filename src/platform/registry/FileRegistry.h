@@ -1,0 +1,66 @@
+#pragma once
+
+// The current user's hive kept in one file in the registry-export format (see RegDocument.h),
+// by default <config>/talvoro/registry.reg (<config> is $XDG_CONFIG_HOME, default ~/.config).
+//
+// The file is read when a key is opened and written when the changes made under it are stored:
+// at CloseKey, at the next OpenKey, at once for a created key or a deleted value. Every write
+// replaces the whole file atomically (a kill never leaves a broken file), with mode 0600 because
+// it holds the scrambled password, in a folder created with mode 0700.
+//
+// A hive file that cannot be parsed is never overwritten: it is renamed beside itself to
+// "<file>.corrupt-<yyyyMMdd-hhmmss>", the program continues with an empty hive (its defaults) and
+// TakeHiveError reports it once. A file that cannot even be read or moved aside is left alone:
+// reads then see an empty hive and every write fails.
+
+#include "platform/registry/RegDocument.h"
+#include "platform/registry/Registry.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+class TFileRegistry : public TRegistry {
+public:
+    TFileRegistry();
+    explicit TFileRegistry(std::string hivePath);
+    // Closes the open key, storing what it can; failures are dropped here.
+    ~TFileRegistry() override;
+
+    TFileRegistry(const TFileRegistry&) = delete;
+    TFileRegistry& operator=(const TFileRegistry&) = delete;
+
+    static std::string DefaultHivePath();
+    const std::string& HivePath() const { return HiveFile; }
+
+    bool OpenKey(const std::string& key, bool canCreate) override;
+    void CloseKey() override;
+    bool KeyExists(const std::string& key) override;
+    bool ValueExists(const std::string& name) override;
+    std::optional<TRegValue> ReadValue(const std::string& name) override;
+    void WriteString(const std::string& name, const std::string& text) override;
+    bool DeleteValue(const std::string& name) override;
+    std::string TakeHiveError() override;
+
+private:
+    struct TChange {
+        std::string Path;
+        std::string Name;
+        std::string Text;
+        bool Delete = false;
+    };
+
+    TRegDocument Load();
+    void Store(const TRegDocument& document);
+    // Writes the pending changes over a fresh reading of the file; throws std::system_error.
+    void Flush();
+    std::string Resolve(const std::string& key) const;
+    void ReportUnreadable(const std::string& message);
+
+    std::string HiveFile;
+    std::optional<std::string> OpenPath;
+    TRegDocument Document; // the file as read at OpenKey, with this key's changes applied
+    std::vector<TChange> Pending;
+    bool Blocked = false; // the file can neither be read nor moved aside
+    std::string HiveError;
+};

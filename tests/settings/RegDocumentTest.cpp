@@ -1,0 +1,143 @@
+#include "platform/registry/RegDocument.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const std::string SettingsPath = "Software\\Ostrawick\\Talvoro\\1.0\\Settings";
+
+std::string Utf16LeWithBom(const std::string& ascii) {
+    std::string out = "\xFF\xFE";
+    for (char c : ascii) {
+        out += c;
+        out += '\0';
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(RegDocument, LoadsAnExportOfTheSettingsKeyAsRegeditWritesIt) {
+    // regedit exports UTF-16LE with a byte-order mark and CRLF line ends.
+    const std::string exported = Utf16LeWithBom(
+        "Windows Registry Editor Version 5.00\r\n"
+        "\r\n"
+        "[HKEY_CURRENT_USER\\Software\\Ostrawick\\Talvoro\\1.0]\r\n"
+        "\r\n"
+        "[HKEY_CURRENT_USER\\Software\\Ostrawick\\Talvoro\\1.0\\Settings]\r\n"
+        "\"CheckInterval\"=\"5\"\r\n"
+        "\"FilenameEmailClient\"=\"C:\\\\Program Files\\\\Mail \\\"Pro\\\"\\\\mail.exe\"\r\n"
+        "\"EditYourName\"=hex(1):5a,00,6f,00,eb,00,00,00\r\n"
+        "\"Blob\"=hex:01,02,\\\r\n"
+        "  03\r\n"
+        "\"Count\"=dword:0000002a\r\n"
+        "\r\n");
+    const TRegDocument document = TRegDocument::Parse(exported);
+
+    EXPECT_TRUE(document.KeyExists("Software\\Ostrawick"));
+    EXPECT_TRUE(document.KeyExists("software\\ostrawick\\talvoro\\1.0\\SETTINGS"));
+    EXPECT_FALSE(document.KeyExists("Software\\Ostrawick\\Talvoro\\1.0\\Wizard"));
+
+    EXPECT_EQ(document.FindValue(SettingsPath, "checkinterval")->Data, "5");
+    EXPECT_EQ(document.FindValue(SettingsPath, "FilenameEmailClient")->Data,
+              "C:\\Program Files\\Mail \"Pro\"\\mail.exe");
+    const auto name = document.FindValue(SettingsPath, "EditYourName");
+    EXPECT_TRUE(name->IsString());
+    EXPECT_EQ(name->Data, "Zo\xC3\xAB");
+    EXPECT_EQ(document.FindValue(SettingsPath, "Blob")->Data, std::string("\x01\x02\x03"));
+    const auto count = document.FindValue(SettingsPath, "Count");
+    EXPECT_EQ(count->Type, RegDword);
+    EXPECT_FALSE(count->IsString());
+    EXPECT_EQ(count->Data, std::string("\x2a\0\0\0", 4));
+}
+
+TEST(RegDocument, KeepsEveryUntouchedLineInOrderAndChangesValuesWhereTheyStand) {
+    const std::string original =
+        "Windows Registry Editor Version 5.00\r\n"
+        "\r\n"
+        "; kept by hand\r\n"
+        "[HKEY_LOCAL_MACHINE\\Software\\Other]\r\n"
+        "\"Machine\"=\"m\"\r\n"
+        "\r\n"
+        "[HKEY_CURRENT_USER\\Software\\Ostrawick\\Talvoro\\1.0\\Settings]\r\n"
+        "\"Zeta\"=\"unknown\"\r\n"
+        "\"CheckInterval\"=\"5\"\r\n"
+        "\"Multi\"=hex(7):41,00,00,00,\\\r\n"
+        "  00,00\r\n"
+        "\"Gone\"=-\r\n"
+        "@=\"default\"\r\n"
+        "\r\n"
+        "[-HKEY_CURRENT_USER\\Software\\Removed]\r\n"
+        "\r\n";
+    TRegDocument document = TRegDocument::Parse(original);
+    EXPECT_EQ(document.Serialize(), original);
+
+    EXPECT_FALSE(document.SetString(SettingsPath, "CheckInterval", "5"));
+    EXPECT_TRUE(document.SetString(SettingsPath, "CheckInterval", "7"));
+    EXPECT_TRUE(document.SetString(SettingsPath, "MaxMessages", "2"));
+    EXPECT_FALSE(document.FindValue(SettingsPath, "Gone"));
+    EXPECT_EQ(document.FindValue(SettingsPath, "")->Data, "default");
+
+    std::string expected = original;
+    expected.replace(expected.find("\"CheckInterval\"=\"5\""), 19, "\"CheckInterval\"=\"7\"");
+    expected.insert(expected.find("\r\n[-HKEY"), "\"MaxMessages\"=\"2\"\r\n");
+    EXPECT_EQ(document.Serialize(), expected);
+}
+
+TEST(RegDocument, EveryByteValueSurvivesAsPlainAsciiText) {
+    std::string all;
+    for (int b = 0; b < 256; ++b)
+        all += char(b);
+    TRegDocument document;
+    document.SetString(SettingsPath, "EditPOP3Password", all);
+    const std::string file = document.Serialize();
+    for (unsigned char c : file)
+        ASSERT_TRUE(c == '\r' || c == '\n' || (c >= 0x20 && c < 0x7F)) << int(c);
+
+    const TRegDocument reread = TRegDocument::Parse(file);
+    EXPECT_EQ(reread.FindValue(SettingsPath, "EditPOP3Password")->Data, all);
+    EXPECT_EQ(reread.Serialize(), file);
+    EXPECT_EQ(EscapeRegString("a\\b\"c\x7F\xC3"), "\"a\\\\b\\\"c\\x7F\\xC3\"");
+}
+
+TEST(RegDocument, NewKeysGoBesideTheirRelatives) {
+    TRegDocument document =
+        TRegDocument::Parse("Windows Registry Editor Version 5.00\n\n"
+                            "[HKEY_CURRENT_USER\\Software\\Ostrawick\\Talvoro\\1.0]\n"
+                            "\n"
+                            "[HKEY_CURRENT_USER\\Software\\Zed]\n"
+                            "\"z\"=\"1\"\n");
+    EXPECT_TRUE(document.AddKey("Software\\Ostrawick\\Talvoro\\1.0\\Wizard"));
+    EXPECT_FALSE(document.AddKey("software\\ostrawick\\talvoro\\1.0\\wizard"));
+    document.SetString("Software\\Zed", "y", "2");
+    EXPECT_EQ(document.Serialize(),
+              "Windows Registry Editor Version 5.00\r\n\r\n"
+              "[HKEY_CURRENT_USER\\Software\\Ostrawick\\Talvoro\\1.0]\r\n"
+              "\r\n"
+              "[HKEY_CURRENT_USER\\Software\\Ostrawick\\Talvoro\\1.0\\Wizard]\r\n"
+              "\r\n"
+              "[HKEY_CURRENT_USER\\Software\\Zed]\r\n"
+              "\"z\"=\"1\"\r\n"
+              "\"y\"=\"2\"\r\n");
+}
+
+TEST(RegDocument, RejectsWhatIsNotARegistryFile) {
+    const char* broken[] = {
+        "",
+        "garbage\n",
+        "Windows Registry Editor Version 5.00\n\"Orphan\"=\"value\"\n",
+        "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\A\n",
+        "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\A]\n\"Open\"=\"no end\n",
+        "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\A]\n\"V\"=dword:123456789\n",
+        "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\A]\n\"V\"=hex:1,zz\n",
+        "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\A]\nnot a line\n",
+    };
+    for (const char* text : broken)
+        EXPECT_THROW(TRegDocument::Parse(text), ERegParseError) << text;
+    try {
+        TRegDocument::Parse("REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"ok\"=\"1\"\nbad\n");
+        FAIL();
+    } catch (const ERegParseError& error) {
+        EXPECT_STREQ(error.what(), "line 4: not understood");
+    }
+}
