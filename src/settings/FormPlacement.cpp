@@ -90,8 +90,14 @@ void TFormPlacement::Capture() {
     PixelsPerInch = ScreenPixelsPerInch(form);
 }
 
+void TFormPlacement::SetApplicationMinimized(std::function<bool()> isMinimized) {
+    ApplicationMinimized = std::move(isMinimized);
+}
+
 void TFormPlacement::Save() {
     Capture();
+    if (ApplicationMinimized && ApplicationMinimized())
+        ShowCmd = ShowMinimized;
     Write(false);
 }
 

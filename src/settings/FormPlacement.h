@@ -7,7 +7,8 @@
 //
 // Values, all strings:
 //   "Flags"          2 when the window is minimised and returns to maximised, else 0
-//   "ShowCmd"        1 normal, 2 minimised, 3 maximised
+//   "ShowCmd"        1 normal, 2 minimised, 3 maximised; also 2 for the main window saved while
+//                    the application is minimised (see SetApplicationMinimized)
 //   "PixelsPerInch"  the screen's logical dots per inch when saved
 //   "MinMaxPos"      "-1,-1,-1,-1": minimised and maximised positions; the window manager owns
 //                    them here, so they are never set
@@ -24,6 +25,7 @@
 #include <QObject>
 #include <QRect>
 #include <QString>
+#include <functional>
 
 class QWidget;
 
@@ -39,6 +41,10 @@ public:
     // Saves the position as on an allowed close ("Visible" "0"). Throws ERegistryException
     // "Failed to create key %s" or "Failed to set data for '%s'".
     void Save();
+
+    // For the main window: tells whether the application counts as minimised (hidden to the
+    // tray), asked by Save.
+    void SetApplicationMinimized(std::function<bool()> isMinimized);
 
     // Moves the window to its stored position when the rule above allows; true when it did.
     // Runs by itself whenever the window is shown; never throws.
@@ -58,4 +64,5 @@ private:
     int ShowCmd = 1;
     int Flags = 0;
     int PixelsPerInch = 96;
+    std::function<bool()> ApplicationMinimized;
 };

@@ -1,4 +1,5 @@
 #include "platform/autostart/XdgAutoStart.h"
+#include "platform/registry/FileRegistry.h"
 #include "platform/registry/Registry.h"
 
 #include <QDir>
@@ -98,4 +99,17 @@ TEST_F(AutoStartTest, FailuresToWriteTheUserEntryCarryTheRegistryTexts) {
     }
     EXPECT_THROW(Apply(false, "/usr/bin/talvoro"), ERegistryException);
     EXPECT_EQ(QDir(UserFolder).entryList(QDir::Files), QStringList());
+}
+
+TEST(DefaultPlaces, FollowTheXdgVariables) {
+    qputenv("XDG_CONFIG_HOME", "/home/someone/conf");
+    qputenv("XDG_CONFIG_DIRS", "relative/ignored:/etc/site:/etc/xdg");
+    TXdgAutoStart autoStart;
+    EXPECT_EQ(autoStart.UserEntryPath(), "/home/someone/conf/autostart/Talvoro.desktop");
+    EXPECT_EQ(autoStart.MachineEntryPath(), "/etc/site/autostart/Talvoro.desktop");
+    EXPECT_EQ(TFileRegistry::DefaultHivePath(), "/home/someone/conf/talvoro/registry.reg");
+
+    qunsetenv("XDG_CONFIG_DIRS");
+    EXPECT_EQ(TXdgAutoStart().MachineEntryPath(), "/etc/xdg/autostart/Talvoro.desktop");
+    qunsetenv("XDG_CONFIG_HOME");
 }

@@ -73,6 +73,10 @@ private slots:
         QCOMPARE(Read("Window", "MinMaxPos"), QString("-1,-1,-1,-1"));
         QCOMPARE(Read("Window", "Visible"), QString("0"));
 
+        placement->SetApplicationMinimized([] { return true; });
+        placement->Save();
+        QCOMPARE(Read("Window", "ShowCmd"), QString("2"));
+
         form.reset();
         QCOMPARE(Read("Window", "Visible"), QString("1"));
         QCOMPARE(Read("Window", "NormPos").section(',', 0, 1), QString("120,90"));
