@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds Talvoro with its tests and runs every test:
+# the normal build, then (unless TALVORO_SANITIZERS=0) the AddressSanitizer +
+# UBSan build and the ThreadSanitizer build.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh
+
+run_suite() {
+    local preset=$1
+    echo "== $preset: configure and build"
+    cmake --preset "$preset" -DTALVORO_BUILD_TESTS=ON >/dev/null
+    cmake --build --preset "$preset"
+    echo "== $preset: tests"
+    ctest --preset "$preset"
+}
+
+run_suite default
+if [[ "${TALVORO_SANITIZERS:-1}" != 0 ]]; then
+    export ASAN_OPTIONS="detect_leaks=0:abort_on_error=1"
+    export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+    export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/tsan.supp"
+    run_suite asan
+    run_suite tsan
+fi

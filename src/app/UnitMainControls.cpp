@@ -1,0 +1,415 @@
+// The main window's pages and controls: captions, hints and limits.
+#include "app/Identity.h"
+#include "app/Labels.h"
+#include "app/UnitMain.h"
+#include "platform/RadioGroup.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+template <typename T> T* Named(T* widget, const char* name, const char* hint = nullptr) {
+    widget->setObjectName(QLatin1String(name));
+    if (hint != nullptr)
+        widget->setToolTip(QString::fromUtf8(hint));
+    return widget;
+}
+
+QFont SerifFont(int pixelSize, bool bold = false) {
+    QFont font(QStringLiteral("Times New Roman"));
+    font.setStyleHint(QFont::Serif);
+    font.setPixelSize(pixelSize);
+    font.setBold(bold);
+    return font;
+}
+
+// Grey lettering pressed into the window, as the counters and the product
+// name are drawn.
+void MakeSunken(QLabel* label, int pixelSize) {
+    label->setFont(SerifFont(pixelSize));
+    QPalette p = label->palette();
+    p.setColor(QPalette::WindowText, QColor(128, 128, 128));
+    label->setPalette(p);
+    label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+}
+
+} // namespace
+
+void TFormMain::BuildControls() {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(4, 4, 4, 2);
+    layout->setSpacing(2);
+
+    PageControl = Named(new QTabWidget(this), "PageControl");
+    PageControl->tabBar()->setAttribute(Qt::WA_Hover); // hot-tracking tabs
+    PageControl->setUsesScrollButtons(false);
+    PageControl->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 3px 3px; }"));
+    PageControl->addTab(TabSheetAbout = BuildAboutPage(), QStringLiteral("About"));
+    PageControl->addTab(TabSheetGeneral = BuildGeneralPage(), QStringLiteral("General"));
+    PageControl->addTab(TabSheetTime = BuildTimePage(), QStringLiteral("Time"));
+    PageControl->addTab(TabSheetNotification = BuildNotificationPage(), QStringLiteral("Notification"));
+    PageControl->addTab(TabSheetEmailServer = BuildEmailServerPage(), QStringLiteral("E-mail Server"));
+    PageControl->addTab(TabSheetEmailOptions = BuildEmailOptionsPage(), QStringLiteral("E-mail Options"));
+    PageControl->addTab(TabSheetDebug = BuildDebugPage(), QStringLiteral("Debug"));
+    layout->addWidget(PageControl, 1);
+
+    ToolBarMain = Named(new QToolBar(this), "ToolBarMain");
+    ToolBarMain->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    ToolBarMain->setIconSize(QSize(16, 16));
+    layout->addWidget(ToolBarMain);
+
+    StatusBar = Named(new QStatusBar(this), "StatusBar");
+    StatusBar->setSizeGripEnabled(false);
+    StatusText_ = new QLabel(StatusBar);
+    StatusText_->setObjectName(QStringLiteral("StatusText"));
+    StatusBar->addWidget(StatusText_, 1);
+    layout->addWidget(StatusBar);
+
+    auto* bottom = new QHBoxLayout;
+    bottom->setSpacing(4);
+    LabelNumUnreadMessages = Named(new TClickLabel(QStringLiteral("0"), this), "LabelNumUnreadMessages",
+                                   "Number of unread messages [Double click to mark as read]");
+    auto* separator = Named(new QLabel(QStringLiteral("/"), this), "LabelSeparator");
+    LabelNumMessages = Named(new TClickLabel(QStringLiteral("0"), this), "LabelNumMessages",
+                             "Total number of messages on server [Double click to reset message "
+                             "count to zero]");
+    for (QLabel* label : {static_cast<QLabel*>(LabelNumUnreadMessages), separator,
+                          static_cast<QLabel*>(LabelNumMessages)}) {
+        MakeSunken(label, 24);
+        label->setAlignment(Qt::AlignCenter);
+        label->setMinimumWidth(label == separator ? 16 : 48);
+        bottom->addWidget(label);
+    }
+    bottom->addStretch(1);
+    ButtonMinimize = Named(new QPushButton(QStringLiteral("Minimize"), this), "ButtonMinimize",
+                           "Minimize application to system tray");
+    ButtonClose = Named(new QPushButton(QStringLiteral("Close"), this), "ButtonClose");
+    ButtonHelp = Named(new QPushButton(QStringLiteral("Help"), this), "ButtonHelp");
+    for (QPushButton* button : {ButtonMinimize, ButtonClose, ButtonHelp})
+        bottom->addWidget(button);
+    layout->addLayout(bottom);
+}
+
+QWidget* TFormMain::BuildAboutPage() {
+    auto* page = new QWidget;
+    page->setObjectName(QStringLiteral("TabSheetAbout"));
+    auto* layout = new QGridLayout(page);
+    layout->setVerticalSpacing(2);
+
+    ImageLogo = Named(new QLabel(page), "ImageLogo");
+    ImageLogo->setFixedSize(112, 119);
+    ImageLogo->setAlignment(Qt::AlignCenter);
+    layout->addWidget(ImageLogo, 0, 0, 3, 1, Qt::AlignTop);
+
+    OvcLabel1 = Named(new TClickLabel(page), "OvcLabel1", "Total number of messages on server");
+    OvcLabel1->setTextFormat(Qt::RichText);
+    OvcLabel1->setText(identity::ProductName + QStringLiteral("<sup style=\"font-size:10px\">TM</sup>"));
+    MakeSunken(OvcLabel1, 32);
+    OvcLabel1->setFrameStyle(QFrame::NoFrame);
+    layout->addWidget(OvcLabel1, 0, 1);
+
+    LabelVersion = Named(new QLabel(page), "LabelVersion");
+    layout->addWidget(LabelVersion, 1, 1);
+    auto* purpose = Named(new QLabel(QStringLiteral("Talking Time and E-mail Notification Utility"), page),
+                          "LabelPurpose");
+    purpose->setWordWrap(true);
+    layout->addWidget(purpose, 2, 1);
+
+    auto heading = [page](const QString& text) {
+        auto* label = new QLabel(text, page);
+        QFont bold = label->font();
+        bold.setBold(true);
+        label->setFont(bold);
+        return label;
+    };
+    int row = 3;
+    layout->setRowMinimumHeight(row++, 8);
+    layout->addWidget(heading(QStringLiteral("Talvoro Updates")), row++, 0, 1, 2);
+    LinkUpdate = Named(new TLinkLabel(QStringLiteral("Click for Automatic Update Check"),
+                                      identity::UpdateUrl, page),
+                       "LinkUpdate");
+    layout->addWidget(LinkUpdate, row++, 0, 1, 2);
+    layout->addWidget(heading(QStringLiteral("Talvoro Support and Information")), row++, 0, 1, 2);
+    LinkSupport = Named(new TLinkLabel(QStringLiteral("Talvoro product page"), identity::SupportUrl, page),
+                        "LinkSupport");
+    layout->addWidget(LinkSupport, row++, 0, 1, 2);
+    layout->addWidget(heading(QStringLiteral("Microsoft Agent Information and New Characters")), row++, 0, 1,
+                      2);
+    LinkAgentInfo = Named(new TLinkLabel(QStringLiteral("Characters and voices for the talking agent"),
+                                         identity::AgentInfoUrl, page),
+                          "LinkAgentInfo");
+    layout->addWidget(LinkAgentInfo, row++, 0, 1, 2);
+    auto* services = new QLabel(QStringLiteral("Software design and development services by Ostrawick"), page);
+    services->setWordWrap(true);
+    layout->addWidget(services, row++, 0, 1, 2);
+    LinkHome = Named(new TLinkLabel(QStringLiteral("Ostrawick home page"), identity::HomeUrl, page), "LinkHome");
+    layout->addWidget(LinkHome, row++, 0, 1, 2);
+    layout->setRowStretch(row, 1);
+    layout->setColumnStretch(1, 1);
+    return page;
+}
+
+QWidget* TFormMain::BuildGeneralPage() {
+    auto* page = new QWidget;
+    page->setObjectName(QStringLiteral("TabSheetGeneral"));
+    auto* layout = new QVBoxLayout(page);
+
+    auto* startup = Named(new QGroupBox(QStringLiteral("Startup"), page), "GroupBoxStartup");
+    auto* startupLayout = new QVBoxLayout(startup);
+    CheckBoxStartWithWindows =
+        Named(new QCheckBox(QStringLiteral("Start Automatically at Windows Startup"), startup),
+              "CheckBoxStartWithWindows", "Start programs automatically at Windows startup");
+    startupLayout->addWidget(CheckBoxStartWithWindows);
+    layout->addWidget(startup);
+    layout->addSpacing(16);
+
+    ButtonSetupWizard = Named(new QPushButton(QStringLiteral("Run Setup Wizard"), page), "ButtonSetupWizard",
+                              "Click to run the preferences setup wizard");
+    layout->addWidget(ButtonSetupWizard, 0, Qt::AlignHCenter);
+    auto* note = Named(new QLabel(QStringLiteral("The setup wizard will guide you through the basic steps "
+                                                 "necessary to configure Talvoro."),
+                                  page),
+                       "LabelSetupWizard");
+    note->setWordWrap(true);
+    note->setAlignment(Qt::AlignHCenter);
+    layout->addWidget(note);
+    layout->addStretch(1);
+    return page;
+}
+
+QWidget* TFormMain::BuildTimePage() {
+    auto* page = new QWidget;
+    page->setObjectName(QStringLiteral("TabSheetTime"));
+    auto* layout = new QGridLayout(page);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->setVerticalSpacing(2);
+
+    OvcClock = Named(new QWidget(page), "OvcClock");
+    OvcClock->setFixedSize(297, 297);
+    layout->addWidget(OvcClock, 0, 0, 1, 3, Qt::AlignHCenter);
+
+    RadioGroupSayTimeInterval = Named(
+        new platform::TRadioGroup(QStringLiteral("Speak Time"),
+                                  {QStringLiteral("Hourly"), QStringLiteral("15 Mins"),
+                                   QStringLiteral("30 Mins"), QStringLiteral("Never")},
+                                  4, page),
+        "RadioGroupSayTimeInterval", "Set the interval for Talvoro to speak the time");
+    layout->addWidget(RadioGroupSayTimeInterval, 1, 0, 1, 3);
+
+    GroupBoxClockFace = Named(new QGroupBox(QStringLiteral("Clock"), page), "GroupBoxClockFace",
+                              "Show/Hide the clock face and clock tick marks");
+    auto* faceLayout = new QHBoxLayout(GroupBoxClockFace);
+    faceLayout->setContentsMargins(6, 2, 6, 4);
+    CheckBoxClockFace = Named(new QCheckBox(QStringLiteral("Face"), GroupBoxClockFace), "CheckBoxClockFace");
+    CheckBoxDrawClockTickMarks =
+        Named(new QCheckBox(QStringLiteral("Ticks"), GroupBoxClockFace), "CheckBoxDrawClockTickMarks");
+    faceLayout->addWidget(CheckBoxClockFace);
+    faceLayout->addWidget(CheckBoxDrawClockTickMarks);
+    layout->addWidget(GroupBoxClockFace, 2, 0);
+
+    LabelMSAgentNotInstalled2 =
+        Named(new QLabel(QStringLiteral("[Agent Not Installed]"), page), "LabelMSAgentNotInstalled2");
+    QFont bold = LabelMSAgentNotInstalled2->font();
+    bold.setBold(true);
+    LabelMSAgentNotInstalled2->setFont(bold);
+    LabelMSAgentNotInstalled2->setVisible(false);
+    layout->addWidget(LabelMSAgentNotInstalled2, 2, 1, Qt::AlignCenter);
+
+    ToolButtonSayTime = Named(new QToolButton(page), "ToolButtonSayTime");
+    ToolButtonSayTime->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    ToolButtonSayTime->setAutoRaise(true);
+    layout->addWidget(ToolButtonSayTime, 2, 2, Qt::AlignRight);
+    layout->setRowStretch(3, 1);
+    return page;
+}
+
+QWidget* TFormMain::BuildNotificationPage() {
+    auto* page = new QWidget;
+    page->setObjectName(QStringLiteral("TabSheetNotification"));
+    auto* layout = new QVBoxLayout(page);
+
+    auto* notification = Named(new QGroupBox(QStringLiteral("Notification"), page), "GroupBoxNotification");
+    auto* notificationLayout = new QGridLayout(notification);
+    CheckBoxEnableAgent = Named(new QCheckBox(QStringLiteral("Microsoft Agent"), notification),
+                                "CheckBoxEnableAgent", "Allow the agent to speak when new mail arrives");
+    notificationLayout->addWidget(CheckBoxEnableAgent, 0, 0);
+    LabelMSAgentNotInstalled1 = Named(new QLabel(QStringLiteral("[Agent Not Installed]"), notification),
+                                      "LabelMSAgentNotInstalled1");
+    QFont bold = LabelMSAgentNotInstalled1->font();
+    bold.setBold(true);
+    LabelMSAgentNotInstalled1->setFont(bold);
+    LabelMSAgentNotInstalled1->setVisible(false);
+    notificationLayout->addWidget(LabelMSAgentNotInstalled1, 0, 1);
+    CheckBoxSoundBeep = Named(new QCheckBox(QStringLiteral("Windows Default Sound"), notification),
+                              "CheckBoxSoundBeep", "Play default sound when new mail arrives");
+    notificationLayout->addWidget(CheckBoxSoundBeep, 1, 0);
+    // Carried from load to save; never shown and never read.
+    CheckBoxAgentNoFly = Named(new QCheckBox(QStringLiteral("Don't Play Charater Animations"), notification),
+                               "CheckBoxAgentNoFly");
+    CheckBoxAgentNoFly->setVisible(false);
+    layout->addWidget(notification);
+
+    GroupBoxAgentOptions =
+        Named(new QGroupBox(QStringLiteral("Agent Options"), page), "GroupBoxAgentOptions");
+    auto* options = new QGridLayout(GroupBoxAgentOptions);
+    LabelFileComboBoxAgent = Named(new QLabel(QStringLiteral("Agent Character"), GroupBoxAgentOptions),
+                                   "LabelFileComboBoxAgent");
+    FileComboBoxAgent = Named(new QComboBox(GroupBoxAgentOptions), "FileComboBoxAgent",
+                              "Select an agent character");
+    FileComboBoxAgent->setEditable(true);
+    LabelFileComboBoxAgent->setBuddy(FileComboBoxAgent);
+    options->addWidget(LabelFileComboBoxAgent, 0, 0);
+    options->addWidget(FileComboBoxAgent, 1, 0);
+    ButtonAgentProperties = Named(new QPushButton(QStringLiteral("Advanced Properties"), GroupBoxAgentOptions),
+                                  "ButtonAgentProperties", "Modify advanced agent properties");
+    options->addWidget(ButtonAgentProperties, 1, 1);
+    LabelYourName = Named(new QLabel(QStringLiteral("Your Name"), GroupBoxAgentOptions), "LabelYourName");
+    EditYourName = Named(new QLineEdit(GroupBoxAgentOptions), "EditYourName",
+                         "Agent will speak the name given here. OK to leave blank");
+    LabelYourName->setBuddy(EditYourName);
+    options->addWidget(LabelYourName, 2, 0);
+    options->addWidget(EditYourName, 3, 0);
+    CheckBoxHideAgentAfterSpeak =
+        Named(new QCheckBox(QStringLiteral("Hide Character After Speaking"), GroupBoxAgentOptions),
+              "CheckBoxHideAgentAfterSpeak", "Make the agent go away after speaking");
+    options->addWidget(CheckBoxHideAgentAfterSpeak, 4, 0, 1, 2);
+    options->setColumnStretch(0, 1);
+    layout->addWidget(GroupBoxAgentOptions);
+    layout->addStretch(1);
+    return page;
+}
+
+QWidget* TFormMain::BuildEmailServerPage() {
+    auto* page = new QWidget;
+    page->setObjectName(QStringLiteral("TabSheetEmailServer"));
+    auto* layout = new QVBoxLayout(page);
+
+    auto* account = Named(new QGroupBox(QStringLiteral("POP Account "), page), "GroupBoxPOPAccount");
+    auto* form = new QFormLayout(account);
+    EditPOP3Server = Named(new QLineEdit(account), "EditPOP3Server",
+                           "The address of your e-mail server, for example pop.example.com");
+    EditPOP3Port = Named(new QLineEdit(account), "EditPOP3Port", "POP3 e-mail port, usually set to 110");
+    EditPOP3Account = Named(new QLineEdit(account), "EditPOP3Account", "The name used to access your e-mail account");
+    EditPOP3Password = Named(new QLineEdit(account), "EditPOP3Password",
+                             "Password used to access your e-mail account");
+    EditPOP3Password->setEchoMode(QLineEdit::Password);
+    form->addRow(QStringLiteral("Server"), EditPOP3Server);
+    form->addRow(QStringLiteral("Port"), EditPOP3Port);
+    form->addRow(QStringLiteral("Login name"), EditPOP3Account);
+    form->addRow(QStringLiteral("Password"), EditPOP3Password);
+    layout->addWidget(account);
+
+    auto* timeout = Named(new QGroupBox(QStringLiteral("Server Timeout"), page), "GroupBoxServerTimeout");
+    auto* timeoutLayout = new QGridLayout(timeout);
+    SliderTimeout = Named(new QSlider(Qt::Horizontal, timeout), "SliderTimeout",
+                          "Set the timeout value for Talvoro to abort e-mail check");
+    SliderTimeout->setRange(30000, 300000);
+    SliderTimeout->setSingleStep(1000);
+    SliderTimeout->setPageStep(30000);
+    SliderTimeout->setTickInterval(30000);
+    SliderTimeout->setTickPosition(QSlider::TicksBelow);
+    SliderTimeout->setValue(30000);
+    timeoutLayout->addWidget(new QLabel(QStringLiteral("Short"), timeout), 0, 0);
+    timeoutLayout->addWidget(SliderTimeout, 0, 1);
+    timeoutLayout->addWidget(new QLabel(QStringLiteral("Long"), timeout), 0, 2);
+    LabelTimeout = Named(new QLabel(timeout), "LabelTimeout");
+    timeoutLayout->addWidget(LabelTimeout, 1, 1, Qt::AlignHCenter);
+    layout->addWidget(timeout);
+    layout->addStretch(1);
+    return page;
+}
+
+QWidget* TFormMain::BuildEmailOptionsPage() {
+    auto* page = new QWidget;
+    page->setObjectName(QStringLiteral("TabSheetEmailOptions"));
+    auto* layout = new QVBoxLayout(page);
+
+    CheckBoxEnableEmailCheck = Named(new QCheckBox(QStringLiteral("Enable E-mail Checking"), page),
+                                     "CheckBoxEnableEmailCheck", "Allow Talvoro to check your e-mail");
+    layout->addWidget(CheckBoxEnableEmailCheck);
+
+    auto* options = Named(new QGroupBox(QStringLiteral("Options"), page), "GroupBoxOptions");
+    auto* form = new QFormLayout(options);
+    CheckInterval = Named(new QSpinBox(options), "CheckInterval", "Interval between e-mail checks");
+    CheckInterval->setRange(1, 60);
+    CheckInterval->setValue(3);
+    MaxMessages = Named(new QSpinBox(options), "MaxMessages",
+                        "Maximum number of new e-mail messages that will be announced");
+    MaxMessages->setRange(0, 25);
+    MaxMessages->setValue(3);
+    form->addRow(QStringLiteral("Check Interval (min)"), CheckInterval);
+    form->addRow(QStringLiteral("New Messages to Announce"), MaxMessages);
+    layout->addWidget(options);
+
+    RadioGroupInternetConnection = Named(
+        new platform::TRadioGroup(QStringLiteral("Connection"),
+                                  {QStringLiteral("Dial-up Networking"), QStringLiteral("Local Area Network")},
+                                  2, page),
+        "RadioGroupInternetConnection",
+        "If you connect via modem, select Dial-up networking.  Most cable modem users will select Local "
+        "Area Network");
+    layout->addWidget(RadioGroupInternetConnection);
+
+    auto* client = Named(new QGroupBox(QStringLiteral("E-mail Client"), page), "GroupBoxEmailClient");
+    auto* clientLayout = new QGridLayout(client);
+    clientLayout->addWidget(new QLabel(QStringLiteral("E-mail Client [full path to executable]"), client), 0, 0, 1, 2);
+    FilenameEmailClient = Named(new QLineEdit(client), "FilenameEmailClient",
+                                "Full path and exe name of your e-mail client, used by the Launch E-mail button");
+    ButtonBrowseEmailClient = Named(new QToolButton(client), "ButtonBrowseEmailClient");
+    ButtonBrowseEmailClient->setText(QStringLiteral("..."));
+    clientLayout->addWidget(FilenameEmailClient, 1, 0);
+    clientLayout->addWidget(ButtonBrowseEmailClient, 1, 1);
+    CheckBoxSuspendChecks =
+        Named(new QCheckBox(QStringLiteral("Suspend E-mail Checks While E-mail Client Active"), client),
+              "CheckBoxSuspendChecks", "Prevent Talvoro from checking for e-mail while your e-mail client is active");
+    clientLayout->addWidget(CheckBoxSuspendChecks, 2, 0, 1, 2);
+    layout->addWidget(client);
+    layout->addStretch(1);
+    return page;
+}
+
+QWidget* TFormMain::BuildDebugPage() {
+    auto* page = new QWidget;
+    page->setObjectName(QStringLiteral("TabSheetDebug"));
+    auto* layout = new QGridLayout(page);
+    ButtonDebugA = Named(new QPushButton(QStringLiteral("A: Show Debug Window"), page), "ButtonDebugA");
+    ButtonDebugB = Named(new QPushButton(QStringLiteral("B: Not Used"), page), "ButtonDebugB");
+    ButtonDebugC = Named(new QPushButton(QStringLiteral("C: Not Used"), page), "ButtonDebugC");
+    layout->addWidget(ButtonDebugA, 0, 0);
+    layout->addWidget(ButtonDebugB, 1, 0);
+    layout->addWidget(ButtonDebugC, 2, 0);
+    PanelLastMessageID = Named(new QLabel(page), "PanelLastMessageID");
+    PanelPrevNumMessages = Named(new QLabel(page), "PanelPrevNumMessages");
+    for (QLabel* panel : {PanelLastMessageID, PanelPrevNumMessages}) {
+        panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        panel->setMinimumHeight(22);
+        panel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    }
+    layout->addWidget(new QLabel(QStringLiteral("Last message ID"), page), 3, 0);
+    layout->addWidget(PanelLastMessageID, 4, 0, 1, 2);
+    layout->addWidget(new QLabel(QStringLiteral("Previous message count"), page), 5, 0);
+    layout->addWidget(PanelPrevNumMessages, 6, 0, 1, 2);
+    ButtonDebugCheckNow = Named(new QPushButton(QStringLiteral("Check Now"), page), "ButtonDebugCheckNow");
+    ButtonMessageWindow = Named(new QPushButton(QStringLiteral("Messages"), page), "ButtonMessageWindow");
+    ButtonMessageWindow->setVisible(false);
+    layout->addWidget(ButtonDebugCheckNow, 7, 0);
+    layout->addWidget(ButtonMessageWindow, 7, 1);
+    layout->setRowStretch(8, 1);
+    return page;
+}

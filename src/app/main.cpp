@@ -1,0 +1,94 @@
+// The process entry: the console options, the single-instance rule, then the
+// three windows and the message loop.
+#include "app/CommandLine.h"
+#include "app/Identity.h"
+#include "app/UnitDebug.h"
+#include "app/UnitMain.h"
+#include "platform/InstanceLock.h"
+#include "platform/MessageBox.h"
+#include "platform/SessionEnd.h"
+#include "platform/TalvoroApplication.h"
+
+#include <QTimer>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+QStringList ArgumentsWithoutProgram(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+
+bool HasDisplay() {
+    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        return true;
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+// The talking character needs absolute placement and stay-on-top, which
+// Wayland does not give ordinary windows: prefer X11 (XWayland) when both
+// are there.
+void PreferX11() {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const QStringList arguments = ArgumentsWithoutProgram(argc, argv);
+    switch (ConsoleRequest(arguments)) {
+    case TConsoleRequest::Help:
+        std::fputs(ConsoleHelpText().toLocal8Bit().constData(), stdout);
+        return EXIT_SUCCESS;
+    case TConsoleRequest::Version:
+        std::fputs(ConsoleVersionText().toLocal8Bit().constData(), stdout);
+        return EXIT_SUCCESS;
+    case TConsoleRequest::None:
+        break;
+    }
+    if (!HasDisplay()) {
+        std::fputs("talvoro: no display found (neither DISPLAY nor WAYLAND_DISPLAY is set); "
+                   "start Talvoro from a desktop session.\n",
+                   stderr);
+        return EXIT_FAILURE;
+    }
+    PreferX11();
+
+    platform::TTalvoroApplication application(argc, argv);
+    application.setApplicationName(identity::ProductName);
+    application.setApplicationDisplayName(identity::ProductName);
+    application.setApplicationVersion(identity::Version);
+    application.setQuitOnLastWindowClosed(false);
+
+    const auto lock = platform::CreateInstanceLock(identity::InstanceLockName);
+    if (lock->TryAcquire() == platform::TInstanceLock::TResult::HeldByOther) {
+        platform::MessageDlg(QStringLiteral("Talvoro: Application is already running, right click on "
+                                            "tray icon for menu."),
+                             platform::TMsgDlgType::Information, platform::mbOK);
+        return EXIT_SUCCESS;
+    }
+
+    std::unique_ptr<TFormMain> formMain;
+    try {
+        formMain = std::make_unique<TFormMain>(arguments);
+    } catch (...) {
+        // The creation ended early; the framework reports the error and the
+        // window, as far as it was made, is the program.
+        platform::TTalvoroApplication::ReportException(std::current_exception());
+        return EXIT_FAILURE;
+    }
+    TFormDebug formDebug;
+    formMain->SetDebugForm(&formDebug);
+
+    platform::InstallSessionEndHandler(formMain.get(), [&formMain] { formMain->close(); });
+
+    if (!formMain->StartHidden())
+        QTimer::singleShot(0, formMain.get(), [&formMain] { formMain->show(); });
+    return application.exec();
+}

@@ -1,0 +1,120 @@
+// The real program, started as a separate process on the offscreen platform:
+// the single-instance rule, the console options, the log and an orderly stop.
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <csignal>
+#include "QtGtest.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class ProcessTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(Dir.isValid()); }
+    void TearDown() override {
+        for (QProcess* process : Started) {
+            if (process->state() != QProcess::NotRunning) {
+                process->kill();
+                process->waitForFinished(5000);
+            }
+            delete process;
+        }
+    }
+
+    QProcess* Start(const QStringList& arguments) {
+        auto* process = new QProcess;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("QT_QPA_PLATFORM", "offscreen");
+        environment.insert("TALVORO_HEADLESS_DIALOGS", "1");
+        environment.insert("TALVORO_AUDIO", "none");
+        environment.insert("XDG_RUNTIME_DIR", Dir.path());
+        environment.insert("XDG_STATE_HOME", Dir.path() + "/state");
+        environment.insert("XDG_CONFIG_HOME", Dir.path() + "/config");
+        process->setProcessEnvironment(environment);
+        process->start(TALVORO_EXECUTABLE, arguments);
+        EXPECT_TRUE(process->waitForStarted(5000));
+        Started.push_back(process);
+        return process;
+    }
+
+    QString LogPath() const { return Dir.path() + "/state/talvoro/debug.log"; }
+    QString Log() const {
+        QFile file(LogPath());
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+    // Waits until the running copy holds its lock and has written its log.
+    void WaitForLogLine(const QString& text) {
+        for (int i = 0; i < 200 && !Log().contains(text); ++i)
+            QThread::msleep(50);
+        ASSERT_TRUE(Log().contains(text)) << Log().toStdString();
+    }
+
+    QTemporaryDir Dir;
+    std::vector<QProcess*> Started;
+};
+
+TEST_F(ProcessTest, ConsoleOptionsAnswerWithoutAWindow) {
+    QProcess* help = Start({"--help"});
+    ASSERT_TRUE(help->waitForFinished(5000));
+    EXPECT_EQ(help->exitCode(), 0);
+    EXPECT_TRUE(help->readAllStandardOutput().startsWith("Usage: talvoro"));
+
+    QProcess* version = Start({"--version"});
+    ASSERT_TRUE(version->waitForFinished(5000));
+    EXPECT_EQ(version->readAllStandardOutput(), "Talvoro 1.0\n");
+}
+
+TEST_F(ProcessTest, WithoutADisplayOnePlainLine) {
+    auto* process = new QProcess;
+    Started.push_back(process);
+    QProcessEnvironment environment;
+    environment.insert("PATH", "/usr/bin:/bin");
+    environment.insert("HOME", Dir.path());
+    process->setProcessEnvironment(environment);
+    process->start(TALVORO_EXECUTABLE, {});
+    ASSERT_TRUE(process->waitForFinished(5000));
+    EXPECT_NE(process->exitCode(), 0);
+    const QList<QByteArray> lines = process->readAllStandardError().trimmed().split('\n');
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_TRUE(lines[0].contains("no display")) << lines[0].toStdString();
+}
+
+TEST_F(ProcessTest, SecondCopyOnlySaysItIsAlreadyRunningAndAKilledCopyFreesTheLock) {
+    QProcess* first = Start({"/M", "/D"});
+    for (int i = 0; i < 200 && !QFile::exists(LogPath()); ++i)
+        QThread::msleep(50);
+    ASSERT_TRUE(QFile::exists(LogPath()));
+
+    QProcess* second = Start({"/D"});
+    ASSERT_TRUE(second->waitForFinished(10000));
+    EXPECT_EQ(second->exitCode(), 0);
+    EXPECT_EQ(second->readAllStandardError().trimmed(),
+              "Information: Talvoro: Application is already running, right click on tray icon for menu.");
+    EXPECT_EQ(first->state(), QProcess::Running);
+
+    ::kill(static_cast<pid_t>(first->processId()), SIGKILL);
+    ASSERT_TRUE(first->waitForFinished(5000));
+
+    QProcess* third = Start({"/M"});
+    EXPECT_FALSE(third->waitForFinished(1500)); // runs: it took the lock over
+    EXPECT_FALSE(third->readAllStandardError().contains("already running"));
+}
+
+TEST_F(ProcessTest, TermSignalClosesTheWindowInOrder) {
+    QProcess* process = Start({"/M", "/D"});
+    for (int i = 0; i < 200 && !QFile::exists(LogPath()); ++i)
+        QThread::msleep(50);
+    QThread::msleep(300);
+    ::kill(static_cast<pid_t>(process->processId()), SIGTERM);
+    ASSERT_TRUE(process->waitForFinished(10000));
+    EXPECT_EQ(process->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process->exitCode(), 0);
+    EXPECT_EQ(Log().count("DEBUG: FormCloseQuery done: "), 2) << Log().toStdString();
+}
+
+} // namespace
