@@ -1,0 +1,341 @@
+#include "agent/AgentCharacter.h"
+
+#include "agent/AgentControl.h"
+#include "agent/AgentError.h"
+#include "agent/AgentLog.h"
+#include "agent/BalloonWindow.h"
+#include "agent/CharacterWindow.h"
+#include "agent/SpeechEngine.h"
+
+#include <mutex>
+
+namespace {
+// How long the balloon stays up after the last word when nothing follows.
+constexpr int BalloonLingerMs = 1500;
+} // namespace
+
+// The speech thread reaches the character only through this: it posts to the
+// character while the character exists, and to nobody once it is gone.
+struct TAgentCharacter::TReceiver {
+    std::mutex Mutex;
+    TAgentCharacter* Target = nullptr;
+
+    void Post(quint64 ticket, const TSpeechEvent& event) {
+        std::lock_guard lock(Mutex);
+        if (Target == nullptr)
+            return;
+        TAgentCharacter* target = Target;
+        QMetaObject::invokeMethod(
+            target, [target, ticket, event] { target->OnSpeechEvent(ticket, event); },
+            Qt::QueuedConnection);
+    }
+};
+
+TAgentCharacter::TAgentCharacter(const QString& characterId, const TCharacterFile& file,
+                                 TAgentControl& control)
+    : FId(characterId), FFile(file), FControl(control),
+      FWindow(std::make_unique<TCharacterWindow>(file)),
+      FBalloon(std::make_unique<TBalloonWindow>(file.Balloon())),
+      FReceiver(std::make_shared<TReceiver>()) {
+    FReceiver->Target = this;
+    FWordTimer.setSingleShot(true);
+    connect(&FWordTimer, &QTimer::timeout, this, &TAgentCharacter::RevealDueWords);
+    FLingerTimer.setSingleShot(true);
+    connect(&FLingerTimer, &QTimer::timeout, this, [this] {
+        FBalloon->hide();
+        FWindow->RestArm();
+    });
+    connect(FWindow.get(), &TCharacterWindow::DoubleClicked, this,
+            [this](int button, int shift, QPoint at) {
+                emit FControl.OnDblClick(FId, button, shift, at.x(), at.y());
+            });
+    connect(FWindow.get(), &TCharacterWindow::Moved, this, [this] {
+        if (FBalloon->isVisible())
+            FBalloon->Follow(FWindow->geometry());
+    });
+}
+
+TAgentCharacter::~TAgentCharacter() {
+    {
+        std::lock_guard lock(FReceiver->Mutex);
+        FReceiver->Target = nullptr;
+    }
+    if (FTicket != 0)
+        TSpeechEngine::Instance().Cancel(FTicket);
+}
+
+void TAgentCharacter::CheckLoaded() const {
+    if (FUnloaded)
+        throw EAgentError(QStringLiteral("The character \"%1\" is no longer loaded.").arg(FId));
+}
+
+qint16 TAgentCharacter::Width() const {
+    CheckLoaded();
+    return qint16(FFile.Width());
+}
+
+qint16 TAgentCharacter::Height() const {
+    CheckLoaded();
+    return qint16(FFile.Height());
+}
+
+bool TAgentCharacter::Visible() const {
+    CheckLoaded();
+    return FVisible;
+}
+
+void TAgentCharacter::MoveTo(qint16 x, qint16 y, int speed) {
+    CheckLoaded();
+    Enqueue(MakeRequest(TKind::Move, x, y, speed));
+}
+
+void TAgentCharacter::Show(bool fast) {
+    CheckLoaded();
+    Enqueue(MakeRequest(TKind::Show, 0, 0, 0, fast));
+}
+
+void TAgentCharacter::GestureAt(qint16 x, qint16 y) {
+    CheckLoaded();
+    Enqueue(MakeRequest(TKind::Gesture, x, y));
+}
+
+void TAgentCharacter::Speak(const QString& text, const QString& /*url: sound files are not supported*/) {
+    CheckLoaded();
+    Enqueue(MakeRequest(TKind::Speak, 0, 0, 0, false, text));
+}
+
+void TAgentCharacter::Hide(bool fast) {
+    CheckLoaded();
+    Enqueue(MakeRequest(TKind::Hide, 0, 0, 0, fast));
+}
+
+TAgentCommands& TAgentCharacter::Commands() {
+    CheckLoaded();
+    return FCommands;
+}
+
+int TAgentCharacter::LanguageID() const {
+    CheckLoaded();
+    return FLanguageId;
+}
+
+void TAgentCharacter::SetLanguageID(int languageId) {
+    CheckLoaded();
+    if (languageId <= 0 || languageId > 0xFFFF)
+        throw EAgentError(QStringLiteral("The language %1 is not supported.").arg(languageId));
+    FLanguageId = languageId;
+}
+
+int TAgentCharacter::PendingRequests() const { return int(FQueue.size()) + (FCurrent ? 1 : 0); }
+
+QString TAgentCharacter::BalloonText() const { return FBalloon->ShownText(); }
+
+int TAgentCharacter::ActiveTimers() const {
+    return FWindow->ActiveTimers() + FWordTimer.isActive() + FLingerTimer.isActive();
+}
+
+bool TAgentCharacter::BalloonVisible() const { return FBalloon->isVisible(); }
+
+TAgentCharacter::TRequest TAgentCharacter::MakeRequest(TKind kind, int x, int y, int speed,
+                                                      bool fast, const QString& text) {
+    TRequest r;
+    r.Kind = kind;
+    r.X = x;
+    r.Y = y;
+    r.Speed = speed;
+    r.Fast = fast;
+    r.Text = text;
+    return r;
+}
+
+void TAgentCharacter::Enqueue(TRequest request) {
+    FQueue.push_back(std::move(request));
+    SchedulePump();
+}
+
+void TAgentCharacter::SchedulePump() {
+    // Requests start from the event loop, never inside the caller's call, so
+    // every request returns at once and none runs re-entrantly.
+    if (FPumpScheduled)
+        return;
+    FPumpScheduled = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            FPumpScheduled = false;
+            Pump();
+        },
+        Qt::QueuedConnection);
+}
+
+void TAgentCharacter::Pump() {
+    if (FCurrent)
+        return;
+    if (FQueue.empty()) {
+        emit Idle();
+        return;
+    }
+    FCurrent = std::move(FQueue.front());
+    FQueue.pop_front();
+    Start(*FCurrent);
+}
+
+void TAgentCharacter::Complete(quint64 serial) {
+    if (serial != FSerial || !FCurrent)
+        return; // a request that StopAll already dropped
+    FCurrent.reset();
+    SchedulePump();
+}
+
+void TAgentCharacter::Start(const TRequest& r) {
+    const quint64 serial = ++FSerial;
+    auto done = [this, serial] { Complete(serial); };
+    switch (r.Kind) {
+    case TKind::Move:
+        AppendAgentLog(QStringLiteral("move %1 %2").arg(r.X).arg(r.Y));
+        FWindow->MoveAnimated(QPoint(r.X, r.Y), r.Speed, done);
+        break;
+    case TKind::Show:
+        AppendAgentLog(r.Fast ? QStringLiteral("show fast") : QStringLiteral("show"));
+        FVisible = true;
+        FWindow->ShowAnimated(r.Fast, done);
+        break;
+    case TKind::Gesture:
+        AppendAgentLog(QStringLiteral("gesture %1 %2").arg(r.X).arg(r.Y));
+        FLingerTimer.stop();
+        FWindow->PointAt(QPoint(r.X, r.Y), done);
+        break;
+    case TKind::Speak:
+        StartSpeaking(r);
+        break;
+    case TKind::Hide:
+        AppendAgentLog(r.Fast ? QStringLiteral("hide fast") : QStringLiteral("hide"));
+        EndBalloon();
+        FBalloon->hide();
+        FWindow->HideAnimated(r.Fast, [this, done] {
+            FVisible = false;
+            FWindow->RestArm();
+            done();
+        });
+        break;
+    }
+}
+
+void TAgentCharacter::StartSpeaking(const TRequest& r) {
+    AppendAgentLog(QStringLiteral("speak ") + r.Text);
+    FLingerTimer.stop();
+    FMarkup = TranslateSpeechMarkup(r.Text);
+    FDueWords.clear();
+    FWordTimer.stop();
+    if (FVisible && FControl.Options().Balloon)
+        FBalloon->Begin(FMarkup.Shown, FWindow->geometry());
+    else
+        FBalloon->hide();
+    std::weak_ptr<TReceiver> receiver = FReceiver;
+    // The listener runs on the speech thread; it only forwards.
+    FTicket = TSpeechEngine::Instance().Speak(FMarkup.Ssml,
+                                              FControl.Options().SpeechFor(FFile.Voice()),
+                                              [receiver](const TSpeechEvent& event) {
+                                                  if (auto target = receiver.lock())
+                                                      target->Post(event.Ticket, event);
+                                              });
+}
+
+void TAgentCharacter::OnSpeechEvent(quint64 ticket, const TSpeechEvent& event) {
+    if (event.Kind == TSpeechEvent::TKind::DeviceMissing) {
+        FControl.ReportStatus(QStringLiteral("No sound device found: the character speaks without sound."));
+        return;
+    }
+    if (ticket != FTicket || ticket == 0)
+        return;
+    switch (event.Kind) {
+    case TSpeechEvent::TKind::Started:
+        FSpeechClock.start();
+        FWindow->SetSpeaking(true);
+        break;
+    case TSpeechEvent::TKind::Word:
+        FDueWords.emplace_back(event.AudioMs, FMarkup.RevealEnd(event.TextPosition, event.Length));
+        RevealDueWords();
+        break;
+    case TSpeechEvent::TKind::Finished: {
+        FTicket = 0;
+        FDueWords.clear();
+        FWordTimer.stop();
+        FBalloon->RevealAll();
+        FWindow->SetSpeaking(false);
+        if (FBalloon->isVisible() || FWindow->ArmAngle())
+            FLingerTimer.start(BalloonLingerMs);
+        const quint64 serial = FSerial;
+        Complete(serial);
+        break;
+    }
+    case TSpeechEvent::TKind::DeviceMissing:
+        break;
+    }
+}
+
+void TAgentCharacter::RevealDueWords() {
+    const qint64 now = FSpeechClock.isValid() ? FSpeechClock.elapsed() : 0;
+    while (!FDueWords.empty() && FDueWords.front().first <= now + 15) {
+        FBalloon->Reveal(FDueWords.front().second);
+        FDueWords.pop_front();
+    }
+    if (!FDueWords.empty())
+        FWordTimer.start(int(FDueWords.front().first - now));
+}
+
+void TAgentCharacter::EndBalloon() {
+    FDueWords.clear();
+    FWordTimer.stop();
+    FLingerTimer.stop();
+}
+
+void TAgentCharacter::StopAll(const QVariant& types) {
+    CheckLoaded();
+    AppendAgentLog(QStringLiteral("stop-all"));
+    StopRequests(types);
+}
+
+void TAgentCharacter::Release() {
+    StopRequests(QVariant());
+    EndBalloon();
+    FBalloon->hide();
+    FWindow->HideAnimated(true, [] {});
+    FVisible = false;
+    FUnloaded = true;
+}
+
+void TAgentCharacter::StopRequests(const QVariant& types) {
+    bool move = true, play = true, speak = true;
+    const QString list = types.toString().trimmed();
+    if (!list.isEmpty()) {
+        move = play = speak = false;
+        for (const QString& t : list.split(',')) {
+            const QString kind = t.trimmed().toLower();
+            move |= kind == QLatin1String("move");
+            play |= kind == QLatin1String("play");
+            speak |= kind == QLatin1String("speak");
+        }
+    }
+    auto matches = [&](TKind k) {
+        return k == TKind::Move ? move : k == TKind::Speak ? speak : play;
+    };
+    std::erase_if(FQueue, [&](const TRequest& r) { return matches(r.Kind); });
+    if (!FCurrent || !matches(FCurrent->Kind))
+        return;
+    const TKind kind = FCurrent->Kind;
+    FCurrent.reset();
+    ++FSerial; // whatever the dropped request still reports is ignored
+    if (kind == TKind::Speak) {
+        TSpeechEngine::Instance().Cancel(FTicket);
+        FTicket = 0;
+        EndBalloon();
+        FBalloon->hide();
+        FWindow->SetSpeaking(false);
+    } else {
+        FWindow->Settle();
+        if (kind == TKind::Hide)
+            FVisible = false;
+    }
+    SchedulePump();
+}

@@ -1,0 +1,69 @@
+#include "agent/AgentOptions.h"
+
+#include "platform/Paths.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <algorithm>
+
+QString TAgentOptions::DefaultPath() { return platform::ConfigDir() + "/agent.conf"; }
+
+TAgentOptions TAgentOptions::Load(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return {};
+    return Parse(QString::fromUtf8(file.read(64 * 1024)));
+}
+
+bool TAgentOptions::Save(const QString& path) const {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
+        return false;
+    file.write(Format().toUtf8());
+    return file.commit();
+}
+
+TAgentOptions TAgentOptions::Parse(const QString& text) {
+    TAgentOptions o;
+    for (const QString& line : text.split('\n')) {
+        const qsizetype eq = line.indexOf('=');
+        if (eq <= 0)
+            continue;
+        const QString name = line.left(eq).trimmed();
+        const QString value = line.mid(eq + 1).trimmed();
+        bool ok = false;
+        const int number = value.toInt(&ok);
+        if (name == QLatin1String("Voice"))
+            o.Voice = value;
+        else if (name == QLatin1String("Speed") && ok)
+            o.Speed = std::clamp(number, 50, 200);
+        else if (name == QLatin1String("Pitch") && ok)
+            o.Pitch = std::clamp(number, -50, 50);
+        else if (name == QLatin1String("Volume") && ok)
+            o.Volume = std::clamp(number, 0, 100);
+        else if (name == QLatin1String("Balloon") && ok)
+            o.Balloon = number != 0;
+    }
+    return o;
+}
+
+QString TAgentOptions::Format() const {
+    return QStringLiteral("Voice=%1\nSpeed=%2\nPitch=%3\nVolume=%4\nBalloon=%5\n")
+        .arg(Voice)
+        .arg(Speed)
+        .arg(Pitch)
+        .arg(Volume)
+        .arg(Balloon ? 1 : 0);
+}
+
+TSpeechSettings TAgentOptions::SpeechFor(const TCharacterVoice& voice) const {
+    TSpeechSettings s;
+    s.Voice = Voice.isEmpty() ? voice.Name : Voice;
+    s.Rate = std::clamp(voice.Rate * Speed / 100, 80, 450);
+    s.Pitch = std::clamp(voice.Pitch + Pitch, 0, 100);
+    s.Volume = Volume;
+    return s;
+}

@@ -1,0 +1,88 @@
+#include "agent/PropertySheet.h"
+
+#include "agent/AgentControl.h"
+#include "agent/SpeechEngine.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QPushButton>
+#include <QSlider>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+TAgentPropertySheet::TAgentPropertySheet(TAgentControl& control)
+    : QWidget(nullptr, Qt::Dialog), FControl(control) {
+    setObjectName(QStringLiteral("AgentPropertySheet"));
+    setWindowTitle(QStringLiteral("Character Options"));
+
+    FVoice = new QComboBox(this);
+    FVoice->setObjectName(QStringLiteral("ComboBoxVoice"));
+    FVoice->addItem(QStringLiteral("The character's own voice"), QString());
+    for (const QString& v : TSpeechEngine::Instance().Voices()) {
+        const QString id = v.section('\t', 0, 0);
+        FVoice->addItem(QStringLiteral("%1 (%2)").arg(v.section('\t', 1), id), id);
+    }
+    FSpeed = new QSpinBox(this);
+    FSpeed->setObjectName(QStringLiteral("SpinBoxSpeed"));
+    FSpeed->setRange(50, 200);
+    FSpeed->setSuffix(QStringLiteral(" %"));
+    FPitch = new QSpinBox(this);
+    FPitch->setObjectName(QStringLiteral("SpinBoxPitch"));
+    FPitch->setRange(-50, 50);
+    FVolume = new QSlider(Qt::Horizontal, this);
+    FVolume->setObjectName(QStringLiteral("SliderVolume"));
+    FVolume->setRange(0, 100);
+    FBalloon = new QCheckBox(QStringLiteral("Show the word balloon"), this);
+    FBalloon->setObjectName(QStringLiteral("CheckBoxBalloon"));
+
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("Voice"), FVoice);
+    form->addRow(QStringLiteral("Speed"), FSpeed);
+    form->addRow(QStringLiteral("Pitch"), FPitch);
+    form->addRow(QStringLiteral("Volume"), FVolume);
+    form->addRow(QString(), FBalloon);
+
+    auto* buttons = new QDialogButtonBox(
+        QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Apply, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, [this] {
+        Apply();
+        hide();
+    });
+    connect(buttons, &QDialogButtonBox::rejected, this, &QWidget::hide);
+    connect(buttons->button(QDialogButtonBox::Apply), &QPushButton::clicked, this,
+            &TAgentPropertySheet::Apply);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(buttons);
+    Reload();
+}
+
+void TAgentPropertySheet::Reload() {
+    const TAgentOptions& o = FControl.Options();
+    int index = FVoice->findData(o.Voice);
+    if (index < 0) {
+        // A voice from the file that this system lacks is still shown as chosen.
+        FVoice->addItem(o.Voice, o.Voice);
+        index = FVoice->count() - 1;
+    }
+    FVoice->setCurrentIndex(index);
+    FSpeed->setValue(o.Speed);
+    FPitch->setValue(o.Pitch);
+    FVolume->setValue(o.Volume);
+    FBalloon->setChecked(o.Balloon);
+}
+
+TAgentOptions TAgentPropertySheet::Edited() const {
+    TAgentOptions o;
+    o.Voice = FVoice->currentData().toString();
+    o.Speed = FSpeed->value();
+    o.Pitch = FPitch->value();
+    o.Volume = FVolume->value();
+    o.Balloon = FBalloon->isChecked();
+    return o;
+}
+
+void TAgentPropertySheet::Apply() { FControl.SetOptions(Edited()); }

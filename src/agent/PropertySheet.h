@@ -1,0 +1,33 @@
+#pragma once
+// The component's own options window ("Character Options"): voice, speed,
+// pitch, volume and the word balloon. OK and Apply store the options through
+// the control (TAgentControl::SetOptions); Cancel leaves them as they were.
+// The options take effect from the next Speak. Window thread only.
+#include "agent/AgentOptions.h"
+
+#include <QWidget>
+
+class QCheckBox;
+class QComboBox;
+class QSlider;
+class QSpinBox;
+class TAgentControl;
+
+class TAgentPropertySheet : public QWidget {
+    Q_OBJECT
+public:
+    explicit TAgentPropertySheet(TAgentControl& control);
+    // Shows the control's current options.
+    void Reload();
+    // The options as the window shows them.
+    TAgentOptions Edited() const;
+    void Apply();
+
+private:
+    TAgentControl& FControl;
+    QComboBox* FVoice;
+    QSpinBox* FSpeed;
+    QSpinBox* FPitch;
+    QSlider* FVolume;
+    QCheckBox* FBalloon;
+};
