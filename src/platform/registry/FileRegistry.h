@@ -12,6 +12,9 @@
 // "<file>.corrupt-<yyyyMMdd-hhmmss>", the program continues with an empty hive (its defaults) and
 // TakeHiveError reports it once. A file that cannot even be read or moved aside is left alone:
 // reads then see an empty hive and every write fails.
+//
+// One object serves one thread (the window thread); several objects may share a hive file, since
+// each change is applied to a fresh reading of the file.
 
 #include "platform/registry/RegDocument.h"
 #include "platform/registry/Registry.h"

@@ -57,7 +57,8 @@ public:
 
     // Makes Key the open key. With CanCreate a missing key is created (with its missing parents)
     // and stored at once; returns false when the key is missing and may not be created, or when
-    // it cannot be created. Opening a key first closes the one that is open (see CloseKey).
+    // it cannot be created. Opening a key first closes the one that is open, so it throws what
+    // CloseKey throws.
     virtual bool OpenKey(const std::string& key, bool canCreate) = 0;
 
     // Stores the values written since the key was opened and closes it. Throws
