@@ -102,11 +102,17 @@ TEST(ProcessProbeSources, FallsBackFromExecutableToCommandLineToCommandName) {
     // Readable executable link (a dangling link reads fine), replaced on disk.
     QDir().mkpath(root + "/10");
     ASSERT_TRUE(QFile::link(QStringLiteral("/opt/Mail/MSIMN.EXE (deleted)"), root + "/10/exe"));
-    // No executable link: the first command-line argument.
+    // An executable link that cannot be read (another user's; here a plain
+    // file, which readlink refuses too): the first command-line argument.
+    WriteFile(root + "/20/exe", "");
     WriteFile(root + "/20/cmdline", QByteArray("/usr/lib/mua/Composer\0--new\0", 28));
     // Neither: the command name, cut by the kernel to 15 characters.
+    WriteFile(root + "/30/exe", "");
     WriteFile(root + "/30/cmdline", QByteArray());
     WriteFile(root + "/30/comm", "a-very-long-cli\n");
+    // No executable at all (a kernel thread, an unreaped process): skipped.
+    WriteFile(root + "/40/cmdline", QByteArray("ghost\0", 6));
+    WriteFile(root + "/40/comm", "ghost\n");
     WriteFile(root + "/self/comm", "not-a-process\n"); // not a number: skipped
 
     platform::TLinuxSystemProbes probes(QStringLiteral("/nonexistent"),
@@ -121,6 +127,7 @@ TEST(ProcessProbeSources, FallsBackFromExecutableToCommandLineToCommandName) {
     EXPECT_TRUE(probes.IsProgramRunning(clientFile(QStringLiteral("a-very-long-client-name"))));
     EXPECT_FALSE(probes.IsProgramRunning(clientFile(QStringLiteral("not-a-process"))));
     EXPECT_FALSE(probes.IsProgramRunning(clientFile(QStringLiteral("--new"))));
+    EXPECT_FALSE(probes.IsProgramRunning(clientFile(QStringLiteral("ghost"))));
 }
 
 TEST(DialupProbe, OnlyTheFirstPppInterfaceInTheSystemsOrderCounts) {

@@ -129,8 +129,9 @@ bool IsNumeric(const char* text) {
 }
 
 // The executable's file name as the process shows it, by the first of the
-// sources that can be read. `shortened` tells that the name is the command
-// name, which the kernel cuts.
+// sources that can be read (another user's executable link is not readable
+// without privileges; the command line and the command name are). `shortened` tells that the name
+// is the command name, which the kernel cuts.
 std::optional<std::string> ProcessFileName(const std::string& processDir, bool& shortened) {
     shortened = false;
     std::string target(4096, '\0');
@@ -144,6 +145,10 @@ std::optional<std::string> ProcessFileName(const std::string& processDir, bool& 
             target.resize(target.size() - deleted.size());
         return BaseName(target);
     }
+    // No executable at all: a kernel thread or a process that has ended and
+    // not yet been reaped. Neither is a running program.
+    if (errno == ENOENT)
+        return std::nullopt;
     if (const auto commandLine = ReadSmallFile(processDir + "/cmdline")) {
         const std::string firstArgument = commandLine->substr(0, commandLine->find('\0'));
         if (!firstArgument.empty())

@@ -13,9 +13,10 @@
 // - IsProgramRunning: the file name of path (and, when path is a symbolic
 //   link, of the file it finally leads to) is compared, ignoring letter case,
 //   with the file name of each process's executable (<proc>/<pid>/exe); for a
-//   process whose executable cannot be read (another user's, a kernel
-//   thread), with its first command-line argument, and when that is missing,
-//   with its command name, which the kernel cuts to 15 characters.
+//   process whose executable link cannot be read (another user's), with its
+//   first command-line argument, and when that is empty, with its command
+//   name, which the kernel cuts to 15 characters. Processes without an
+//   executable (kernel threads, ended but unreaped ones) are passed over.
 #include "platform/probes/SystemProbes.h"
 
 namespace platform {

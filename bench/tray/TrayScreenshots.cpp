@@ -1,7 +1,7 @@
 // Shows one of the tray subsystem's faces on the X display and saves a
 // screenshot of it with ImageMagick's "import":
 //
-//   xvfb-run -a -s '-screen 0 1024x768x24' tray_screenshots menu|states|help out.png
+//   xvfb-run -a -s '-screen 0 1024x768x24' talvoro_tray_screenshots menu|states|help out.png
 #include "platform/help/HelpViewer.h"
 #include "tray/ActionTable.h"
 #include "tray/ImageLists.h"
@@ -76,7 +76,7 @@ QWidget* StatesWindow() {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     if (argc < 3) {
-        std::fprintf(stderr, "usage: tray_screenshots menu|states|help out.png\n");
+        std::fprintf(stderr, "usage: talvoro_tray_screenshots menu|states|help out.png\n");
         return 2;
     }
     const QString what = QString::fromLocal8Bit(argv[1]);
