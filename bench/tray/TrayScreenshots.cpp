@@ -2,10 +2,17 @@
 // screenshot of it with ImageMagick's "import":
 //
 //   xvfb-run -a -s '-screen 0 1024x768x24' talvoro_tray_screenshots menu|states|help out.png
+//
+// "tray" shows the icon in a running notification area and opens the menu
+// from it, as a right click does:
+//
+//   xvfb-run -a -s '-screen 0 1024x768x24' sh -c 'trayer --edge top --align right &
+//       sleep 1; talvoro_tray_screenshots tray out.png [state picture]'
 #include "platform/help/HelpViewer.h"
 #include "tray/ActionTable.h"
 #include "tray/ImageLists.h"
 #include "tray/MarginMenu.h"
+#include "tray/TrayIcon.h"
 #include "tray/TrayMenus.h"
 
 #include <QAction>
@@ -13,6 +20,7 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QProcess>
+#include <QSystemTrayIcon>
 #include <QTimer>
 
 #include <cstdio>
@@ -76,7 +84,8 @@ QWidget* StatesWindow() {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     if (argc < 3) {
-        std::fprintf(stderr, "usage: talvoro_tray_screenshots menu|states|help out.png\n");
+        std::fprintf(stderr,
+                     "usage: talvoro_tray_screenshots menu|tray|states|help out.png [picture]\n");
         return 2;
     }
     const QString what = QString::fromLocal8Bit(argv[1]);
@@ -89,6 +98,25 @@ int main(int argc, char** argv) {
         const TTrayMenu tray = BuildTrayMenu(actions, &owner);
         tray.Menu->popup(QPoint(60, 40));
         ShootAndQuit(tray.Menu, out, 12);
+        return app.exec();
+    }
+    if (what == QLatin1String("tray")) {
+        // A real notification area must be running (for example Debian's
+        // trayer); the menu is opened where a right click on the icon opens it.
+        const TTrayMenu tray = BuildTrayMenu(actions, &owner);
+        TTrayIcon icon;
+        icon.SetMenu(tray.Menu);
+        icon.SetTrayIcon(argc > 3 ? atoi(argv[3]) : 4);
+        icon.SetHint(QStringLiteral("Talvoro: Right click for menu "));
+        icon.Show();
+        QTimer::singleShot(1500, &owner, [&] {
+            const QRect at = icon.SystemTrayIcon()->geometry();
+            std::printf("tray available: %d, icon at %d,%d %dx%d\n",
+                        int(TTrayIcon::SystemTrayAvailable()), at.x(), at.y(), at.width(),
+                        at.height());
+            tray.Menu->popup(at.isEmpty() ? QPoint(60, 40) : at.bottomLeft());
+            ShootAndQuit(tray.Menu, out, 40);
+        });
         return app.exec();
     }
     if (what == QLatin1String("states")) {
