@@ -19,6 +19,7 @@
 #include <QApplication>
 #include <QGridLayout>
 #include <QLabel>
+#include <QPainter>
 #include <QProcess>
 #include <QSystemTrayIcon>
 #include <QTimer>
@@ -99,6 +100,19 @@ int main(int argc, char** argv) {
         tray.Menu->popup(QPoint(60, 40));
         ShootAndQuit(tray.Menu, out, 12);
         return app.exec();
+    }
+    if (what == QLatin1String("logo")) {
+        // Drawn straight into a file: the logo and the program icon at the
+        // sizes they are shown.
+        QImage sheet(112 + 16 + 32 + 128 + 50, 130, QImage::Format_ARGB32);
+        sheet.fill(QColor(236, 236, 236));
+        QPainter painter(&sheet);
+        painter.drawPixmap(5, 5, TImageLists::LogoPixmap());
+        painter.drawPixmap(127, 5, TImageLists::AppIcon().pixmap(16, 16));
+        painter.drawPixmap(153, 5, TImageLists::AppIcon().pixmap(32, 32));
+        painter.drawPixmap(195, 5, TImageLists::AppIcon().pixmap(128, 128));
+        painter.end();
+        return sheet.save(out) ? 0 : 1;
     }
     if (what == QLatin1String("tray")) {
         // A real notification area must be running (for example Debian's
