@@ -9,7 +9,12 @@
 #include "pop3/WinshoeMessage.h"
 #include "pop3/WinshoePOP3.h"
 
-#include <QMetaObject>
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <system_error>
+#include <unistd.h>
 
 std::atomic<bool> CheckInProgress{false};
 
@@ -22,36 +27,106 @@ const char* const UnknownErrorText = "Unknown error";
 TCheckMsgThread::TCheckMsgThread(TWinshoePOP3& POP3, TWinshoeMessage& Msg, ICheckMsgHost& Host,
                                  QObject* Parent)
     : QThread(Parent), FPOP3(POP3), FMsg(Msg), FHost(Host) {
+    if (::pipe2(FWakePipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        throw std::system_error(errno, std::generic_category(), "Cannot create a pipe");
+    FWakeNotifier = new QSocketNotifier(FWakePipe[0], QSocketNotifier::Read, this);
+    connect(FWakeNotifier, &QSocketNotifier::activated, this, &TCheckMsgThread::OnWake);
     CheckInProgress = true;
     FDebugMode = FHost.DebugMode();
-    connect(this, &QThread::finished, this, &TCheckMsgThread::OnFinished, Qt::QueuedConnection);
     start();
 }
 
 TCheckMsgThread::~TCheckMsgThread() {
-    // Only reached after OnFinished, or with the thread never started; wait() is then at once.
+    // Only reached after OnFinished; wait() then returns at once, and the thread's exit hook
+    // follows within moments.
     wait();
+    {
+        std::unique_lock Lock(FHandOffLock);
+        FHandOffDone.wait(Lock, [this] { return !FRunStarted || FThreadGone; });
+    }
+    delete FWakeNotifier;
+    ::close(FWakePipe[0]);
+    ::close(FWakePipe[1]);
 }
 
 void TCheckMsgThread::Terminate() {
     FTerminated = true;
 }
 
-void TCheckMsgThread::run() {
-    Execute();
-    // Everything the check wrote is ordered before CheckMsgThreadDone by this lock.
+namespace {
+
+// Destroyed when the thread exits, after the framework's own end-of-thread work; it tells the
+// owner that nothing on this thread touches the object any more.
+struct TThreadExitHook {
+    std::function<void()> OnExit;
+    ~TThreadExitHook() {
+        if (OnExit)
+            OnExit();
+    }
+};
+
+} // namespace
+
+void TCheckMsgThread::ThreadGone() {
+    // Notified under the lock: the waiting destructor may free the object as soon as it can
+    // take the lock again.
     std::lock_guard Guard(FHandOffLock);
+    FThreadGone = true;
+    FHandOffDone.notify_all();
 }
 
-// The window-thread hand-off. The step travels under the lock, the wake-up is a queued call
-// that carries no data, and the worker waits on its own condition variable.
+void TCheckMsgThread::run() {
+    thread_local TThreadExitHook ExitHook;
+    {
+        std::lock_guard Guard(FHandOffLock);
+        FRunStarted = true;
+    }
+    ExitHook.OnExit = [this] { ThreadGone(); };
+    Execute();
+    {
+        std::lock_guard Guard(FHandOffLock);
+        FExecuteFinished = true;
+    }
+    Wake();
+}
+
+void TCheckMsgThread::Wake() {
+    const char Byte = 1;
+    // The pipe cannot stay full: the window thread drains it at every wake-up, and at most
+    // two bytes are ever pending.
+    while (::write(FWakePipe[1], &Byte, 1) < 0 && errno == EINTR) {
+    }
+}
+
+void TCheckMsgThread::OnWake() {
+    char Buffer[16];
+    while (::read(FWakePipe[0], Buffer, sizeof Buffer) > 0) {
+    }
+    std::function<void()> Step;
+    bool Finished = false;
+    {
+        std::lock_guard Guard(FHandOffLock);
+        Step = std::move(FPendingStep);
+        FPendingStep = nullptr;
+        Finished = FExecuteFinished && !FDoneRun;
+        if (Finished)
+            FDoneRun = true;
+    }
+    if (Step)
+        RunPendingStep(std::move(Step));
+    if (Finished)
+        OnFinished();
+}
+
+// The window-thread hand-off: the worker parks the step, wakes the window thread and waits
+// until the step has run there; an exception raised by the step is raised again here.
 void TCheckMsgThread::Synchronize(std::function<void()> Step) {
     std::unique_lock Lock(FHandOffLock);
     FPendingStep = std::move(Step);
     FStepError = nullptr;
     FStepDone = false;
     Lock.unlock();
-    QMetaObject::invokeMethod(this, "RunPendingStep", Qt::QueuedConnection);
+    Wake();
     Lock.lock();
     FHandOffDone.wait(Lock, [this] { return FStepDone; });
     std::exception_ptr Error = std::move(FStepError);
@@ -61,17 +136,10 @@ void TCheckMsgThread::Synchronize(std::function<void()> Step) {
         std::rethrow_exception(Error);
 }
 
-void TCheckMsgThread::RunPendingStep() {
-    std::function<void()> Step;
-    {
-        std::lock_guard Guard(FHandOffLock);
-        Step = std::move(FPendingStep);
-        FPendingStep = nullptr;
-    }
+void TCheckMsgThread::RunPendingStep(std::function<void()> Step) {
     std::exception_ptr Error;
     try {
-        if (Step)
-            Step();
+        Step();
     } catch (...) {
         Error = std::current_exception();
     }

@@ -26,6 +26,7 @@
 #include <mutex>
 #include <string>
 
+class QSocketNotifier;
 class TWinshoeMessage;
 class TWinshoePOP3;
 struct TDecision;
@@ -47,7 +48,9 @@ protected:
     void run() override;
 
 private:
-    Q_INVOKABLE void RunPendingStep();
+    void Wake();
+    void OnWake();
+    void RunPendingStep(std::function<void()> Step);
     void OnFinished();
 
     void Execute();
@@ -78,11 +81,21 @@ private:
     bool FPrevCleared = false;
     int32_t FPrevBefore = 0;
 
-    // The hand-off. Plain std primitives, so that every value crossing between the threads is
-    // ordered by a lock the tools can see.
+    // The hand-off. Every value crossing between the threads travels under FHandOffLock; the
+    // window thread is woken through a pipe that its event loop watches, so no object of the
+    // framework's own is passed between the threads (ThreadSanitizer sees every ordering).
+    int FWakePipe[2] = {-1, -1};
+    QSocketNotifier* FWakeNotifier = nullptr;
     std::mutex FHandOffLock;
     std::condition_variable FHandOffDone;
     std::function<void()> FPendingStep;
     std::exception_ptr FStepError;
     bool FStepDone = false;
+    bool FExecuteFinished = false;
+    bool FDoneRun = false;
+    // Set by the thread's very last act (a thread-exit hook), after the framework has finished
+    // with the thread; the destructor waits for it.
+    bool FRunStarted = false;
+    bool FThreadGone = false;
+    void ThreadGone();
 };
