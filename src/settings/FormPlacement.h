@@ -18,7 +18,9 @@
 //
 // The window moves to the top-left of "NormPos" when shown if "NormPos" exists, the stored
 // "PixelsPerInch" equals the screen's current value and enough of the window would be on a
-// screen; otherwise it keeps its designed position.
+// screen; otherwise it keeps its designed position. "Flags" and "MinMaxPos" are kept for the
+// hive's sake but not applied: here the window manager decides where minimised and maximised
+// windows go.
 
 #include "platform/registry/Registry.h"
 
