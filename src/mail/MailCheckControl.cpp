@@ -1,5 +1,10 @@
 #include "mail/MailCheckControl.h"
 
+#include "mail/MessageTable.h"
+#include "mail/RecentList.h"
+#include "mail/SessionInfoRecord.h"
+#include "pop3/WinshoePOP3.h"
+
 #include <cstdio>
 
 uint16_t PortFromText(const std::string& Text) {
@@ -27,4 +32,28 @@ std::string TimeoutLabelText(int32_t Milliseconds) {
 bool AccountComplete(const std::string& Server, const std::string& Account,
                      const std::string& Password) {
     return !Server.empty() && !Account.empty() && !Password.empty();
+}
+
+void StopConnection(TWinshoePOP3& POP3, const std::string& Text) {
+    // The text goes first: the worker's failure that the close causes must find it stored.
+    SessionInfo().StoreError(Text);
+    if (POP3.Connected())
+        POP3.CloseSocket();
+}
+
+void MarkMessagesRead() {
+    SessionInfo().EmailFlag = false;
+    SessionInfo().NumUnreadMessages = 0;
+}
+
+void ResetMessageCount(TMessageTable& Table, TRecentList& Recent) {
+    SessionInfoRecord& Info = SessionInfo();
+    LastMessageID().Set(std::string());
+    Info.NumMessages = 0;
+    Info.NumNewMessages = 0;
+    Info.PrevNumMessages = 0;
+    Info.NumUnreadMessages = 0;
+    Info.EmailFlag = false;
+    Table.Empty();
+    Recent.Clear();
 }

@@ -1,8 +1,13 @@
 #pragma once
-// The parts of starting and bounding a mail check that need no window: the port rule, the
-// time-out label and the account test. Nothing here throws.
+// The parts of starting, bounding and resetting a mail check that need no window: the port
+// rule, the time-out label, the account test, Stop and time-out, Mark Read and the reset of the
+// message count. Window thread; nothing here throws except StopConnection (see there).
 #include <cstdint>
 #include <string>
+
+class TMessageTable;
+class TRecentList;
+class TWinshoePOP3;
 
 // The port a check uses: the field's number, or 110 when the field is empty or does not hold
 // a decimal number (or one outside 1..65535).
@@ -23,3 +28,19 @@ inline constexpr const char* IncompleteAccountText =
 inline constexpr const char* StoppedByUserText = "Connection stopped by user";
 inline constexpr const char* ConnectionTimeoutText = "Connection timeout";
 inline constexpr const char* LoginErrorText = "Error: Please check your login/password";
+
+// Stop and time-out: ErrorFlag := true and LastError := Text (replacing any text), then, when
+// the client is connected, close its socket at once (no quit), so that the worker's pending
+// network call fails and the worker keeps Text as the check's error. Passes on what closing
+// the socket throws; the caller then writes its debug line.
+void StopConnection(TWinshoePOP3& POP3, const std::string& Text);
+
+// Mark Read: EmailFlag := false, NumUnreadMessages := 0. The caller disables Mark Read and
+// calls CheckProgramState.
+void MarkMessagesRead();
+
+// The reset of the message count: LastMessageID := empty, NumMessages, NumNewMessages,
+// PrevNumMessages and NumUnreadMessages := 0, EmailFlag := false, the table emptied and the
+// recent list cleared. The caller sets LabelNumMessages to "na", shows the empty
+// PanelLastMessageID and calls CheckProgramState.
+void ResetMessageCount(TMessageTable& Table, TRecentList& Recent);

@@ -152,11 +152,9 @@ void RunCheck(TWinshoePOP3& POP3, TWinshoeMessage& Msg, TTestHost& Host,
     EXPECT_EQ(Host.WrongThreadCalls, 0) << "every host call runs on the window thread";
 }
 
-// Stop (or time-out) as the main window does it: store the text, then close the socket.
+// Stop (or time-out) as the main window does it.
 void StopCheck(TWinshoePOP3& POP3, const char* Text) {
-    SessionInfo().StoreError(Text);
-    if (POP3.Connected())
-        POP3.CloseSocket();
+    StopConnection(POP3, Text);
 }
 
 class CheckMsgThreadTest : public ::testing::Test {
@@ -297,6 +295,20 @@ TEST_F(CheckMsgThreadTest, ChecksOneAfterAnotherAsMailComesAndGoes) {
     EXPECT_EQ(SessionInfo().PrevNumMessages, 4);
     EXPECT_FALSE(SessionInfo().CountReset);
     EXPECT_EQ(Host.Lines("Counts"), std::vector<std::string>{"Counts 4 4 4"});
+
+    // The user resets the count: the next check counts every message as new, once.
+    ResetMessageCount(Host.Table, Host.Recent);
+    EXPECT_EQ(Host.Table.RowCount(), 0);
+    EXPECT_EQ(Host.Recent.Count(), 0);
+    EXPECT_EQ(LastMessageID().Get(), "");
+    Host.Log.clear();
+    RunCheck(POP3, Msg, Host);
+    EXPECT_EQ(SessionInfo().NumUnreadMessages, 4);
+    EXPECT_EQ(Host.Lines("Speak").size(), 3u);
+    EXPECT_EQ(Host.Lines("Counts"), std::vector<std::string>{"Counts 4 4 4"});
+    MarkMessagesRead();
+    EXPECT_EQ(SessionInfo().NumUnreadMessages, 0);
+    EXPECT_FALSE(SessionInfo().EmailFlag);
 }
 
 TEST_F(CheckMsgThreadTest, WrongPasswordReportsTheLoginError) {
