@@ -8,3 +8,5 @@ target_sources(talvoro_speech PRIVATE
 # The dial is read as ":/resources/ClockFace.svg".
 qt_add_resources(talvoro_speech "clockface" PREFIX "/" BASE ${CMAKE_CURRENT_LIST_DIR}
     FILES ${CMAKE_CURRENT_LIST_DIR}/resources/ClockFace.svg)
+# The dial is a vector picture, rendered at whatever pixel ratio the screen has.
+target_link_libraries(talvoro_speech PRIVATE Qt6::Svg)
