@@ -99,7 +99,8 @@ void TAgentCharacter::GestureAt(qint16 x, qint16 y) {
     Enqueue(MakeRequest(TKind::Gesture, x, y));
 }
 
-void TAgentCharacter::Speak(const QString& text, const QString& /*url: sound files are not supported*/) {
+void TAgentCharacter::Speak(const QString& text,
+                            const QString& /*url: sound files are not supported*/) {
     CheckLoaded();
     Enqueue(MakeRequest(TKind::Speak, 0, 0, 0, false, text));
 }
@@ -126,18 +127,24 @@ void TAgentCharacter::SetLanguageID(int languageId) {
     FLanguageId = languageId;
 }
 
-int TAgentCharacter::PendingRequests() const { return int(FQueue.size()) + (FCurrent ? 1 : 0); }
+int TAgentCharacter::PendingRequests() const {
+    return int(FQueue.size()) + (FCurrent ? 1 : 0);
+}
 
-QString TAgentCharacter::BalloonText() const { return FBalloon->ShownText(); }
+QString TAgentCharacter::BalloonText() const {
+    return FBalloon->ShownText();
+}
 
 int TAgentCharacter::ActiveTimers() const {
     return FWindow->ActiveTimers() + FWordTimer.isActive() + FLingerTimer.isActive();
 }
 
-bool TAgentCharacter::BalloonVisible() const { return FBalloon->isVisible(); }
+bool TAgentCharacter::BalloonVisible() const {
+    return FBalloon->isVisible();
+}
 
 TAgentCharacter::TRequest TAgentCharacter::MakeRequest(TKind kind, int x, int y, int speed,
-                                                      bool fast, const QString& text) {
+                                                       bool fast, const QString& text) {
     TRequest r;
     r.Kind = kind;
     r.X = x;
@@ -233,17 +240,18 @@ void TAgentCharacter::StartSpeaking(const TRequest& r) {
         FBalloon->hide();
     std::weak_ptr<TReceiver> receiver = FReceiver;
     // The listener runs on the speech thread; it only forwards.
-    FTicket = TSpeechEngine::Instance().Speak(FMarkup.Ssml,
-                                              FControl.Options().SpeechFor(FFile.Voice()),
-                                              [receiver](const TSpeechEvent& event) {
-                                                  if (auto target = receiver.lock())
-                                                      target->Post(event.Ticket, event);
-                                              });
+    FTicket =
+        TSpeechEngine::Instance().Speak(FMarkup.Ssml, FControl.Options().SpeechFor(FFile.Voice()),
+                                        [receiver](const TSpeechEvent& event) {
+                                            if (auto target = receiver.lock())
+                                                target->Post(event.Ticket, event);
+                                        });
 }
 
 void TAgentCharacter::OnSpeechEvent(quint64 ticket, const TSpeechEvent& event) {
     if (event.Kind == TSpeechEvent::TKind::DeviceMissing) {
-        FControl.ReportStatus(QStringLiteral("No sound device found: the character speaks without sound."));
+        FControl.ReportStatus(
+            QStringLiteral("No sound device found: the character speaks without sound."));
         return;
     }
     if (ticket != FTicket || ticket == 0)

@@ -8,7 +8,9 @@
 #include <QSaveFile>
 #include <algorithm>
 
-QString TAgentOptions::DefaultPath() { return platform::ConfigDir() + "/agent.conf"; }
+QString TAgentOptions::DefaultPath() {
+    return platform::ConfigDir() + "/agent.conf";
+}
 
 TAgentOptions TAgentOptions::Load(const QString& path) {
     QFile file(path);

@@ -15,8 +15,8 @@ void SleepUnlessCancelled(std::chrono::microseconds total, const std::atomic<boo
     using namespace std::chrono;
     const auto until = steady_clock::now() + total;
     while (!cancelled.load() && steady_clock::now() < until)
-        std::this_thread::sleep_for(std::min<steady_clock::duration>(
-            milliseconds(20), until - steady_clock::now()));
+        std::this_thread::sleep_for(
+            std::min<steady_clock::duration>(milliseconds(20), until - steady_clock::now()));
 }
 
 class TDiscardSink : public IAudioSink {
@@ -84,12 +84,8 @@ public:
 
 private:
     void WriteHeader(quint32 dataBytes) {
-        auto u32 = [](quint32 v) {
-            return QByteArray(reinterpret_cast<const char*>(&v), 4);
-        };
-        auto u16 = [](quint16 v) {
-            return QByteArray(reinterpret_cast<const char*>(&v), 2);
-        };
+        auto u32 = [](quint32 v) { return QByteArray(reinterpret_cast<const char*>(&v), 4); };
+        auto u16 = [](quint16 v) { return QByteArray(reinterpret_cast<const char*>(&v), 2); };
         QByteArray h;
         h += "RIFF" + u32(36 + dataBytes) + "WAVE";
         h += "fmt " + u32(16) + u16(1) + u16(1) + u32(quint32(Rate)) + u32(quint32(Rate) * 2) +

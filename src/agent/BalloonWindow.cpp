@@ -1,5 +1,6 @@
 #include "agent/BalloonWindow.h"
 
+#include "agent/CharacterWindow.h"
 #include "platform/Display.h"
 
 #include <QPainter>
@@ -76,7 +77,8 @@ void TBalloonWindow::Follow(const QRect& character) {
     }
     FTailX = std::clamp(character.center().x() - x, Radius + 12, width() - Radius - 12);
     move(x, y);
-    setMask(QRegion(Outline().toFillPolygon().toPolygon()));
+    if (UsesShapes())
+        setMask(QRegion(Outline().toFillPolygon().toPolygon()));
     update();
 }
 

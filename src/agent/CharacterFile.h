@@ -15,8 +15,8 @@
 
 struct TCharacterVoice {
     QString Name = QStringLiteral("en-us"); // an espeak-ng voice, variant allowed ("en-us+m3")
-    int Rate = 165;                          // words per minute
-    int Pitch = 50;                          // 0..100
+    int Rate = 165;                         // words per minute
+    int Pitch = 50;                         // 0..100
 };
 
 struct TBalloonStyle {
@@ -30,9 +30,9 @@ struct TBalloonStyle {
 
 // What a frame shows: the parts that are switched and the arm's direction.
 struct TCharacterPose {
-    int Mouth = 0;                  // 0 closed, 1 half open, 2 open
+    int Mouth = 0; // 0 closed, 1 half open, 2 open
     bool EyesClosed = false;
-    std::optional<int> ArmAngle;    // degrees, clockwise from pointing right; none = at rest
+    std::optional<int> ArmAngle; // degrees, clockwise from pointing right; none = at rest
     bool operator==(const TCharacterPose&) const = default;
 };
 

@@ -15,7 +15,9 @@ constexpr int HideSteps = 7;
 constexpr int PointSteps = 6;
 constexpr int RestingArmAngle = 90; // hanging down, where a raised arm starts from
 
-qreal EaseOut(qreal t) { return 1 - (1 - t) * (1 - t); }
+qreal EaseOut(qreal t) {
+    return 1 - (1 - t) * (1 - t);
+}
 
 int NormalisedAngle(int angle) {
     angle %= 360;
@@ -27,6 +29,12 @@ int NormalisedAngle(int angle) {
 }
 
 } // namespace
+
+bool UsesShapes() {
+    static const bool shapes = QGuiApplication::platformName() != QLatin1String("offscreen") &&
+                               QGuiApplication::platformName() != QLatin1String("minimal");
+    return shapes;
+}
 
 TCharacterWindow::TCharacterWindow(const TCharacterFile& file) : FFile(file) {
     setObjectName(QStringLiteral("AgentCharacterWindow"));
@@ -74,11 +82,13 @@ const TCharacterWindow::TFrame& TCharacterWindow::FrameFor(const TCharacterPose&
     TFrame frame;
     frame.Picture = QPixmap::fromImage(image);
     frame.Picture.setDevicePixelRatio(ratio);
-    const QImage logical = ratio == 1.0 ? image
-                                        : image.scaled(FFile.Width(), FFile.Height(),
-                                                       Qt::IgnoreAspectRatio,
-                                                       Qt::SmoothTransformation);
-    frame.Shape = QRegion(QBitmap::fromImage(logical.createAlphaMask()));
+    if (UsesShapes()) {
+        const QImage logical = ratio == 1.0
+                                   ? image
+                                   : image.scaled(FFile.Width(), FFile.Height(),
+                                                  Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        frame.Shape = QRegion(QBitmap::fromImage(logical.createAlphaMask()));
+    }
     return *FFrames.insert(key, frame);
 }
 
@@ -90,7 +100,10 @@ void TCharacterWindow::ApplyPose(const TCharacterPose& pose) {
 
 void TCharacterWindow::UpdateShape() {
     // A shaped window looks right on any X server, with or without a compositor,
-    // and lets clicks beside the figure through to what is below.
+    // and lets clicks beside the figure through to what is below. Platforms
+    // without a screen have no use for it.
+    if (!UsesShapes())
+        return;
     QRegion shape = FrameFor(FPose).Shape;
     if (FScale < 1.0) {
         QTransform t;
@@ -111,7 +124,8 @@ void TCharacterWindow::paintEvent(QPaintEvent*) {
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     const QSizeF size(width() * FScale, height() * FScale);
     const QRectF target(QPointF((width() - size.width()) / 2, height() - size.height()), size);
-    painter.drawPixmap(target, FrameFor(FPose).Picture, QRectF(QPointF(0, 0), FrameFor(FPose).Picture.size()));
+    painter.drawPixmap(target, FrameFor(FPose).Picture,
+                       QRectF(QPointF(0, 0), FrameFor(FPose).Picture.size()));
 }
 
 void TCharacterWindow::Animate(TAnimation kind, int steps, std::function<void()> done) {
@@ -318,4 +332,6 @@ void TCharacterWindow::mouseDoubleClickEvent(QMouseEvent* e) {
     emit DoubleClicked(button, shift, e->globalPosition().toPoint());
 }
 
-void TCharacterWindow::moveEvent(QMoveEvent*) { emit Moved(); }
+void TCharacterWindow::moveEvent(QMoveEvent*) {
+    emit Moved();
+}

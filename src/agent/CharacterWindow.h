@@ -18,6 +18,9 @@
 #include <QWidget>
 #include <functional>
 
+// Whether windows on this platform are given the shape of what they show.
+bool UsesShapes();
+
 class TCharacterWindow : public QWidget {
     Q_OBJECT
 public:

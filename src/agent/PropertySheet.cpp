@@ -85,4 +85,6 @@ TAgentOptions TAgentPropertySheet::Edited() const {
     return o;
 }
 
-void TAgentPropertySheet::Apply() { FControl.SetOptions(Edited()); }
+void TAgentPropertySheet::Apply() {
+    FControl.SetOptions(Edited());
+}

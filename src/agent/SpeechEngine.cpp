@@ -80,8 +80,8 @@ struct TSpeechEngine::TImpl {
     std::thread Thread;
 
     void Run() {
-        const int rate = espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 50, nullptr,
-                                           espeakINITIALIZE_DONT_EXIT);
+        const int rate =
+            espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 50, nullptr, espeakINITIALIZE_DONT_EXIT);
         const bool ready = rate > 0;
         if (ready) {
             SampleRate = rate;
@@ -202,4 +202,6 @@ void TSpeechEngine::Cancel(quint64 ticket) {
     }
 }
 
-QStringList TSpeechEngine::Voices() { return D->VoicesKnown.get(); }
+QStringList TSpeechEngine::Voices() {
+    return D->VoicesKnown.get();
+}

@@ -14,9 +14,9 @@
 
 struct TSpeechSettings {
     QString Voice = QStringLiteral("en-us");
-    int Rate = 165;    // words per minute
-    int Pitch = 50;    // 0..100
-    int Volume = 100;  // 0..200, 100 is the engine's normal level
+    int Rate = 165;   // words per minute
+    int Pitch = 50;   // 0..100
+    int Volume = 100; // 0..200, 100 is the engine's normal level
 };
 
 struct TSpeechEvent {

@@ -47,8 +47,8 @@ public:
             const int shownIndex = int(Result.Shown.size());
             const QString escaped = EscapeCodePoint(c);
             Result.Ssml += escaped;
-            for (qsizetype i = 0; i < escaped.size(); ++i)
-                Result.ShownAt.push_back(shownIndex);
+            Result.ShownAt.insert(Result.ShownAt.end(), size_t(escaped.toUcs4().size()),
+                                  shownIndex);
             Result.Shown += QString::fromUcs4(&c, 1);
         }
     }
@@ -90,8 +90,8 @@ QString SpokenEmailText(const QString& text) {
     auto isWordChar = [](QChar c) { return c.isLetterOrNumber(); };
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text[i];
-        const bool between = i > 0 && i + 1 < text.size() && isWordChar(text[i - 1]) &&
-                             isWordChar(text[i + 1]);
+        const bool between =
+            i > 0 && i + 1 < text.size() && isWordChar(text[i - 1]) && isWordChar(text[i + 1]);
         if (QStringLiteral("<>\"()[]{}").contains(c))
             spoken += ' ';
         else if (c == '@')
@@ -115,8 +115,9 @@ TSpeechMarkup TranslateSpeechMarkup(const QString& text) {
                                            QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression pauseTag(QStringLiteral("^pau=([0-9]{1,9})$"),
                                              QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression contextTag(QStringLiteral("^ctx=(e-mail|email|normal|unknown)$"),
-                                               QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression contextTag(
+        QStringLiteral("^ctx=(e-mail|email|normal|unknown)$"),
+        QRegularExpression::CaseInsensitiveOption);
     constexpr int MaxPauseMs = 10000;
 
     TBuilder out;
@@ -173,8 +174,8 @@ TSpeechMarkup TranslateSpeechMarkup(const QString& text) {
 int TSpeechMarkup::RevealEnd(int textPosition, int length) const {
     if (ShownAt.empty())
         return int(Shown.size());
-    const qsizetype last = std::clamp<qsizetype>(qsizetype(textPosition) - 1 + std::max(length, 1) - 1,
-                                                 0, qsizetype(ShownAt.size()) - 1);
+    const qsizetype last = std::clamp<qsizetype>(
+        qsizetype(textPosition) - 1 + std::max(length, 1) - 1, 0, qsizetype(ShownAt.size()) - 1);
     qsizetype end = std::min<qsizetype>(ShownAt[size_t(last)] + 1, Shown.size());
     while (end < Shown.size() && !Shown[end].isSpace())
         ++end;

@@ -11,8 +11,7 @@ namespace {
 bool HasCharacterFile(const QString& directory) {
     // Entries of any kind except directories count, hidden and system ones included.
     return !QDir(directory)
-                .entryList({QStringLiteral("*.acs")},
-                           QDir::Files | QDir::Hidden | QDir::System)
+                .entryList({QStringLiteral("*.acs")}, QDir::Files | QDir::Hidden | QDir::System)
                 .isEmpty();
 }
 

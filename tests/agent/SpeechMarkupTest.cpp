@@ -1,0 +1,146 @@
+#include "agent/SpeechMarkup.h"
+#include "agent/SpeechEngine.h"
+
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <mutex>
+
+namespace {
+
+QString Body(const TSpeechMarkup& m) {
+    // The SSML between <speak> and </speak>.
+    return m.Ssml.mid(7, m.Ssml.size() - 7 - 8);
+}
+
+TEST(SpeechMarkup, PlainTextIsSpokenAndShownAsItIs) {
+    const TSpeechMarkup m = TranslateSpeechMarkup(QStringLiteral("The time is 10:15"));
+    EXPECT_EQ(m.Ssml, QStringLiteral("<speak>The time is 10:15</speak>"));
+    EXPECT_EQ(m.Shown, QStringLiteral("The time is 10:15"));
+}
+
+TEST(SpeechMarkup, MapSpeaksTheFirstTextAndShowsTheSecond) {
+    const TSpeechMarkup m =
+        TranslateSpeechMarkup(QStringLiteral("Welcome to \\map=\"Tal Voro\"=\"Talvoro\"\\"));
+    EXPECT_EQ(Body(m), QStringLiteral("Welcome to <sub alias=\"Tal Voro\">Talvoro</sub>"));
+    EXPECT_EQ(m.Shown, QStringLiteral("Welcome to Talvoro"));
+}
+
+TEST(SpeechMarkup, PauseBecomesABreakAndShowsNothing) {
+    const TSpeechMarkup m = TranslateSpeechMarkup(QStringLiteral("One.  \\pau=200\\Two."));
+    EXPECT_EQ(Body(m), QStringLiteral("One.  <break time=\"200ms\"/>Two."));
+    EXPECT_EQ(m.Shown, QStringLiteral("One.  Two."));
+    EXPECT_TRUE(TranslateSpeechMarkup(QStringLiteral("\\pau=999999\\"))
+                    .Ssml.contains(QStringLiteral("time=\"10000ms\"")));
+}
+
+TEST(SpeechMarkup, TagsAreMatchedWithoutRegardToCase) {
+    EXPECT_EQ(TranslateSpeechMarkup(QStringLiteral("a\\PAU=5\\b")).Shown, QStringLiteral("ab"));
+    EXPECT_EQ(TranslateSpeechMarkup(QStringLiteral("\\Map=\"x\"=\"y\"\\")).Shown,
+              QStringLiteral("y"));
+}
+
+TEST(SpeechMarkup, DoubleBackslashIsOneLiteralBackslash) {
+    const TSpeechMarkup m = TranslateSpeechMarkup(QStringLiteral("C:\\\\Mail\\\\in"));
+    EXPECT_EQ(m.Shown, QStringLiteral("C:\\Mail\\in"));
+    EXPECT_EQ(Body(m), QStringLiteral("C:\\Mail\\in"));
+    // A literal backslash does not open a tag.
+    EXPECT_EQ(TranslateSpeechMarkup(QStringLiteral("\\\\pau=200\\\\")).Shown,
+              QStringLiteral("\\pau=200\\"));
+}
+
+TEST(SpeechMarkup, ATagThatIsNotOursIsShownAndSpokenAsText) {
+    const TSpeechMarkup m = TranslateSpeechMarkup(QStringLiteral("\\Vol=65535\\Loud"));
+    EXPECT_EQ(m.Shown, QStringLiteral("\\Vol=65535\\Loud"));
+    EXPECT_EQ(Body(m), QStringLiteral("\\Vol=65535\\Loud"));
+    // A real tag after a foreign one, and after a lone backslash, is still obeyed.
+    const TSpeechMarkup after =
+        TranslateSpeechMarkup(QStringLiteral("\\Chr=\"x\"\\ a \\ b \\pau=100\\c"));
+    EXPECT_EQ(after.Shown, QStringLiteral("\\Chr=\"x\"\\ a \\ b c"));
+    EXPECT_TRUE(after.Ssml.contains(QStringLiteral("<break time=\"100ms\"/>")));
+    // A pause tag with a bad number, or never closed, is plain text.
+    EXPECT_EQ(TranslateSpeechMarkup(QStringLiteral("\\pau=-5\\")).Shown,
+              QStringLiteral("\\pau=-5\\"));
+    EXPECT_EQ(TranslateSpeechMarkup(QStringLiteral("end \\pau=200")).Shown,
+              QStringLiteral("end \\pau=200"));
+}
+
+TEST(SpeechMarkup, EveryTextIsEscapedSoNothingBecomesMarkup) {
+    const TSpeechMarkup m = TranslateSpeechMarkup(
+        QStringLiteral("<break time=\"9s\"/> & 'x' \\map=\"<b>\"=\"a&b\"\\\x01"));
+    EXPECT_EQ(m.Shown, QStringLiteral("<break time=\"9s\"/> & 'x' a&b\x01"));
+    EXPECT_EQ(Body(m), QStringLiteral("&lt;break time=&quot;9s&quot;/&gt; &amp; &apos;x&apos; "
+                                      "<sub alias=\"&lt;b&gt;\">a&amp;b</sub> "));
+}
+
+TEST(SpeechMarkup, EmailContextReadsAddressesAsWordsUpToTheNextTag) {
+    const QString text = QStringLiteral(
+        "The message is from \\Ctx=e-mail\\Jane Roe <jane.roe@mail-box.example.org>.   "
+        "\\pau=200\\Subject: user_guide v2.0.");
+    const TSpeechMarkup m = TranslateSpeechMarkup(text);
+    EXPECT_EQ(m.Shown,
+              QStringLiteral("The message is from Jane Roe "
+                             "<jane.roe@mail-box.example.org>.   Subject: user_guide v2.0."));
+    EXPECT_TRUE(m.Ssml.contains(
+        QStringLiteral("alias=\"jane dot roe at mail dash box dot example dot org .\"")))
+        << m.Ssml.toStdString();
+    // The subject follows the pause and is ordinary text again.
+    EXPECT_TRUE(m.Ssml.contains(QStringLiteral("Subject: user_guide v2.0.</speak>")));
+}
+
+TEST(SpeechMarkup, SpokenEmailText) {
+    EXPECT_EQ(SpokenEmailText(QStringLiteral("a.b@example.org")),
+              QStringLiteral("a dot b at example dot org"));
+    EXPECT_EQ(SpokenEmailText(QStringLiteral("\"Doe, J.\" <first_last+news@x.co.uk>")),
+              QStringLiteral("Doe, J. first underscore last plus news at x dot co dot uk"));
+    EXPECT_EQ(SpokenEmailText(QStringLiteral("Jane Roe")), QStringLiteral("Jane Roe"));
+}
+
+TEST(SpeechMarkup, PositionsMapEveryCodePointOfTheSsml) {
+    for (const QString& text :
+         {QStringLiteral("Hello world"), QStringLiteral("Smile \U0001F600 & wave"),
+          QStringLiteral("\\map=\"a\"=\"b\"\\ c \\pau=1\\ d \\\\ \\Ctx=e-mail\\x@y.z")}) {
+        const TSpeechMarkup m = TranslateSpeechMarkup(text);
+        EXPECT_EQ(m.ShownAt.size(), m.Ssml.toUcs4().size()) << text.toStdString();
+        for (int at : m.ShownAt)
+            EXPECT_TRUE(at >= 0 && at <= m.Shown.size());
+    }
+    const TSpeechMarkup m = TranslateSpeechMarkup(QStringLiteral("Hello big world"));
+    // Positions as the engine counts them: 1-based, "<speak>" included.
+    EXPECT_EQ(m.RevealEnd(8, 5), 5);
+    EXPECT_EQ(m.RevealEnd(14, 3), 9);
+    EXPECT_EQ(m.RevealEnd(18, 5), 15);
+    EXPECT_EQ(m.RevealEnd(9999, 1), 15);
+}
+
+// The real engine's word events, mapped back, land on word ends of the shown
+// text and reach its last word.
+TEST(SpeechMarkup, EngineWordEventsRevealShownWords) {
+    const TSpeechMarkup m = TranslateSpeechMarkup(QStringLiteral(
+        "Welcome to \\map=\"Tal Voro\"=\"Talvoro\"\\, from \\Ctx=e-mail\\a.b@example.org.  "
+        "\\pau=200\\Bye & thanks."));
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool done = false;
+    std::vector<int> reveals;
+    TSpeechEngine::Instance().Speak(m.Ssml, TSpeechSettings(), [&](const TSpeechEvent& e) {
+        std::lock_guard lock(mutex);
+        if (e.Kind == TSpeechEvent::TKind::Word)
+            reveals.push_back(m.RevealEnd(e.TextPosition, e.Length));
+        if (e.Kind == TSpeechEvent::TKind::Finished) {
+            done = true;
+            finished.notify_all();
+        }
+    });
+    std::unique_lock lock(mutex);
+    ASSERT_TRUE(finished.wait_for(lock, std::chrono::seconds(20), [&] { return done; }));
+    ASSERT_GE(reveals.size(), 5u);
+    for (int r : reveals) {
+        ASSERT_GT(r, 0);
+        EXPECT_FALSE(m.Shown[r - 1].isSpace());
+        EXPECT_TRUE(r == m.Shown.size() || m.Shown[r].isSpace());
+    }
+    EXPECT_EQ(*std::max_element(reveals.begin(), reveals.end()), m.Shown.size());
+}
+
+} // namespace
