@@ -1,0 +1,142 @@
+#pragma once
+// The setup wizard "Talvoro Setup Wizard": a modal dialog of seven pages that edits copies of
+// twelve options of the main window and, at Finish, hands them back in a fixed order. While the
+// user moves through the pages the character reads a short guide for each page.
+//
+// Construct it with the host (the main window), show it modally with exec() and delete it
+// afterwards. Creation copies the options in; the first showing enables the agent controls by
+// the host's state and speaks the welcome mid-desktop. Closing:
+//   "&Finish"          stops the character (hiding it), copies the options out, result Accepted;
+//   "&Cancel", Escape  stops the character (hiding it), copies nothing, result Rejected;
+//   the close box      copies nothing and leaves the character alone, result Rejected.
+// However it closes, and again when it is destroyed, the wizard stores its position under the
+// subkey "Wizard" of the settings root key; the existence of that subkey tells the next start
+// that the wizard has run.
+//
+// Exceptions: the character's errors (from IWizardHost::MyAgentSpeak and SayTime) and the
+// host's errors when setting an option are not caught; they leave the click handler they arise
+// in and reach the application's default error report. A guide that fails stops the move under
+// way, so the previous page stays in view. A failure to store the position is thrown after the
+// wizard has closed.
+//
+// The pages live in a container of the wizard's own (TPageManager) rather than in QWizard.
+// QWizard decides Back by its history of visited pages and has no prior-page rule to override;
+// it enables Back and Next by its own rules instead of evaluating the wizard's rules after every
+// move; its initializePage runs only on forward moves and cleanupPage replaces it on the way
+// back, so there is no enter event for both directions and no show event after the page is in
+// view; an exception in its page hooks leaves it half-way through its move; and its Finish
+// button, button row and header/side-widget layout follow its own style rather than this
+// window's fixed 446 by 284 layout with the logo panel and the "&Stop Talking" button.
+#include "wizard/IWizardHost.h"
+#include "wizard/PageManager.h"
+
+#include <QDialog>
+
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QToolButton;
+class TFormPlacement;
+
+namespace platform {
+class TRadioGroup;
+}
+
+class TFormWizard : public QDialog {
+    Q_OBJECT
+public:
+    // Builds the window and runs FormCreate. Host must outlive the wizard. Without a parent the
+    // wizard is a window of the application's own, as the program opens it.
+    explicit TFormWizard(IWizardHost& host, QWidget* parent = nullptr);
+    ~TFormWizard() override;
+
+    // Navigation rules (current page index; the target, passed in with the default).
+    void PageManagerGetNextPage(int current, int& target);
+    void PageManagerGetPriorPage(int current, int& target);
+
+    // Enter handlers of the pages (forward: whether the move goes forward; not used).
+    void WelcomeEnter(bool forward);
+    void EnableEmailEnter(bool forward);
+    void AccountOptionsEnter(bool forward);
+    void NotificationEnter(bool forward);
+    void TimeEnter(bool forward);
+    void StartupEnter(bool forward);
+    void FinishEnter(bool forward);
+    void FinishShow();
+
+    // The buttons.
+    void ButtonBackClick();
+    void ButtonNextClick();
+    void ButtonFinishClick();
+    void WizButtonCancelClick();
+    void WizButtonHelpClick();
+    void ButtonStopTalkingClick();
+    void ButtonSayTimeTestClick();
+
+    // Values of the wizard's copy of an option, by the control's name (see WizardOptions()).
+    QVariant OptionValue(const QString& name) const;
+    void SetOptionValue(const QString& name, const QVariant& value);
+
+    TPageManager* PageManager;
+    QFrame* PanelLogo;
+    QLabel* ImageLogo;
+    QToolButton* ButtonStopTalking;
+    QFrame* BevelButtons;
+    QPushButton* WizButtonBack;
+    QPushButton* WizButtonNext;
+    QPushButton* ButtonFinish;
+    QPushButton* WizButtonCancel;
+    QPushButton* WizButtonHelp;
+
+    // EnableEmail
+    QCheckBox* CheckBoxEnableEmailCheck;
+    // AccountOptions
+    QGroupBox* GroupBoxPOP3Account;
+    QLineEdit* EditPOP3Server;
+    QLineEdit* EditPOP3Port;
+    QLineEdit* EditPOP3Account;
+    QLineEdit* EditPOP3Password;
+    platform::TRadioGroup* RadioGroupInternetConnection;
+    // Notification
+    QGroupBox* GroupBoxNotification;
+    QCheckBox* CheckBoxEnableAgent;
+    QCheckBox* CheckBoxSoundBeep;
+    QGroupBox* GroupBoxAgentOptions;
+    QLineEdit* EditYourName;
+    QComboBox* FileComboBoxAgent;
+    // Time
+    platform::TRadioGroup* RadioGroupSayTimeInterval;
+    QPushButton* ButtonSayTimeTest;
+    // Startup
+    QCheckBox* CheckBoxStartWithWindows;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+public slots:
+    // Every way of closing ends here: stores the position, then closes.
+    void done(int result) override;
+
+private:
+    void BuildControls();
+    QWidget* BuildPage(int index);
+    void BuildEnableEmailPage(QWidget* content);
+    void BuildAccountOptionsPage(QWidget* content);
+    void BuildNotificationPage(QWidget* content);
+    void BuildTimePage(QWidget* content);
+    void BuildStartupPage(QWidget* content);
+    void FormCreate();
+    void FormShow();
+    void SpeakGuide(int page, QWidget* anchor);
+    void CopyOptionsIn();
+    void CopyOptionsOut();
+
+    IWizardHost& Host;
+    TFormPlacement* Placement = nullptr;
+    bool Shown = false;
+};
