@@ -68,6 +68,6 @@ QPixmap TImageLists::LogoPixmap(qreal devicePixelRatio) {
 }
 
 QIcon TImageLists::AppIcon() {
-    static const QIcon icon = Svg(QStringLiteral("app"), false);
+    static const QIcon icon = Svg(QStringLiteral("app"), true);
     return icon;
 }
