@@ -337,6 +337,21 @@ private slots:
         QVERIFY(!box->isChecked());
     }
 
+    void BrowseDialogIsAnsweredWithoutAPerson() {
+        // TALVORO_HEADLESS_DIALOGS=1 in the test environment: cancelled.
+        if (qEnvironmentVariableIntValue("TALVORO_HEADLESS_DIALOGS") == 1)
+            QVERIFY(BrowseForEmailClient(nullptr, QStringLiteral("/usr/bin/x")).isEmpty());
+        QString offered;
+        SetBrowseEmailClientHook([&](const QString& current) {
+            offered = current;
+            return QStringLiteral("/opt/mail/client");
+        });
+        QCOMPARE(BrowseForEmailClient(nullptr, QStringLiteral("/usr/bin/x")),
+                 QStringLiteral("/opt/mail/client"));
+        QCOMPARE(offered, QStringLiteral("/usr/bin/x"));
+        SetBrowseEmailClientHook({});
+    }
+
     void MarginIsPaintedAsTheProgramDrawsIt() {
         QImage image(30, 320, QImage::Format_RGB32);
         image.fill(Qt::magenta);
