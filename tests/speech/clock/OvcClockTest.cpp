@@ -49,6 +49,12 @@ bool IsDark(QColor c) {
     return c.lightness() < 90;
 }
 
+// The colour of a logical pixel in a picture taken at any device pixel ratio.
+QColor Pixel(const QImage& image, QPoint logical) {
+    const qreal ratio = image.devicePixelRatio();
+    return image.pixelColor(int((logical.x() + 0.5) * ratio), int((logical.y() + 0.5) * ratio));
+}
+
 } // namespace
 
 class OvcClockTest : public QObject {
@@ -63,6 +69,7 @@ private slots:
     void VisibleClockRepaintsOnlyTheHands();
     void DrawsTicksFaceAndHands();
     void FacePictureIsSharpAtHigherPixelRatios();
+    void SharpAtTheScreensPixelRatio();
     void RealClockAtFullHour();
 };
 
@@ -181,23 +188,23 @@ void OvcClockTest::DrawsTicksFaceAndHands() {
     const QColor background = clock.palette().color(clock.backgroundRole());
 
     QImage plain = clock.grab().toImage();
-    QCOMPARE(plain.pixelColor(twelveTick), background);
-    QCOMPARE(plain.pixelColor(bezel), background);
-    QVERIFY(IsDark(plain.pixelColor(hub)));
-    QVERIFY(IsDark(plain.pixelColor(PointAt(clock, 270, 0.85))));   // second hand at 45 s
-    QVERIFY(IsDark(plain.pixelColor(PointAt(clock, 184.5, 0.75)))); // minute hand at 30:45
+    QCOMPARE(Pixel(plain, twelveTick), background);
+    QCOMPARE(Pixel(plain, bezel), background);
+    QVERIFY(IsDark(Pixel(plain, hub)));
+    QVERIFY(IsDark(Pixel(plain, PointAt(clock, 270, 0.85))));   // second hand at 45 s
+    QVERIFY(IsDark(Pixel(plain, PointAt(clock, 184.5, 0.75)))); // minute hand at 30:45
 
     clock.SetDrawTickMarks(true);
-    QVERIFY(IsDark(clock.grab().toImage().pixelColor(twelveTick)));
+    QVERIFY(IsDark(Pixel(clock.grab().toImage(), twelveTick)));
 
-    clock.SetFacePicture(OvcClock::RenderFacePicture());
+    clock.SetFacePicture(OvcClock::RenderFacePicture(clock.devicePixelRatioF()));
     const QImage faced = clock.grab().toImage();
-    QVERIFY(faced.pixelColor(bezel) != background);
-    QVERIFY(IsDark(faced.pixelColor(twelveTick)));
-    QVERIFY(IsDark(faced.pixelColor(hub)));
+    QVERIFY(Pixel(faced, bezel) != background);
+    QVERIFY(IsDark(Pixel(faced, twelveTick)));
+    QVERIFY(IsDark(Pixel(faced, hub)));
 
     clock.SetFacePicture(QPixmap());
-    QCOMPARE(clock.grab().toImage().pixelColor(bezel), background);
+    QCOMPARE(Pixel(clock.grab().toImage(), bezel), background);
 }
 
 void OvcClockTest::FacePictureIsSharpAtHigherPixelRatios() {
@@ -210,6 +217,35 @@ void OvcClockTest::FacePictureIsSharpAtHigherPixelRatios() {
     const QImage image = two.toImage();
     QCOMPARE(image.pixelColor(2, 2).alpha(), 0);             // round dial, clear corners
     QCOMPARE(image.pixelColor(297, 297 - 200).alpha(), 255); // dial
+}
+
+// Run once as is and once with QT_SCALE_FACTOR=2: a one-pixel hand covers whole device pixels.
+void OvcClockTest::SharpAtTheScreensPixelRatio() {
+    FakeTime time{QTime(3, 30, 45)}; // the second hand runs level to the left of the centre
+    OvcClock clock;
+    clock.SetTimeSource(time.Source());
+    clock.SetDrawTickMarks(true);
+    clock.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&clock));
+    const qreal dpr = clock.devicePixelRatioF();
+    if (qEnvironmentVariableIntValue("QT_SCALE_FACTOR") == 2) {
+        QCOMPARE(dpr, 2.0);
+    }
+    if (dpr != qFloor(dpr)) {
+        QSKIP("the hand's edges fall inside device pixels at a fractional ratio");
+    }
+    clock.SetFacePicture(OvcClock::RenderFacePicture(dpr));
+    const QImage image = clock.grab().toImage();
+    QCOMPARE(image.size(), QSize(297, 297) * int(dpr));
+
+    const int x = int(60 * dpr); // between the hub and the numeral at nine
+    const int top = int(148 * dpr);
+    const int bottom = int(149 * dpr) - 1;
+    for (int y = top; y <= bottom; ++y) {
+        QVERIFY2(IsDark(image.pixelColor(x, y)), qPrintable(QString::number(y)));
+    }
+    QVERIFY(image.pixelColor(x, top - 1).lightness() > 150);
+    QVERIFY(image.pixelColor(x, bottom + 1).lightness() > 150);
 }
 
 // Run by CTest under libfaketime, started two seconds before 11:00; skipped otherwise.
