@@ -115,8 +115,7 @@ void TFormWizard::BuildControls() {
     ImageLogo->setAlignment(Qt::AlignCenter);
     ImageLogo->setGeometry(PanelLogo->contentsRect());
 
-    ButtonStopTalking =
-        Named(new QToolButton(this), "ButtonStopTalking", "Stop the character talking");
+    ButtonStopTalking = Named(new QToolButton(this), "ButtonStopTalking");
     ButtonStopTalking->setText(QStringLiteral("&Stop Talking"));
     ButtonStopTalking->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     ButtonStopTalking->setIcon(QIcon(StopTalkingPicture()));
