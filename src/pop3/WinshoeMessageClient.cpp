@@ -88,14 +88,18 @@ void TWinshoeMessageClient::ParseHeaderBlock(TWinshoeMessage& message) {
             }
             std::string continuation = line;
             std::replace(continuation.begin(), continuation.end(), '\t', ' ');
-            unfolded.back() += " " + Trim(continuation);
+            unfolded.back() += ' ';
+            unfolded.back() += Trim(continuation);
             continue;
         }
-        std::string entry = line;
-        const std::size_t colon = entry.find(": ");
-        if (colon != std::string::npos) {
-            entry.replace(colon, 2, "=");
+        const std::size_t colon = line.find(": ");
+        if (colon == std::string::npos) {
+            unfolded.push_back(line);
+            continue;
         }
+        std::string entry;
+        entry.reserve(line.size() - 1);
+        entry.append(line, 0, colon).append(1, '=').append(line, colon + 2);
         unfolded.push_back(std::move(entry));
     }
     message.Headers() = std::move(unfolded);

@@ -1,0 +1,298 @@
+// POP3 client figures: header blocks parsed per second, and one mail-check session on a
+// 10,000-message mailbox against a local Dovecot, next to Python's poplib doing the same.
+// Prints figures only; never fails on slowness.
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <numeric>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <time.h>
+#include <unistd.h>
+
+#include "DovecotServer.h"
+#include "FakeServer.h"
+#include "pop3/WinshoeMessageClient.h"
+#include "pop3/WinshoePOP3.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double SecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const std::size_t middle = values.size() / 2;
+    return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+// A typical header block of a mailing-list message, as TOP n 0 returns it.
+std::vector<std::string> SampleHeader(int n) {
+    const std::string i = std::to_string(n);
+    return {
+        "Return-Path: <list-bounces+" + i + "@lists.example.org>",
+        "Received: from mx.example.org (mx.example.org [192.0.2.1])",
+        "\tby mail.example.com with ESMTPS id " + i,
+        "\tfor <user@example.com>; Tue, 8 Dec 2026 10:00:00 +0100",
+        "From: \"Sender, Number " + i + "\" <sender" + i + "@example.org>",
+        "To: \"Doe, Jane\" <jane@example.com>, bob@example.com,",
+        " \"Roe, Richard\" <richard@example.com>",
+        "Cc: list@lists.example.org",
+        "Subject: =?UTF-8?Q?Re:_Weekly_report_number_" + i + "?=",
+        " continued on a second line",
+        "Date: Tue, 8 Dec 2026 10:00:00 +0100",
+        "Message-ID: <" + i + ".report@example.org>",
+        "References: <1.report@example.org> <2.report@example.org>",
+        "MIME-Version: 1.0",
+        "Content-Type: text/plain; charset=UTF-8",
+        "List-Id: Weekly reports <reports.lists.example.org>",
+    };
+}
+
+void BenchParsing() {
+    const std::vector<std::string> lines = SampleHeader(7);
+    TWinshoeMessage message;
+    const int blocks = 200000;
+    std::size_t check = 0;
+    const auto start = Clock::now();
+    for (int n = 0; n < blocks; ++n) {
+        message.Clear();
+        message.Headers() = lines;
+        TWinshoeMessageClient::ParseHeaderBlock(message);
+        check += message.Subject().size() + message.Too().size();
+    }
+    const double seconds = SecondsSince(start);
+    std::printf("Header blocks parsed (in memory):            %10.0f per second (%zu)\n",
+                blocks / seconds, check % 10);
+}
+
+void BenchReadingOverLoopback() {
+    const int blocks = 20000;
+    std::string stream;
+    for (int n = 1; n <= blocks; ++n) {
+        stream += "+OK\r\n";
+        for (const std::string& line : SampleHeader(n)) {
+            stream += line + "\r\n";
+        }
+        stream += "\r\n.\r\n";
+    }
+    FakeServer server;
+    server.AddConnection({FakeServer::Send(stream)});
+    TWinshoeMessageClient client;
+    client.SetHost("127.0.0.1");
+    client.SetPort(server.Port());
+    client.Connect();
+    TWinshoeMessage message;
+    const std::vector<std::string> terminators = {".", ""};
+    const auto start = Clock::now();
+    for (int n = 0; n < blocks; ++n) {
+        client.ReadReply();
+        if (client.ReadHeaderBlock(message, terminators) != 0) {
+            while (client.ReadLine() != ".") {
+            }
+        }
+    }
+    const double seconds = SecondsSince(start);
+    client.Disconnect();
+    std::printf("Header blocks read and parsed (loopback):    %10.0f per second (%.1f MB/s)\n",
+                blocks / seconds, static_cast<double>(stream.size()) / seconds / 1e6);
+}
+
+struct TSessionTimes {
+    std::vector<double> Wall; // ms per session
+    double CpuPerSession = 0; // ms of the client's own CPU time per session
+};
+
+// The client runs on the calling thread; the scripted server has a thread of its own.
+double ThreadCpuMillis() {
+    timespec now{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1000 + static_cast<double>(now.tv_nsec) / 1e6;
+}
+
+TSessionTimes OurSessions(const std::string& host, int port, int count, int first) {
+    TSessionTimes result;
+    std::vector<double>& times = result.Wall;
+    const double cpuStart = ThreadCpuMillis();
+    TWinshoePOP3 client;
+    TWinshoeMessage message;
+    client.SetHost(host);
+    client.SetPort(port);
+    client.SetUserID("bench");
+    client.SetPassword("secret");
+    for (int run = 0; run < count; ++run) {
+        const auto start = Clock::now();
+        client.Connect();
+        const int messages = client.CheckMessages();
+        for (int n = first; n > first - 5; --n) {
+            client.RetrieveHeader(n, message);
+        }
+        client.Quit();
+        client.Disconnect();
+        times.push_back(SecondsSince(start) * 1000);
+        if (messages != first) {
+            std::printf("unexpected count %d\n", messages);
+        }
+    }
+    result.CpuPerSession = (ThreadCpuMillis() - cpuStart) / count;
+    return result;
+}
+
+const char* const PoplibScript = R"PY(
+import poplib, sys, time
+host, port, runs, first = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4])
+cpu = time.process_time()
+for _ in range(runs):
+    start = time.perf_counter()
+    p = poplib.POP3(host, port)
+    p.user('bench')
+    p.pass_('secret')
+    count = p.stat()[0]
+    for n in range(first, first - 5, -1):
+        p.top(n, 0)
+    p.quit()
+    print((time.perf_counter() - start) * 1000)
+print('cpu', (time.process_time() - cpu) * 1000 / runs)
+)PY";
+
+TSessionTimes PoplibSessions(const std::string& host, int port, int count, int first) {
+    const std::string script = "/tmp/talvoro_poplib_bench.py";
+    std::ofstream(script) << PoplibScript;
+    const std::string command = "python3 " + script + " " + host + " " + std::to_string(port) +
+                                " " + std::to_string(count) + " " + std::to_string(first) + " 2>&1";
+    TSessionTimes result;
+    std::vector<double>& times = result.Wall;
+    FILE* output = ::popen(command.c_str(), "r");
+    if (output == nullptr) {
+        return result;
+    }
+    char line[256];
+    while (std::fgets(line, sizeof line, output) != nullptr) {
+        char* end = nullptr;
+        const double value = std::strtod(line, &end);
+        if (end != line) {
+            times.push_back(value);
+        } else if (std::string(line).starts_with("cpu ")) {
+            result.CpuPerSession = std::strtod(line + 4, nullptr);
+        } else {
+            std::printf("python3: %s", line);
+        }
+    }
+    ::pclose(output);
+    ::unlink(script.c_str());
+    return result;
+}
+
+void PrintComparison(const std::vector<TSessionTimes>& ours,
+                     const std::vector<TSessionTimes>& theirs) {
+    auto flatten = [](const std::vector<TSessionTimes>& rounds, double& cpu) {
+        std::vector<double> all;
+        cpu = 0;
+        for (const TSessionTimes& round : rounds) {
+            all.insert(all.end(), round.Wall.begin(), round.Wall.end());
+            cpu += round.CpuPerSession / static_cast<double>(rounds.size());
+        }
+        return all;
+    };
+    double ourCpu = 0;
+    double theirCpu = 0;
+    const std::vector<double> a = flatten(ours, ourCpu);
+    const std::vector<double> b = flatten(theirs, theirCpu);
+    const double ourMedian = Median(a);
+    std::printf("  Talvoro client   median %8.2f ms   best %8.2f ms   client CPU %6.2f ms\n",
+                ourMedian, *std::min_element(a.begin(), a.end()), ourCpu);
+    if (b.empty()) {
+        std::printf("  Python poplib    not measured (python3 not available)\n");
+        return;
+    }
+    const double theirMedian = Median(b);
+    std::printf("  Python poplib    median %8.2f ms   best %8.2f ms   client CPU %6.2f ms\n",
+                theirMedian, *std::min_element(b.begin(), b.end()), theirCpu);
+    std::printf("  ratio Talvoro / poplib (median wall time): %.2f\n", ourMedian / theirMedian);
+}
+
+// The same dialogue against a scripted server in this process, which answers at once: what is
+// left is the clients' own cost and the loopback round trips.
+FakeServer::Script ScriptedSession(int first) {
+    using S = FakeServer;
+    FakeServer::Script script = {
+        S::Send("+OK ready.\r\n"),      S::Expect("User bench"),       S::Send("+OK\r\n"),
+        S::Expect("Pass secret"),       S::Send("+OK Logged in.\r\n"), S::Expect("STAT"),
+        S::Send("+OK 10000 626682\r\n")};
+    for (int n = first; n > first - 5; --n) {
+        std::string reply = "+OK\r\n";
+        for (const std::string& line : SampleHeader(n)) {
+            reply += line + "\r\n";
+        }
+        script.push_back(S::Expect("TOP " + std::to_string(n) + " 0"));
+        script.push_back(S::Send(reply + "\r\n.\r\n"));
+    }
+    script.push_back(S::Expect("Quit"));
+    script.push_back(S::Send("+OK Logging out.\r\n"));
+    return script;
+}
+
+void BenchScriptedSession() {
+    const int first = 10000;
+    const int runs = 200;
+    FakeServer server;
+    for (int n = 0; n < 2 * runs; ++n) {
+        server.AddConnection(ScriptedSession(first));
+    }
+    const TSessionTimes ours = OurSessions("127.0.0.1", server.Port(), runs, first);
+    const TSessionTimes theirs = PoplibSessions("127.0.0.1", server.Port(), runs, first);
+    std::printf("Same session against a scripted server that answers at once, %d runs each:\n",
+                runs);
+    PrintComparison({ours}, {theirs});
+}
+
+void BenchSession() {
+    if (!DovecotServer::Available()) {
+        std::printf("Session benchmark skipped: dovecot is not installed.\n");
+        return;
+    }
+    const int mailbox = 10000;
+    DovecotServer server(std::vector<DovecotServer::User>{{"bench", "secret"}});
+    for (int n = 1; n <= mailbox; ++n) {
+        std::string message;
+        for (const std::string& line : SampleHeader(n)) {
+            message += line + "\n";
+        }
+        server.Deliver("bench", message + "\nBody of message " + std::to_string(n) + ".\n");
+    }
+    // The first logins let Dovecot build its index of the new mailbox; not counted.
+    OurSessions(server.Host(), server.Port(), 2, mailbox);
+
+    const int rounds = 12;
+    const int perRound = 1;
+    std::vector<TSessionTimes> ours;
+    std::vector<TSessionTimes> poplib;
+    // Alternating rounds, so that both meet the server in the same state.
+    for (int round = 0; round < rounds; ++round) {
+        ours.push_back(OurSessions(server.Host(), server.Port(), perRound, mailbox));
+        poplib.push_back(PoplibSessions(server.Host(), server.Port(), perRound, mailbox));
+    }
+    std::printf("Session on a %d-message Dovecot mailbox (login, STAT, 5 x TOP n 0, QUIT), "
+                "%d runs each:\n",
+                mailbox, rounds * perRound);
+    PrintComparison(ours, poplib);
+}
+
+} // namespace
+
+int main() {
+    BenchParsing();
+    BenchReadingOverLoopback();
+    BenchScriptedSession();
+    BenchSession();
+    return 0;
+}
