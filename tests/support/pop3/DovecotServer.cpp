@@ -12,6 +12,7 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <netinet/in.h>
 #include <pwd.h>
 #include <signal.h>
@@ -142,8 +143,10 @@ void DovecotServer::WriteConfiguration(const std::vector<User>& users) {
     if (::geteuid() != 0) {
         // Without root nothing can change user or chroot: every process runs as the caller.
         const struct passwd* self = ::getpwuid(::getuid());
+        const struct group* group = ::getgrgid(::getgid());
         const std::string name = self != nullptr ? self->pw_name : "nobody";
         extra = "default_internal_user = " + name + "\ndefault_login_user = " + name +
+                "\ndefault_internal_group = " + (group != nullptr ? group->gr_name : "nogroup") +
                 "\nfirst_valid_uid = " + std::to_string(FMailUid) +
                 "\nservice pop3-login {\n  chroot =\n}\n";
     }
@@ -165,7 +168,9 @@ void DovecotServer::WriteConfiguration(const std::vector<User>& users) {
                   "userdb {\n  driver = static\n  args = uid=" +
                   std::to_string(FMailUid) + " gid=" + std::to_string(FMailGid) + " home=" + f +
                   "/home/%u\n}\n"
-                  "service anvil {\n  unix_listener anvil-auth-penalty {\n    mode = 0\n  }\n}\n"
+                  "service anvil {\n  unix_listener anvil-auth-penalty {\n    mode = 0\n  }\n" +
+                  (::geteuid() != 0 ? "  chroot =\n" : "") +
+                  "}\n"
                   "service pop3-login {\n  service_count = 0\n  process_min_avail = 1\n"
                   "  inet_listener pop3 {\n    port = " +
                   std::to_string(FPort) +
