@@ -142,6 +142,11 @@ TEST_F(Dovecot, HeadersAsTheyComeFromARealServer) {
     ASSERT_TRUE(Client.RetrieveHeader(4, Message));
     EXPECT_EQ(Message.Subject(), "headers only");
     EXPECT_EQ(Message.From(), "bare@example.org");
+    // On the wire that reply has no empty line before its ".".
+    Client.SendCommand("TOP 4 0", 1);
+    EXPECT_EQ(Client.ReadLine(), "From: bare@example.org");
+    EXPECT_EQ(Client.ReadLine(), "Subject: headers only");
+    EXPECT_EQ(Client.ReadLine(), ".");
 
     Client.Quit();
     EXPECT_FALSE(watchdog.Fired());
