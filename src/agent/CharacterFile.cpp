@@ -67,6 +67,10 @@ TCharacterFile TCharacterFile::FromBytes(const QByteArray& bytes, const QString&
         if (xml.name() == QLatin1String("svg") && c.FWidth == 0) {
             c.FWidth = ParseLength(a.value(QLatin1String("width")));
             c.FHeight = ParseLength(a.value(QLatin1String("height")));
+            const auto box = a.value(QLatin1String("viewBox")).toString().simplified().split(' ');
+            if (box.size() == 4)
+                c.FViewBox = QRectF(box[0].toDouble(), box[1].toDouble(), box[2].toDouble(),
+                                    box[3].toDouble());
         } else if (xml.namespaceUri() != ns) {
             continue;
         } else if (xml.name() == QLatin1String("character")) {
@@ -104,6 +108,13 @@ TCharacterFile TCharacterFile::FromBytes(const QByteArray& bytes, const QString&
     if (c.FName.isEmpty())
         c.FName = QFileInfo(displayName).completeBaseName();
     return c;
+}
+
+QPointF TCharacterFile::ArmPivot() const {
+    if (!FViewBox.isValid())
+        return QPointF(FPivotX, FPivotY);
+    return QPointF((FPivotX - FViewBox.x()) * FWidth / FViewBox.width(),
+                   (FPivotY - FViewBox.y()) * FHeight / FViewBox.height());
 }
 
 QByteArray TCharacterFile::ComposeSvg(const TCharacterPose& pose) const {

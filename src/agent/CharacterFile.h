@@ -48,8 +48,9 @@ public:
     int Height() const { return FHeight; }
     const TCharacterVoice& Voice() const { return FVoice; }
     const TBalloonStyle& Balloon() const { return FBalloon; }
-    // Where the pointing arm is fixed to the body, in frame pixels.
-    QPointF ArmPivot() const { return QPointF(FPivotX, FPivotY); }
+    // Where the pointing arm is fixed to the body, in frame pixels (the file
+    // gives it in the picture's own units, which the frame may scale).
+    QPointF ArmPivot() const;
 
     // The SVG with only the parts of this pose, arm turned about its pivot.
     QByteArray ComposeSvg(const TCharacterPose& pose) const;
@@ -65,6 +66,7 @@ private:
     TBalloonStyle FBalloon;
     double FPivotX = 0;
     double FPivotY = 0;
+    QRectF FViewBox;
 };
 
 // The XML namespace of the metadata that makes an SVG a character file.

@@ -107,8 +107,8 @@ private slots:
         chars.Load(Genie, Genie);
         QVERIFY(ErrorOf([&] { chars.Load(Genie, Genie); }).contains(QStringLiteral("already")));
         TAgentCharacter& held = chars.Item(Genie);
-        QCOMPARE(held.Width(), qint16(160));
-        QCOMPARE(held.Height(), qint16(180));
+        QCOMPARE(held.Width(), qint16(192));
+        QCOMPARE(held.Height(), qint16(216));
         QCOMPARE(held.LanguageID(), 1033);
         chars.Unload(Genie);
         // Whoever still holds the character gets an error, not a crash.
@@ -140,7 +140,7 @@ private slots:
         TAgentCharacter& c = LoadGenie();
         c.MoveTo(100, 100, 0);
         c.Show(true);
-        c.GestureAt(600, 100 + 96); // level with the arm's shoulder, to the right
+        c.GestureAt(600, 100 + 115); // level with the arm's shoulder, to the right
         c.Speak(QStringLiteral("Welcome to \\map=\"Tal Voro\"=\"Talvoro\"\\"));
         QTRY_COMPARE_WITH_TIMEOUT(c.PendingRequests(), 0, 15000);
         QVERIFY(c.Visible());

@@ -99,7 +99,7 @@ TEST_F(CharacterFileTest, AFileThatIsNotACharacterSaysSo) {
 TEST_F(CharacterFileTest, MetadataValuesAreReadAndBounded) {
     const QByteArray bytes =
         "<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:tv=\"urn:talvoro:character:1\" "
-        "width=\"64px\" height=\"80\"><metadata><tv:character name=\"Tiny\">"
+        "width=\"64px\" height=\"80\" viewBox=\"0 0 32 40\"><metadata><tv:character name=\"Tiny\">"
         "<tv:voice name=\"en-gb\" rate=\"9999\" pitch=\"70\"/>"
         "<tv:balloon fill=\"#102030\" width=\"10\" font-size=\"12\"/>"
         "<tv:arm pivot=\"40 50\"/></tv:character></metadata>"
@@ -114,7 +114,8 @@ TEST_F(CharacterFileTest, MetadataValuesAreReadAndBounded) {
     EXPECT_EQ(c.Balloon().Fill, QColor(0x10, 0x20, 0x30));
     EXPECT_EQ(c.Balloon().Width, 80);
     EXPECT_EQ(c.Balloon().FontSize, 12);
-    EXPECT_EQ(c.ArmPivot(), QPointF(40, 50));
+    // Given in the picture's units; the frame is twice as large.
+    EXPECT_EQ(c.ArmPivot(), QPointF(80, 100));
 }
 
 } // namespace

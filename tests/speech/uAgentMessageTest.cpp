@@ -119,7 +119,7 @@ TEST_F(SpeechHost, AgentSpeakAtBesideAnAnchorPointsSpeaksAndHides) {
                  true);
     TAgentCharacter& c = control.Characters().Item(QStringLiteral("Genie.acs"));
     ASSERT_TRUE(WaitFor([&] { return c.PendingRequests() == 0; }));
-    const QPoint p(std::max(at.x() - 160, desktop.left()), std::max(at.y() - 60, desktop.top()));
+    const QPoint p(std::max(at.x() - 192, desktop.left()), std::max(at.y() - 72, desktop.top()));
     EXPECT_EQ(
         LogLines(),
         QStringList({"load Genie.acs", QStringLiteral("move %1 %2").arg(p.x()).arg(p.y()), "show",
@@ -138,8 +138,8 @@ TEST_F(SpeechHost, AgentSpeakAtWithoutAnAnchorStandsMidDesktopAndStays) {
     ASSERT_TRUE(WaitFor([&] { return c.PendingRequests() == 0; }));
     EXPECT_EQ(LogLines(), QStringList({"load Robot.acs",
                                        QStringLiteral("move %1 %2")
-                                           .arg(desktop.width() / 2 - 75)
-                                           .arg(desktop.height() / 2 - 90),
+                                           .arg(desktop.width() / 2 - 90)
+                                           .arg(desktop.height() / 2 - 108),
                                        "show", "speak " + text}));
     EXPECT_TRUE(c.Visible());
 }
