@@ -272,7 +272,7 @@ void BenchSession() {
     // The first logins let Dovecot build its index of the new mailbox; not counted.
     OurSessions(server.Host(), server.Port(), 2, mailbox);
 
-    const int rounds = 12;
+    const int rounds = 30;
     const int perRound = 1;
     std::vector<TSessionTimes> ours;
     std::vector<TSessionTimes> poplib;
