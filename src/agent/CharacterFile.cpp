@@ -195,3 +195,18 @@ QImage TCharacterFile::Render(const TCharacterPose& pose, qreal scale) const {
     renderer.render(&painter, QRectF(QPointF(0, 0), size));
     return image;
 }
+
+QImage TCharacterFile::Thumbnail(const QString& path, int side) {
+    try {
+        const TCharacterFile c = Load(path);
+        const qreal scale = qreal(side) / std::max(c.Width(), c.Height());
+        const QImage figure = c.Render(TCharacterPose(), scale);
+        QImage square(side, side, QImage::Format_ARGB32_Premultiplied);
+        square.fill(Qt::transparent);
+        QPainter painter(&square);
+        painter.drawImage((side - figure.width()) / 2, (side - figure.height()) / 2, figure);
+        return square;
+    } catch (const EAgentError&) {
+        return QImage();
+    }
+}

@@ -52,6 +52,10 @@ public:
     // gives it in the picture's own units, which the frame may scale).
     QPointF ArmPivot() const;
 
+    // A picture of the character at rest fitted into side x side pixels, for
+    // lists of characters; a null image when the file cannot be loaded. Never throws.
+    static QImage Thumbnail(const QString& path, int side);
+
     // The SVG with only the parts of this pose, arm turned about its pivot.
     QByteArray ComposeSvg(const TCharacterPose& pose) const;
     // The pose drawn at Width() x Height() times `scale`, transparent around it.

@@ -33,6 +33,8 @@ protected:
         static int argc = 1;
         static char name[] = "test";
         static char* argv[] = {name, nullptr};
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
         if (!QGuiApplication::instance())
             new QGuiApplication(argc, argv);
     }
@@ -67,6 +69,13 @@ TEST_F(CharacterFileTest, EveryShippedCharacterLoadsWithAllItsParts) {
         EXPECT_GT(OpaquePixels(rest), c.Width() * c.Height() / 5);
         EXPECT_NE(rest, c.Render(speaking));
     }
+}
+
+TEST_F(CharacterFileTest, ThumbnailsFitTheSquareOrAreNullForBadFiles) {
+    const QImage thumb = TCharacterFile::Thumbnail(CharsDir + "/Genie.acs", 32);
+    EXPECT_EQ(thumb.size(), QSize(32, 32));
+    EXPECT_GT(OpaquePixels(thumb), 100);
+    EXPECT_TRUE(TCharacterFile::Thumbnail(CharsDir + "/Nobody.acs", 32).isNull());
 }
 
 TEST_F(CharacterFileTest, AMissingFileSaysSo) {
