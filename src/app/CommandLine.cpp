@@ -27,17 +27,16 @@ TConsoleRequest ConsoleRequest(const QStringList& arguments) {
 }
 
 QString ConsoleHelpText() {
-    return QStringLiteral(
-        "Usage: talvoro [/M] [/D]\n"
-        "Talking time and e-mail notification utility.\n"
-        "\n"
-        "  /M         start with only the tray icon, without showing the window\n"
-        "  /D         debugging: a Debug page, a debug window and a debug log\n"
-        "             ($XDG_STATE_HOME/talvoro/debug.log)\n"
-        "  --help     show this text and exit\n"
-        "  --version  show the version and exit\n"
-        "\n"
-        "The switches may be written in small letters too (/m, /d).\n");
+    return QStringLiteral("Usage: talvoro [/M] [/D]\n"
+                          "Talking time and e-mail notification utility.\n"
+                          "\n"
+                          "  /M         start with only the tray icon, without showing the window\n"
+                          "  /D         debugging: a Debug page, a debug window and a debug log\n"
+                          "             ($XDG_STATE_HOME/talvoro/debug.log)\n"
+                          "  --help     show this text and exit\n"
+                          "  --version  show the version and exit\n"
+                          "\n"
+                          "The switches may be written in small letters too (/m, /d).\n");
 }
 
 QString ConsoleVersionText() {

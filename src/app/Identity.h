@@ -20,7 +20,8 @@ inline const QString DebugLogName = QStringLiteral("debug.log");
 // The maker's web pages. The addresses are the maker's configuration; these
 // live under a domain reserved for examples.
 inline const QString UpdateUrl = QStringLiteral("https://www.example.com/talvoro/update.php3");
-inline const QString SupportUrl = QStringLiteral("https://www.example.com/talvoro/index.php3?tv=11.0");
+inline const QString SupportUrl =
+    QStringLiteral("https://www.example.com/talvoro/index.php3?tv=11.0");
 inline const QString AgentInfoUrl = QStringLiteral("https://www.example.org/agent/characters.html");
 inline const QString HomeUrl = QStringLiteral("https://www.example.com/home.html?tv=21.0");
 

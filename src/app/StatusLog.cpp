@@ -9,7 +9,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-QString CutTrayHint(const QString& hint) { return hint.left(TrayHintLimit); }
+QString CutTrayHint(const QString& hint) {
+    return hint.left(TrayHintLimit);
+}
 
 QString TrayHintWithStatus(const QString& defaultHint, const QString& text) {
     return CutTrayHint(defaultHint + QLatin1Char('[') + text + QLatin1Char(']'));
@@ -41,7 +43,8 @@ namespace {
 void WriteAll(int fd, const QByteArray& bytes) {
     qsizetype done = 0;
     while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+        const ssize_t n =
+            ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -57,8 +60,8 @@ void WriteAll(int fd, const QByteArray& bytes) {
 
 void TDebugLogFile::Create() const {
     QDir().mkpath(QFileInfo(Path).absolutePath());
-    const int fd = ::open(QFile::encodeName(Path).constData(),
-                          O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int fd =
+        ::open(QFile::encodeName(Path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0)
         ThrowInOutError(errno);
     ::close(fd);

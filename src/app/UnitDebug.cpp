@@ -39,8 +39,14 @@ void TFormDebug::AddEntry(const QString& entry) {
     ListBoxDebug->scrollToBottom();
 }
 
-int TFormDebug::EntryCount() const { return ListBoxDebug->count(); }
+int TFormDebug::EntryCount() const {
+    return ListBoxDebug->count();
+}
 
-QString TFormDebug::Entry(int index) const { return ListBoxDebug->item(index)->text(); }
+QString TFormDebug::Entry(int index) const {
+    return ListBoxDebug->item(index)->text();
+}
 
-void TFormDebug::ToolButtonClearClick() { ListBoxDebug->clear(); }
+void TFormDebug::ToolButtonClearClick() {
+    ListBoxDebug->clear();
+}

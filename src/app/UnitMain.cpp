@@ -1,27 +1,42 @@
 #include "app/UnitMain.h"
 
+#include "app/CheckHost.h"
+
+#include "agent/AgentControl.h"
 #include "app/Identity.h"
 #include "app/Labels.h"
 #include "app/UnitDebug.h"
+#include "mail/CheckMsgThread.h"
+#include "mail/SessionInfoRecord.h"
 #include "platform/Display.h"
 #include "platform/MessageBox.h"
 #include "platform/Paths.h"
 #include "platform/RadioGroup.h"
 #include "platform/Sounds.h"
 #include "platform/TimeFormat.h"
+#include "platform/autostart/XdgAutoStart.h"
+#include "platform/probes/SystemProbes.h"
+#include "platform/registry/FileRegistry.h"
+#include "settings/FormPlacement.h"
+#include "settings/RegistryEntries.h"
+#include "settings/Scrambler.h"
+#include "settings/SettingsTable.h"
+#include "speech/OvcClock.h"
+#include "tray/ImageLists.h"
+#include "tray/MarginMenu.h"
+#include "tray/TrayIcon.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMetaObject>
 #include <QPushButton>
 #include <QSlider>
 #include <QStatusBar>
-#include <QSystemTrayIcon>
 #include <QTabWidget>
 #include <QThread>
 #include <QTimer>
@@ -34,6 +49,7 @@ TFormMain::TFormMain(const QStringList& arguments, QWidget* parent)
       LogFile(platform::StateDir() + "/" + identity::DebugLogName) {
     setObjectName(QStringLiteral("FormMain"));
     setWindowTitle(identity::ProductName);
+    setWindowIcon(TImageLists::AppIcon());
     setFixedSize(388, 452);
     // The window was laid out for an 8-point font; the desktop's own family
     // stands in for "MS Sans Serif", which Linux desktops do not have.
@@ -41,46 +57,74 @@ TFormMain::TFormMain(const QStringList& arguments, QWidget* parent)
     small.setPointSize(8);
     setFont(small);
 
+    // The window's components, before its creation sequence runs.
+    ActionList = CreateActions(this);
     BuildControls();
-
+    ImageClockFace = ::OvcClock::RenderFacePicture(devicePixelRatioF());
     TimerConnection = new QTimer(this);
     TimerConnection->setObjectName(QStringLiteral("TimerConnection"));
-    TimerConnection->setSingleShot(false);
-
+    RxPopupMenuTray = BuildTrayMenu(ActionList, this);
+    PopupMenuTray = BuildSecondPopupMenu(ActionList, this);
     // The tray icon is in the notification area from the moment the window's
     // components exist, with its start picture and hint.
-    TrayIcon = new QSystemTrayIcon(this);
-    TrayIcon->setObjectName(QStringLiteral("RxTrayIcon"));
-    SetTrayHint(identity::InitialTrayHint);
-    TrayIcon->show();
+    RxTrayIcon = new TTrayIcon(this);
+    RxTrayIcon->setObjectName(QStringLiteral("RxTrayIcon"));
+    RxTrayIcon->SetMenu(RxPopupMenuTray.Menu);
+    RxTrayIcon->Show();
+    RegistryStore = std::make_unique<TFileRegistry>();
+    AutoStart = std::make_unique<TXdgAutoStart>();
+    Probes = platform::CreateSystemProbes();
+    ConnectControls();
 
-    connect(ButtonMinimize, &QPushButton::clicked, this, &TFormMain::AppMinimize);
-    connect(ButtonClose, &QPushButton::clicked, this, &QWidget::close);
-    connect(ButtonSetupWizard, &QPushButton::clicked, this, &TFormMain::ButtonSetupWizardClick);
-    connect(ButtonDebugA, &QPushButton::clicked, this, &TFormMain::ButtonDebugAClick);
-
-    FormCreate(arguments);
+    try {
+        FormCreate(arguments);
+    } catch (...) {
+        // The placement store is a child of this window and uses the
+        // registry, which goes before the window's children do.
+        delete Placement;
+        Placement = nullptr;
+        throw;
+    }
 }
 
-TFormMain::~TFormMain() = default;
+TFormMain::~TFormMain() {
+    // The placement store saves once more as the window goes.
+    delete Placement;
+    Placement = nullptr;
+}
 
 void TFormMain::FormCreate(const QStringList& arguments) {
     // 1. Minimise and restore reach AppMinimize and AppRestore through
     //    changeEvent.
     // 2. Identity values.
     ExecutablePath = platform::ExecutablePath();
-    // 3.
+    // 3., 4.
     LabelVersion->setText(identity::VersionText);
-    // 4.
     LinkUpdate->SetUrl(LinkUpdate->Url() + QStringLiteral("?ClientVerNo=") + identity::Version);
+    // 5. The window-placement store, under "Window".
+    Placement = new TFormPlacement(this, *RegistryStore, QString::fromLatin1(WindowSubkey));
+    Placement->SetApplicationMinimized([this] { return !isVisible(); });
+    // 6.
+    SessionInfoRecord& session = SessionInfo();
+    session.NumMessages = 0;
+    session.NumNewMessages = 0;
+    session.PrevNumMessages = 0;
+    session.NumUnreadMessages = 0;
+    session.FirstAnnouncement = false;
+    session.EmailFlag = false;
+    // 7. A hive that could not be read has been kept aside; say so once.
+    RunWizardFlag = IsFirstRun(*RegistryStore);
+    const std::string hiveError = RegistryStore->TakeHiveError();
+    if (!hiveError.empty())
+        platform::MessageDlg(QString::fromStdString(hiveError), platform::TMsgDlgType::Error,
+                             platform::mbOK);
+    // 8.
+    ReadRegistryEntries();
     // 9.
     Debugging = false;
     StartHiddenFlag = false;
     PageControl->setTabVisible(PageControl->indexOf(TabSheetDebug), false);
-
-    // 10. A failure to create the log ends the creation here; the framework
-    //     reports it.
-    const TCommandLine commandLine = ParseCommandLine(arguments);
+    // 10. A failure to create the log ends the creation here.
     for (const QString& argument : arguments) {
         const QString upper = argument.toUpper();
         if (upper == QLatin1String("/M")) {
@@ -91,14 +135,12 @@ void TFormMain::FormCreate(const QStringList& arguments) {
             LogFile.Create();
         }
     }
-    Q_ASSERT(commandLine.StartHidden == StartHiddenFlag && commandLine.Debugging == Debugging);
-
     // 11. The help file lives in the read-only data directory.
     HelpFile = platform::DataDir() + "/" + identity::HelpFileName;
     // 12.
-    SetTrayHint(identity::DefaultTrayHint);
+    RxTrayIcon->SetHint(identity::DefaultTrayHint);
     // 13.
-    CharacterDir = platform::WindowsDirectory() + QStringLiteral("/MSAGENT/CHARS");
+    CharacterDirectory = TAgentControl::CharacterDir();
     // 14.
     if (Debugging) {
         setWindowTitle(identity::ProductName + QStringLiteral(": DEBUG ") + identity::VersionText);
@@ -106,26 +148,58 @@ void TFormMain::FormCreate(const QStringList& arguments) {
     } else {
         setWindowTitle(identity::ProductName);
     }
+    // 15., 16.
+    StartSpeechHost();
+    // 17.
+    CheckInProgress = false;
+    RecursionFlag = false;
+    // 18.
+    RasAvailableFlag = Probes->RasAvailable();
+    if (!RasAvailableFlag) {
+        RadioGroupInternetConnection->SetItemIndex(1);
+        RadioGroupInternetConnection->setEnabled(false);
+    }
+    // 19.
+    if (RunWizardFlag)
+        RunFirstStartWizard();
+    // 20. The window is shown by the start sequence unless start hidden is set.
     // 21.
-    SetTrayHint(identity::DefaultTrayHint);
+    RxTrayIcon->SetAutoPopup(true);
+    RxTrayIcon->SetHint(identity::DefaultTrayHint);
     // 22. Display test.
     HighColor = platform::ScreenBitsPerPixel() > 8;
-    if (!HighColor) {
+    if (HighColor) {
+        OvcClock->SetFacePicture(CheckBoxClockFace->isChecked() ? ImageClockFace : QPixmap());
+        ImageLogo->setPixmap(TImageLists::LogoPixmap(devicePixelRatioF()));
+    } else {
         GroupBoxClockFace->setVisible(false);
         CheckBoxDrawClockTickMarks->setChecked(true);
+        OvcClock->SetFacePicture(QPixmap());
         ImageLogo->setVisible(false);
     }
+    // 23.
+    OvcClock->SetActive(true);
     // 24.
     PageControl->setCurrentWidget(TabSheetAbout);
     // 25.
     TimerConnection->setInterval(SliderTimeout->value());
 }
 
-QString TFormMain::StatusText() const { return StatusText_->text(); }
+QString TFormMain::StatusText() const {
+    return StatusTextLabel->text();
+}
 
-int TFormMain::CurrentPageIndex() const { return PageControl->currentIndex(); }
+QString TFormMain::TrayHint() const {
+    return RxTrayIcon->Hint();
+}
 
-QString TFormMain::CurrentPageName() const { return PageControl->tabText(PageControl->currentIndex()); }
+int TFormMain::CurrentPageIndex() const {
+    return PageControl->currentIndex();
+}
+
+QString TFormMain::CurrentPageName() const {
+    return PageControl->tabText(PageControl->currentIndex());
+}
 
 void TFormMain::SelectPage(const QString& caption) {
     for (int i = 0; i < PageControl->count(); ++i) {
@@ -136,9 +210,8 @@ void TFormMain::SelectPage(const QString& caption) {
     }
 }
 
-void TFormMain::SetTrayHint(const QString& hint) {
-    CurrentTrayHint = CutTrayHint(hint);
-    TrayIcon->setToolTip(CurrentTrayHint);
+TCheckMsgThread* TFormMain::CurrentWorker() const {
+    return Worker.data();
 }
 
 void TFormMain::ShowStatus(const QString& text, bool alsoTray) {
@@ -162,9 +235,9 @@ void TFormMain::ShowStatus(const QString& text, bool alsoTray) {
 }
 
 void TFormMain::ShowStatusHere(const QString& text, bool alsoTray) {
-    StatusText_->setText(text);
+    StatusTextLabel->setText(text);
     if (alsoTray)
-        SetTrayHint(TrayHintWithStatus(identity::DefaultTrayHint, text));
+        RxTrayIcon->SetHint(TrayHintWithStatus(identity::DefaultTrayHint, text));
     if (!Debugging)
         return;
     const QString entry = FormatLogEntry(text, QTime::currentTime(), platform::LongTimeFormat());
@@ -175,6 +248,18 @@ void TFormMain::ShowStatusHere(const QString& text, bool alsoTray) {
     LogFile.Append(entry);
 }
 
+void TFormMain::DebugLine(const QString& text, bool asteriskSound) {
+    if (!Debugging)
+        return;
+    ShowStatus(text, false);
+    if (asteriskSound)
+        platform::MessageBeep(platform::MB_ICONASTERISK);
+}
+
+void TFormMain::SetStatusBarOnly(const QString& text) {
+    StatusTextLabel->setText(text);
+}
+
 void TFormMain::SetDebugForm(TFormDebug* form) {
     DebugForm = form;
     for (const QString& entry : std::as_const(PendingDebugEntries))
@@ -183,16 +268,12 @@ void TFormMain::SetDebugForm(TFormDebug* form) {
 }
 
 void TFormMain::AppMinimize() {
-    if (Debugging) {
-        ShowStatus(QStringLiteral("DEBUG: AppMinimize"), false);
-        platform::MessageBeep(platform::MB_ICONASTERISK);
-    }
+    DebugLine(QStringLiteral("DEBUG: AppMinimize"), true);
     hide();
 }
 
 void TFormMain::AppRestore() {
-    if (Debugging)
-        ShowStatus(QStringLiteral("DEBUG: AppRestore"), false);
+    DebugLine(QStringLiteral("DEBUG: AppRestore"), false);
 }
 
 void TFormMain::changeEvent(QEvent* event) {
@@ -219,8 +300,6 @@ void TFormMain::PopupMenuTrayShowClick() {
     activateWindow();
 }
 
-void TFormMain::ButtonSetupWizardClick() {}
-
 void TFormMain::ButtonDebugAClick() {
     if (DebugForm != nullptr) {
         DebugForm->show();
@@ -229,18 +308,36 @@ void TFormMain::ButtonDebugAClick() {
 }
 
 bool TFormMain::FormCloseQuery() {
-    if (Debugging) {
-        ShowStatus(QStringLiteral("DEBUG: FormCloseQuery done"), false);
-        platform::MessageBeep(platform::MB_ICONASTERISK);
-    }
+    OvcClock->SetActive(false);
+    SessionInfo().SetStoredPassword(ScrambleText(EditPOP3Password->text().toStdString()));
+    WriteRegistryEntries();
+    DebugLine(QStringLiteral("DEBUG: FormCloseQuery done"), true);
+    // The close is allowed: the placement store keeps the position.
+    Placement->Save();
     return true;
 }
 
 void TFormMain::FormClose() {
-    if (Debugging) {
-        ShowStatus(QStringLiteral("DEBUG: FormCloseQuery done"), false);
-        platform::MessageBeep(platform::MB_ICONASTERISK);
+    try {
+        if (POP3Client.Connected())
+            POP3Client.CloseSocket();
+    } catch (...) {
     }
+    try {
+        if (CheckInProgress) {
+            if (Worker)
+                Worker->Terminate();
+            // The worker's window steps and its completion run through the
+            // event loop: keep serving it until the check has ended.
+            while (CheckInProgress)
+                QCoreApplication::processEvents(
+                    QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
+        }
+    } catch (...) {
+        DebugLine(QStringLiteral("DEBUG: Unknown error occured during form close"), true);
+    }
+    DebugLine(QStringLiteral("DEBUG: FormCloseQuery done"), true);
+    WriteRegistryEntries();
 }
 
 void TFormMain::closeEvent(QCloseEvent* event) {
@@ -248,19 +345,18 @@ void TFormMain::closeEvent(QCloseEvent* event) {
         event->accept();
         return;
     }
+    // A failure to write the settings abandons the close: the error box shows
+    // it, the window stays open and the program goes on.
+    event->ignore();
+    if (!FormCloseQuery())
+        return;
+    Closing = true;
     try {
-        if (!FormCloseQuery()) {
-            event->ignore();
-            return;
-        }
+        FormClose();
     } catch (...) {
-        // A failure in the close query (writing the settings) abandons the
-        // close: the window stays open and the program goes on.
-        event->ignore();
+        Closing = false;
         throw;
     }
-    Closing = true;
-    FormClose();
     event->accept();
     // Closing the main window always ends the program, whatever other
     // windows are open.

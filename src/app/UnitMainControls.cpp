@@ -3,6 +3,8 @@
 #include "app/Labels.h"
 #include "app/UnitMain.h"
 #include "platform/RadioGroup.h"
+#include "speech/OvcClock.h"
+#include "tray/TrayMenus.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -63,28 +65,30 @@ void TFormMain::BuildControls() {
     PageControl->addTab(TabSheetAbout = BuildAboutPage(), QStringLiteral("About"));
     PageControl->addTab(TabSheetGeneral = BuildGeneralPage(), QStringLiteral("General"));
     PageControl->addTab(TabSheetTime = BuildTimePage(), QStringLiteral("Time"));
-    PageControl->addTab(TabSheetNotification = BuildNotificationPage(), QStringLiteral("Notification"));
-    PageControl->addTab(TabSheetEmailServer = BuildEmailServerPage(), QStringLiteral("E-mail Server"));
-    PageControl->addTab(TabSheetEmailOptions = BuildEmailOptionsPage(), QStringLiteral("E-mail Options"));
+    PageControl->addTab(TabSheetNotification = BuildNotificationPage(),
+                        QStringLiteral("Notification"));
+    PageControl->addTab(TabSheetEmailServer = BuildEmailServerPage(),
+                        QStringLiteral("E-mail Server"));
+    PageControl->addTab(TabSheetEmailOptions = BuildEmailOptionsPage(),
+                        QStringLiteral("E-mail Options"));
     PageControl->addTab(TabSheetDebug = BuildDebugPage(), QStringLiteral("Debug"));
     layout->addWidget(PageControl, 1);
 
-    ToolBarMain = Named(new QToolBar(this), "ToolBarMain");
-    ToolBarMain->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    ToolBarMain->setIconSize(QSize(16, 16));
+    ToolBarMain = BuildMainToolBar(ActionList, this);
     layout->addWidget(ToolBarMain);
 
     StatusBar = Named(new QStatusBar(this), "StatusBar");
     StatusBar->setSizeGripEnabled(false);
-    StatusText_ = new QLabel(StatusBar);
-    StatusText_->setObjectName(QStringLiteral("StatusText"));
-    StatusBar->addWidget(StatusText_, 1);
+    StatusTextLabel = new QLabel(StatusBar);
+    StatusTextLabel->setObjectName(QStringLiteral("StatusText"));
+    StatusBar->addWidget(StatusTextLabel, 1);
     layout->addWidget(StatusBar);
 
     auto* bottom = new QHBoxLayout;
     bottom->setSpacing(4);
-    LabelNumUnreadMessages = Named(new TClickLabel(QStringLiteral("0"), this), "LabelNumUnreadMessages",
-                                   "Number of unread messages [Double click to mark as read]");
+    LabelNumUnreadMessages =
+        Named(new TClickLabel(QStringLiteral("0"), this), "LabelNumUnreadMessages",
+              "Number of unread messages [Double click to mark as read]");
     auto* separator = Named(new QLabel(QStringLiteral("/"), this), "LabelSeparator");
     LabelNumMessages = Named(new TClickLabel(QStringLiteral("0"), this), "LabelNumMessages",
                              "Total number of messages on server [Double click to reset message "
@@ -119,15 +123,17 @@ QWidget* TFormMain::BuildAboutPage() {
 
     OvcLabel1 = Named(new TClickLabel(page), "OvcLabel1", "Total number of messages on server");
     OvcLabel1->setTextFormat(Qt::RichText);
-    OvcLabel1->setText(identity::ProductName + QStringLiteral("<sup style=\"font-size:10px\">TM</sup>"));
+    OvcLabel1->setText(identity::ProductName +
+                       QStringLiteral("<sup style=\"font-size:10px\">TM</sup>"));
     MakeSunken(OvcLabel1, 32);
     OvcLabel1->setFrameStyle(QFrame::NoFrame);
     layout->addWidget(OvcLabel1, 0, 1);
 
     LabelVersion = Named(new QLabel(page), "LabelVersion");
     layout->addWidget(LabelVersion, 1, 1);
-    auto* purpose = Named(new QLabel(QStringLiteral("Talking Time and E-mail Notification Utility"), page),
-                          "LabelPurpose");
+    auto* purpose =
+        Named(new QLabel(QStringLiteral("Talking Time and E-mail Notification Utility"), page),
+              "LabelPurpose");
     purpose->setWordWrap(true);
     layout->addWidget(purpose, 2, 1);
 
@@ -146,19 +152,23 @@ QWidget* TFormMain::BuildAboutPage() {
                        "LinkUpdate");
     layout->addWidget(LinkUpdate, row++, 0, 1, 2);
     layout->addWidget(heading(QStringLiteral("Talvoro Support and Information")), row++, 0, 1, 2);
-    LinkSupport = Named(new TLinkLabel(QStringLiteral("Talvoro product page"), identity::SupportUrl, page),
-                        "LinkSupport");
+    LinkSupport =
+        Named(new TLinkLabel(QStringLiteral("Talvoro product page"), identity::SupportUrl, page),
+              "LinkSupport");
     layout->addWidget(LinkSupport, row++, 0, 1, 2);
-    layout->addWidget(heading(QStringLiteral("Microsoft Agent Information and New Characters")), row++, 0, 1,
-                      2);
-    LinkAgentInfo = Named(new TLinkLabel(QStringLiteral("Characters and voices for the talking agent"),
-                                         identity::AgentInfoUrl, page),
-                          "LinkAgentInfo");
+    layout->addWidget(heading(QStringLiteral("Microsoft Agent Information and New Characters")),
+                      row++, 0, 1, 2);
+    LinkAgentInfo =
+        Named(new TLinkLabel(QStringLiteral("Characters and voices for the talking agent"),
+                             identity::AgentInfoUrl, page),
+              "LinkAgentInfo");
     layout->addWidget(LinkAgentInfo, row++, 0, 1, 2);
-    auto* services = new QLabel(QStringLiteral("Software design and development services by Ostrawick"), page);
+    auto* services =
+        new QLabel(QStringLiteral("Software design and development services by Ostrawick"), page);
     services->setWordWrap(true);
     layout->addWidget(services, row++, 0, 1, 2);
-    LinkHome = Named(new TLinkLabel(QStringLiteral("Ostrawick home page"), identity::HomeUrl, page), "LinkHome");
+    LinkHome = Named(new TLinkLabel(QStringLiteral("Ostrawick home page"), identity::HomeUrl, page),
+                     "LinkHome");
     layout->addWidget(LinkHome, row++, 0, 1, 2);
     layout->setRowStretch(row, 1);
     layout->setColumnStretch(1, 1);
@@ -179,13 +189,14 @@ QWidget* TFormMain::BuildGeneralPage() {
     layout->addWidget(startup);
     layout->addSpacing(16);
 
-    ButtonSetupWizard = Named(new QPushButton(QStringLiteral("Run Setup Wizard"), page), "ButtonSetupWizard",
-                              "Click to run the preferences setup wizard");
+    ButtonSetupWizard = Named(new QPushButton(QStringLiteral("Run Setup Wizard"), page),
+                              "ButtonSetupWizard", "Click to run the preferences setup wizard");
     layout->addWidget(ButtonSetupWizard, 0, Qt::AlignHCenter);
-    auto* note = Named(new QLabel(QStringLiteral("The setup wizard will guide you through the basic steps "
-                                                 "necessary to configure Talvoro."),
-                                  page),
-                       "LabelSetupWizard");
+    auto* note =
+        Named(new QLabel(QStringLiteral("The setup wizard will guide you through the basic steps "
+                                        "necessary to configure Talvoro."),
+                         page),
+              "LabelSetupWizard");
     note->setWordWrap(true);
     note->setAlignment(Qt::AlignHCenter);
     layout->addWidget(note);
@@ -200,31 +211,32 @@ QWidget* TFormMain::BuildTimePage() {
     layout->setContentsMargins(4, 4, 4, 4);
     layout->setVerticalSpacing(2);
 
-    OvcClock = Named(new QWidget(page), "OvcClock");
-    OvcClock->setFixedSize(297, 297);
+    OvcClock = Named(new ::OvcClock(page), "OvcClock");
+    OvcClock->setFixedSize(::OvcClock::ClockSize, ::OvcClock::ClockSize);
     layout->addWidget(OvcClock, 0, 0, 1, 3, Qt::AlignHCenter);
 
-    RadioGroupSayTimeInterval = Named(
-        new platform::TRadioGroup(QStringLiteral("Speak Time"),
-                                  {QStringLiteral("Hourly"), QStringLiteral("15 Mins"),
-                                   QStringLiteral("30 Mins"), QStringLiteral("Never")},
-                                  4, page),
-        "RadioGroupSayTimeInterval", "Set the interval for Talvoro to speak the time");
+    RadioGroupSayTimeInterval =
+        Named(new platform::TRadioGroup(QStringLiteral("Speak Time"),
+                                        {QStringLiteral("Hourly"), QStringLiteral("15 Mins"),
+                                         QStringLiteral("30 Mins"), QStringLiteral("Never")},
+                                        4, page),
+              "RadioGroupSayTimeInterval", "Set the interval for Talvoro to speak the time");
     layout->addWidget(RadioGroupSayTimeInterval, 1, 0, 1, 3);
 
     GroupBoxClockFace = Named(new QGroupBox(QStringLiteral("Clock"), page), "GroupBoxClockFace",
                               "Show/Hide the clock face and clock tick marks");
     auto* faceLayout = new QHBoxLayout(GroupBoxClockFace);
     faceLayout->setContentsMargins(6, 2, 6, 4);
-    CheckBoxClockFace = Named(new QCheckBox(QStringLiteral("Face"), GroupBoxClockFace), "CheckBoxClockFace");
-    CheckBoxDrawClockTickMarks =
-        Named(new QCheckBox(QStringLiteral("Ticks"), GroupBoxClockFace), "CheckBoxDrawClockTickMarks");
+    CheckBoxClockFace =
+        Named(new QCheckBox(QStringLiteral("Face"), GroupBoxClockFace), "CheckBoxClockFace");
+    CheckBoxDrawClockTickMarks = Named(new QCheckBox(QStringLiteral("Ticks"), GroupBoxClockFace),
+                                       "CheckBoxDrawClockTickMarks");
     faceLayout->addWidget(CheckBoxClockFace);
     faceLayout->addWidget(CheckBoxDrawClockTickMarks);
     layout->addWidget(GroupBoxClockFace, 2, 0);
 
-    LabelMSAgentNotInstalled2 =
-        Named(new QLabel(QStringLiteral("[Agent Not Installed]"), page), "LabelMSAgentNotInstalled2");
+    LabelMSAgentNotInstalled2 = Named(new QLabel(QStringLiteral("[Agent Not Installed]"), page),
+                                      "LabelMSAgentNotInstalled2");
     QFont bold = LabelMSAgentNotInstalled2->font();
     bold.setBold(true);
     LabelMSAgentNotInstalled2->setFont(bold);
@@ -244,13 +256,16 @@ QWidget* TFormMain::BuildNotificationPage() {
     page->setObjectName(QStringLiteral("TabSheetNotification"));
     auto* layout = new QVBoxLayout(page);
 
-    auto* notification = Named(new QGroupBox(QStringLiteral("Notification"), page), "GroupBoxNotification");
+    auto* notification =
+        Named(new QGroupBox(QStringLiteral("Notification"), page), "GroupBoxNotification");
     auto* notificationLayout = new QGridLayout(notification);
-    CheckBoxEnableAgent = Named(new QCheckBox(QStringLiteral("Microsoft Agent"), notification),
-                                "CheckBoxEnableAgent", "Allow the agent to speak when new mail arrives");
+    CheckBoxEnableAgent =
+        Named(new QCheckBox(QStringLiteral("Microsoft Agent"), notification), "CheckBoxEnableAgent",
+              "Allow the agent to speak when new mail arrives");
     notificationLayout->addWidget(CheckBoxEnableAgent, 0, 0);
-    LabelMSAgentNotInstalled1 = Named(new QLabel(QStringLiteral("[Agent Not Installed]"), notification),
-                                      "LabelMSAgentNotInstalled1");
+    LabelMSAgentNotInstalled1 =
+        Named(new QLabel(QStringLiteral("[Agent Not Installed]"), notification),
+              "LabelMSAgentNotInstalled1");
     QFont bold = LabelMSAgentNotInstalled1->font();
     bold.setBold(true);
     LabelMSAgentNotInstalled1->setFont(bold);
@@ -260,26 +275,30 @@ QWidget* TFormMain::BuildNotificationPage() {
                               "CheckBoxSoundBeep", "Play default sound when new mail arrives");
     notificationLayout->addWidget(CheckBoxSoundBeep, 1, 0);
     // Carried from load to save; never shown and never read.
-    CheckBoxAgentNoFly = Named(new QCheckBox(QStringLiteral("Don't Play Charater Animations"), notification),
-                               "CheckBoxAgentNoFly");
+    CheckBoxAgentNoFly =
+        Named(new QCheckBox(QStringLiteral("Don't Play Charater Animations"), notification),
+              "CheckBoxAgentNoFly");
     CheckBoxAgentNoFly->setVisible(false);
     layout->addWidget(notification);
 
     GroupBoxAgentOptions =
         Named(new QGroupBox(QStringLiteral("Agent Options"), page), "GroupBoxAgentOptions");
     auto* options = new QGridLayout(GroupBoxAgentOptions);
-    LabelFileComboBoxAgent = Named(new QLabel(QStringLiteral("Agent Character"), GroupBoxAgentOptions),
-                                   "LabelFileComboBoxAgent");
+    LabelFileComboBoxAgent =
+        Named(new QLabel(QStringLiteral("Agent Character"), GroupBoxAgentOptions),
+              "LabelFileComboBoxAgent");
     FileComboBoxAgent = Named(new QComboBox(GroupBoxAgentOptions), "FileComboBoxAgent",
                               "Select an agent character");
     FileComboBoxAgent->setEditable(true);
     LabelFileComboBoxAgent->setBuddy(FileComboBoxAgent);
     options->addWidget(LabelFileComboBoxAgent, 0, 0);
     options->addWidget(FileComboBoxAgent, 1, 0);
-    ButtonAgentProperties = Named(new QPushButton(QStringLiteral("Advanced Properties"), GroupBoxAgentOptions),
-                                  "ButtonAgentProperties", "Modify advanced agent properties");
+    ButtonAgentProperties =
+        Named(new QPushButton(QStringLiteral("Advanced Properties"), GroupBoxAgentOptions),
+              "ButtonAgentProperties", "Modify advanced agent properties");
     options->addWidget(ButtonAgentProperties, 1, 1);
-    LabelYourName = Named(new QLabel(QStringLiteral("Your Name"), GroupBoxAgentOptions), "LabelYourName");
+    LabelYourName =
+        Named(new QLabel(QStringLiteral("Your Name"), GroupBoxAgentOptions), "LabelYourName");
     EditYourName = Named(new QLineEdit(GroupBoxAgentOptions), "EditYourName",
                          "Agent will speak the name given here. OK to leave blank");
     LabelYourName->setBuddy(EditYourName);
@@ -300,12 +319,15 @@ QWidget* TFormMain::BuildEmailServerPage() {
     page->setObjectName(QStringLiteral("TabSheetEmailServer"));
     auto* layout = new QVBoxLayout(page);
 
-    auto* account = Named(new QGroupBox(QStringLiteral("POP Account "), page), "GroupBoxPOPAccount");
+    auto* account =
+        Named(new QGroupBox(QStringLiteral("POP Account "), page), "GroupBoxPOPAccount");
     auto* form = new QFormLayout(account);
     EditPOP3Server = Named(new QLineEdit(account), "EditPOP3Server",
                            "The address of your e-mail server, for example pop.example.com");
-    EditPOP3Port = Named(new QLineEdit(account), "EditPOP3Port", "POP3 e-mail port, usually set to 110");
-    EditPOP3Account = Named(new QLineEdit(account), "EditPOP3Account", "The name used to access your e-mail account");
+    EditPOP3Port =
+        Named(new QLineEdit(account), "EditPOP3Port", "POP3 e-mail port, usually set to 110");
+    EditPOP3Account = Named(new QLineEdit(account), "EditPOP3Account",
+                            "The name used to access your e-mail account");
     EditPOP3Password = Named(new QLineEdit(account), "EditPOP3Password",
                              "Password used to access your e-mail account");
     EditPOP3Password->setEchoMode(QLineEdit::Password);
@@ -315,7 +337,8 @@ QWidget* TFormMain::BuildEmailServerPage() {
     form->addRow(QStringLiteral("Password"), EditPOP3Password);
     layout->addWidget(account);
 
-    auto* timeout = Named(new QGroupBox(QStringLiteral("Server Timeout"), page), "GroupBoxServerTimeout");
+    auto* timeout =
+        Named(new QGroupBox(QStringLiteral("Server Timeout"), page), "GroupBoxServerTimeout");
     auto* timeoutLayout = new QGridLayout(timeout);
     SliderTimeout = Named(new QSlider(Qt::Horizontal, timeout), "SliderTimeout",
                           "Set the timeout value for Talvoro to abort e-mail check");
@@ -340,8 +363,9 @@ QWidget* TFormMain::BuildEmailOptionsPage() {
     page->setObjectName(QStringLiteral("TabSheetEmailOptions"));
     auto* layout = new QVBoxLayout(page);
 
-    CheckBoxEnableEmailCheck = Named(new QCheckBox(QStringLiteral("Enable E-mail Checking"), page),
-                                     "CheckBoxEnableEmailCheck", "Allow Talvoro to check your e-mail");
+    CheckBoxEnableEmailCheck =
+        Named(new QCheckBox(QStringLiteral("Enable E-mail Checking"), page),
+              "CheckBoxEnableEmailCheck", "Allow Talvoro to check your e-mail");
     layout->addWidget(CheckBoxEnableEmailCheck);
 
     auto* options = Named(new QGroupBox(QStringLiteral("Options"), page), "GroupBoxOptions");
@@ -358,26 +382,31 @@ QWidget* TFormMain::BuildEmailOptionsPage() {
     layout->addWidget(options);
 
     RadioGroupInternetConnection = Named(
-        new platform::TRadioGroup(QStringLiteral("Connection"),
-                                  {QStringLiteral("Dial-up Networking"), QStringLiteral("Local Area Network")},
-                                  2, page),
+        new platform::TRadioGroup(
+            QStringLiteral("Connection"),
+            {QStringLiteral("Dial-up Networking"), QStringLiteral("Local Area Network")}, 2, page),
         "RadioGroupInternetConnection",
-        "If you connect via modem, select Dial-up networking.  Most cable modem users will select Local "
+        "If you connect via modem, select Dial-up networking.  Most cable modem users will select "
+        "Local "
         "Area Network");
     layout->addWidget(RadioGroupInternetConnection);
 
-    auto* client = Named(new QGroupBox(QStringLiteral("E-mail Client"), page), "GroupBoxEmailClient");
+    auto* client =
+        Named(new QGroupBox(QStringLiteral("E-mail Client"), page), "GroupBoxEmailClient");
     auto* clientLayout = new QGridLayout(client);
-    clientLayout->addWidget(new QLabel(QStringLiteral("E-mail Client [full path to executable]"), client), 0, 0, 1, 2);
-    FilenameEmailClient = Named(new QLineEdit(client), "FilenameEmailClient",
-                                "Full path and exe name of your e-mail client, used by the Launch E-mail button");
+    clientLayout->addWidget(
+        new QLabel(QStringLiteral("E-mail Client [full path to executable]"), client), 0, 0, 1, 2);
+    FilenameEmailClient =
+        Named(new QLineEdit(client), "FilenameEmailClient",
+              "Full path and exe name of your e-mail client, used by the Launch E-mail button");
     ButtonBrowseEmailClient = Named(new QToolButton(client), "ButtonBrowseEmailClient");
     ButtonBrowseEmailClient->setText(QStringLiteral("..."));
     clientLayout->addWidget(FilenameEmailClient, 1, 0);
     clientLayout->addWidget(ButtonBrowseEmailClient, 1, 1);
-    CheckBoxSuspendChecks =
-        Named(new QCheckBox(QStringLiteral("Suspend E-mail Checks While E-mail Client Active"), client),
-              "CheckBoxSuspendChecks", "Prevent Talvoro from checking for e-mail while your e-mail client is active");
+    CheckBoxSuspendChecks = Named(
+        new QCheckBox(QStringLiteral("Suspend E-mail Checks While E-mail Client Active"), client),
+        "CheckBoxSuspendChecks",
+        "Prevent Talvoro from checking for e-mail while your e-mail client is active");
     clientLayout->addWidget(CheckBoxSuspendChecks, 2, 0, 1, 2);
     layout->addWidget(client);
     layout->addStretch(1);
@@ -388,7 +417,8 @@ QWidget* TFormMain::BuildDebugPage() {
     auto* page = new QWidget;
     page->setObjectName(QStringLiteral("TabSheetDebug"));
     auto* layout = new QGridLayout(page);
-    ButtonDebugA = Named(new QPushButton(QStringLiteral("A: Show Debug Window"), page), "ButtonDebugA");
+    ButtonDebugA =
+        Named(new QPushButton(QStringLiteral("A: Show Debug Window"), page), "ButtonDebugA");
     ButtonDebugB = Named(new QPushButton(QStringLiteral("B: Not Used"), page), "ButtonDebugB");
     ButtonDebugC = Named(new QPushButton(QStringLiteral("C: Not Used"), page), "ButtonDebugC");
     layout->addWidget(ButtonDebugA, 0, 0);
@@ -405,8 +435,10 @@ QWidget* TFormMain::BuildDebugPage() {
     layout->addWidget(PanelLastMessageID, 4, 0, 1, 2);
     layout->addWidget(new QLabel(QStringLiteral("Previous message count"), page), 5, 0);
     layout->addWidget(PanelPrevNumMessages, 6, 0, 1, 2);
-    ButtonDebugCheckNow = Named(new QPushButton(QStringLiteral("Check Now"), page), "ButtonDebugCheckNow");
-    ButtonMessageWindow = Named(new QPushButton(QStringLiteral("Messages"), page), "ButtonMessageWindow");
+    ButtonDebugCheckNow =
+        Named(new QPushButton(QStringLiteral("Check Now"), page), "ButtonDebugCheckNow");
+    ButtonMessageWindow =
+        Named(new QPushButton(QStringLiteral("Messages"), page), "ButtonMessageWindow");
     ButtonMessageWindow->setVisible(false);
     layout->addWidget(ButtonDebugCheckNow, 7, 0);
     layout->addWidget(ButtonMessageWindow, 7, 1);

@@ -4,12 +4,15 @@
 #include "app/Identity.h"
 #include "app/UnitDebug.h"
 #include "app/UnitMain.h"
+#include "mail/UnitMessages.h"
 #include "platform/InstanceLock.h"
 #include "platform/MessageBox.h"
 #include "platform/SessionEnd.h"
 #include "platform/TalvoroApplication.h"
 
+#include <QApplication>
 #include <QTimer>
+#include <QWidget>
 
 #include <cstdio>
 #include <cstdlib>
@@ -27,7 +30,8 @@ QStringList ArgumentsWithoutProgram(int argc, char** argv) {
 bool HasDisplay() {
     if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         return true;
-    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    return !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
 // The talking character needs absolute placement and stay-on-top, which
@@ -68,13 +72,26 @@ int main(int argc, char** argv) {
 
     const auto lock = platform::CreateInstanceLock(identity::InstanceLockName);
     if (lock->TryAcquire() == platform::TInstanceLock::TResult::HeldByOther) {
-        platform::MessageDlg(QStringLiteral("Talvoro: Application is already running, right click on "
-                                            "tray icon for menu."),
-                             platform::TMsgDlgType::Information, platform::mbOK);
+        platform::MessageDlg(
+            QStringLiteral("Talvoro: Application is already running, right click on "
+                           "tray icon for menu."),
+            platform::TMsgDlgType::Information, platform::mbOK);
         return EXIT_SUCCESS;
     }
 
+    // A stop request may come while the first-run wizard is still open,
+    // before the main window exists: the wizard is cancelled then and the
+    // window closes in order as soon as it is made.
     std::unique_ptr<TFormMain> formMain;
+    bool stopRequested = false;
+    platform::InstallSessionEndHandler(&application, [&formMain, &stopRequested] {
+        stopRequested = true;
+        if (formMain) {
+            formMain->close();
+        } else if (QWidget* modal = QApplication::activeModalWidget()) {
+            modal->close();
+        }
+    });
     try {
         formMain = std::make_unique<TFormMain>(arguments);
     } catch (...) {
@@ -85,10 +102,13 @@ int main(int argc, char** argv) {
     }
     TFormDebug formDebug;
     formMain->SetDebugForm(&formDebug);
+    TFormMessages formMessages(formMain->MessageTable());
+    formMain->SetMessagesForm(&formMessages);
 
-    platform::InstallSessionEndHandler(formMain.get(), [&formMain] { formMain->close(); });
-
-    if (!formMain->StartHidden())
+    if (stopRequested) {
+        QTimer::singleShot(0, formMain.get(), [&formMain] { formMain->close(); });
+    } else if (!formMain->StartHidden()) {
         QTimer::singleShot(0, formMain.get(), [&formMain] { formMain->show(); });
+    }
     return application.exec();
 }

@@ -1,9 +1,9 @@
 // The main window on the offscreen platform: its properties, the status
 // routine and the debug log.
 #include "app/Identity.h"
+#include "app/Labels.h"
 #include "app/UnitDebug.h"
 #include "app/UnitMain.h"
-#include "app/Labels.h"
 #include "platform/MessageBox.h"
 #include "platform/TalvoroApplication.h"
 
@@ -23,6 +23,7 @@
 #include <QToolButton>
 
 #include "QtGtest.h"
+#include "SeedProfile.h"
 
 #include <gtest/gtest.h>
 
@@ -34,6 +35,7 @@ protected:
         ASSERT_TRUE(Dir.isValid());
         qputenv("XDG_STATE_HOME", Dir.path().toUtf8() + "/state");
         qputenv("XDG_CONFIG_HOME", Dir.path().toUtf8() + "/config");
+        SeedProfile(Dir.path() + "/config");
     }
     QString LogPath() const { return Dir.path() + "/state/talvoro/debug.log"; }
     QStringList LogLines() const {
@@ -58,7 +60,7 @@ TEST_F(MainWindowTest, WindowPropertiesWithoutDebugging) {
     EXPECT_EQ(form.CurrentPageName(), "About");
     EXPECT_EQ(form.LabelVersion->text(), "Version 1.0");
     EXPECT_EQ(form.LabelNumUnreadMessages->text(), "0");
-    EXPECT_EQ(form.LabelNumMessages->text(), "0");
+    EXPECT_EQ(form.LabelNumMessages->text(), "na"); // nothing stored yet
     EXPECT_EQ(form.TrayHint(), identity::DefaultTrayHint);
     EXPECT_FALSE(form.StartHidden());
     EXPECT_FALSE(form.DebugMode());
@@ -74,7 +76,8 @@ TEST_F(MainWindowTest, WindowPropertiesWithoutDebugging) {
 TEST_F(MainWindowTest, ControlsCarryTheirCaptionsHintsAndLimits) {
     TFormMain form({});
     EXPECT_EQ(form.CheckBoxStartWithWindows->text(), "Start Automatically at Windows Startup");
-    EXPECT_EQ(form.CheckBoxStartWithWindows->toolTip(), "Start programs automatically at Windows startup");
+    EXPECT_EQ(form.CheckBoxStartWithWindows->toolTip(),
+              "Start programs automatically at Windows startup");
     EXPECT_EQ(form.ButtonSetupWizard->toolTip(), "Click to run the preferences setup wizard");
     EXPECT_EQ(form.CheckInterval->minimum(), 1);
     EXPECT_EQ(form.CheckInterval->maximum(), 60);
@@ -84,18 +87,35 @@ TEST_F(MainWindowTest, ControlsCarryTheirCaptionsHintsAndLimits) {
     EXPECT_EQ(form.SliderTimeout->maximum(), 300000);
     EXPECT_EQ(form.SliderTimeout->singleStep(), 1000);
     EXPECT_EQ(form.EditPOP3Password->echoMode(), QLineEdit::Password);
-    EXPECT_EQ(form.CheckBoxSuspendChecks->text(), "Suspend E-mail Checks While E-mail Client Active");
+    EXPECT_EQ(form.CheckBoxSuspendChecks->text(),
+              "Suspend E-mail Checks While E-mail Client Active");
     EXPECT_EQ(form.LabelNumMessages->toolTip(),
               "Total number of messages on server [Double click to reset message count to zero]");
     // Every option control is found by the name its stored value carries.
-    for (const char* name :
-         {"CheckBoxEnableAgent", "CheckBoxEnableEmailCheck", "CheckBoxStartWithWindows",
-          "CheckBoxDrawClockTickMarks", "CheckBoxHideAgentAfterSpeak", "CheckBoxSoundBeep",
-          "CheckBoxSuspendChecks", "CheckBoxAgentNoFly", "CheckBoxClockFace", "CheckInterval",
-          "MaxMessages", "RadioGroupInternetConnection", "RadioGroupSayTimeInterval", "SliderTimeout",
-          "EditPOP3Account", "EditPOP3Password", "EditPOP3Port", "EditPOP3Server", "EditYourName",
-          "FileComboBoxAgent", "FilenameEmailClient", "PanelLastMessageID", "LabelNumMessages",
-          "PanelPrevNumMessages"})
+    for (const char* name : {"CheckBoxEnableAgent",
+                             "CheckBoxEnableEmailCheck",
+                             "CheckBoxStartWithWindows",
+                             "CheckBoxDrawClockTickMarks",
+                             "CheckBoxHideAgentAfterSpeak",
+                             "CheckBoxSoundBeep",
+                             "CheckBoxSuspendChecks",
+                             "CheckBoxAgentNoFly",
+                             "CheckBoxClockFace",
+                             "CheckInterval",
+                             "MaxMessages",
+                             "RadioGroupInternetConnection",
+                             "RadioGroupSayTimeInterval",
+                             "SliderTimeout",
+                             "EditPOP3Account",
+                             "EditPOP3Password",
+                             "EditPOP3Port",
+                             "EditPOP3Server",
+                             "EditYourName",
+                             "FileComboBoxAgent",
+                             "FilenameEmailClient",
+                             "PanelLastMessageID",
+                             "LabelNumMessages",
+                             "PanelPrevNumMessages"})
         EXPECT_NE(form.findChild<QWidget*>(name), nullptr) << name;
 }
 
@@ -195,11 +215,11 @@ TEST_F(MainWindowTest, MinimiseHidesTheWindowAndTheTrayCommandBringsItBack) {
 // captioned with the application title, and the program goes on.
 TEST_F(MainWindowTest, EscapedExceptionsReachTheDefaultErrorReport) {
     QStringList reported;
-    platform::SetMessageBoxHook([&](const QString& caption, const QString& text, platform::TMsgDlgType,
-                                    unsigned) {
-        reported << caption + "|" + text;
-        return platform::TModalResult::OK;
-    });
+    platform::SetMessageBoxHook(
+        [&](const QString& caption, const QString& text, platform::TMsgDlgType, unsigned) {
+            reported << caption + "|" + text;
+            return platform::TModalResult::OK;
+        });
     QPushButton button;
     QObject::connect(&button, &QPushButton::clicked, [] { throw std::runtime_error("Disk full"); });
     button.resize(80, 24);

@@ -6,8 +6,9 @@
 #include <QTemporaryDir>
 #include <QThread>
 
-#include <csignal>
 #include "QtGtest.h"
+#include "SeedProfile.h"
+#include <csignal>
 
 #include <gtest/gtest.h>
 
@@ -15,7 +16,10 @@ namespace {
 
 class ProcessTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(Dir.isValid()); }
+    void SetUp() override {
+        ASSERT_TRUE(Dir.isValid());
+        SeedProfile(Dir.path() + "/config");
+    }
     void TearDown() override {
         for (QProcess* process : Started) {
             if (process->state() != QProcess::NotRunning) {
@@ -93,8 +97,9 @@ TEST_F(ProcessTest, SecondCopyOnlySaysItIsAlreadyRunningAndAKilledCopyFreesTheLo
     QProcess* second = Start({"/D"});
     ASSERT_TRUE(second->waitForFinished(10000));
     EXPECT_EQ(second->exitCode(), 0);
-    EXPECT_EQ(second->readAllStandardError().trimmed(),
-              "Information: Talvoro: Application is already running, right click on tray icon for menu.");
+    EXPECT_EQ(
+        second->readAllStandardError().trimmed(),
+        "Information: Talvoro: Application is already running, right click on tray icon for menu.");
     EXPECT_EQ(first->state(), QProcess::Running);
 
     ::kill(static_cast<pid_t>(first->processId()), SIGKILL);
@@ -114,6 +119,25 @@ TEST_F(ProcessTest, TermSignalClosesTheWindowInOrder) {
     ASSERT_TRUE(process->waitForFinished(10000));
     EXPECT_EQ(process->exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(process->exitCode(), 0);
+    EXPECT_EQ(Log().count("DEBUG: FormCloseQuery done: "), 2) << Log().toStdString();
+}
+
+TEST_F(ProcessTest, FirstStartOpensTheWizardAndAStopRequestStillSavesInOrder) {
+    QFile::remove(Dir.path() + "/config/talvoro/registry.reg");
+    QProcess* process = Start({"/D"});
+    // The wizard is open: the main window does not exist yet, so nothing is
+    // logged; a stop request cancels the wizard and closes the window in order.
+    for (int i = 0; i < 100 && !QFile::exists(LogPath()); ++i)
+        QThread::msleep(50);
+    QThread::msleep(500);
+    ::kill(static_cast<pid_t>(process->processId()), SIGTERM);
+    ASSERT_TRUE(process->waitForFinished(10000));
+    EXPECT_EQ(process->exitCode(), 0);
+    QFile hive(Dir.path() + "/config/talvoro/registry.reg");
+    ASSERT_TRUE(hive.open(QIODevice::ReadOnly));
+    const QByteArray text = hive.readAll();
+    EXPECT_TRUE(text.contains("[HKEY_CURRENT_USER\\Software\\Ostrawick\\Talvoro\\1.0\\Wizard]"));
+    EXPECT_TRUE(text.contains("\"EditYourName\"=\"Master\""));
     EXPECT_EQ(Log().count("DEBUG: FormCloseQuery done: "), 2) << Log().toStdString();
 }
 

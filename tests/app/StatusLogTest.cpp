@@ -1,5 +1,5 @@
-#include "app/Identity.h"
 #include "app/StatusLog.h"
+#include "app/Identity.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,8 +13,9 @@ TEST(TrayHint, StatusTextInBracketsCutAtWhatTheTrayShows) {
     EXPECT_EQ(TrayHintWithStatus(identity::DefaultTrayHint, "Checking for new messages"),
               "Talvoro: Right click for menu [Checking for new messages]");
     // Longer than 31 characters: the closing bracket falls off.
-    EXPECT_EQ(TrayHintWithStatus(identity::DefaultTrayHint, "E-mail client active, checking disabled."),
-              "Talvoro: Right click for menu [E-mail client active, checking d");
+    EXPECT_EQ(
+        TrayHintWithStatus(identity::DefaultTrayHint, "E-mail client active, checking disabled."),
+        "Talvoro: Right click for menu [E-mail client active, checking d");
     EXPECT_EQ(CutTrayHint(QString(100, 'x')).size(), 63);
 }
 

@@ -8,7 +8,9 @@
 inline std::ostream& operator<<(std::ostream& os, const QString& text) {
     return os << '"' << text.toStdString() << '"';
 }
-inline void PrintTo(const QString& text, std::ostream* os) { *os << text; }
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << text;
+}
 inline void PrintTo(const QByteArray& bytes, std::ostream* os) {
     *os << '"' << bytes.toStdString() << '"';
 }

@@ -1,0 +1,157 @@
+// Mail checks: when one may start, starting it, bounding it with the
+// time-out, stopping it, and the commands on the mail counters. The worker
+// reaches this window through TCheckHost, on the window thread only.
+#include "app/Labels.h"
+#include "app/UnitMain.h"
+
+#include "app/CheckHost.h"
+#include "mail/CheckMsgThread.h"
+#include "mail/MailCheckControl.h"
+#include "mail/MailCheckRules.h"
+#include "mail/SessionInfoRecord.h"
+#include "mail/UnitMessages.h"
+#include "platform/MessageBox.h"
+#include "platform/Sounds.h"
+#include "speech/OvcClock.h"
+#include "speech/uAgentMessage.h"
+#include "tray/MarginMenu.h"
+#include "tray/ProgramState.h"
+#include "tray/TrayIcon.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QSlider>
+#include <QSpinBox>
+#include <QTimer>
+
+void TFormMain::RunMailCheck() {
+    if (RecursionFlag) {
+        if (Debugging)
+            SetStatusBarOnly(QStringLiteral("DEBUG: E-mail button recursion flagged."));
+        return;
+    }
+    RecursionFlag = true;
+    struct TClearFlag {
+        bool& Flag;
+        ~TClearFlag() { Flag = false; }
+    } clearFlag{RecursionFlag};
+
+    if (CheckInProgress) {
+        if (Debugging)
+            SetStatusBarOnly(QStringLiteral("DEBUG: E-mail check already in-progress."));
+        return;
+    }
+    if (CheckProgramState() == psNoDialup)
+        return;
+    if (CheckProgramState() == psClientActive)
+        return;
+    if (!AccountComplete(EditPOP3Server->text().toStdString(),
+                         EditPOP3Account->text().toStdString(),
+                         EditPOP3Password->text().toStdString())) {
+        platform::MessageDlg(QString::fromUtf8(IncompleteAccountText), platform::TMsgDlgType::Error,
+                             platform::mbOK);
+        return;
+    }
+    POP3Client.SetHost(EditPOP3Server->text().toStdString());
+    POP3Client.SetPort(PortFromText(EditPOP3Port->text().toStdString()));
+    POP3Client.SetUserID(EditPOP3Account->text().toStdString());
+    POP3Client.SetPassword(EditPOP3Password->text().toStdString());
+    TimerConnection->start();
+    if (!CheckHost)
+        CheckHost = std::make_unique<TCheckHost>(*this);
+    Worker = new TCheckMsgThread(POP3Client, Msg, *CheckHost, this);
+}
+
+void TFormMain::ActionCheckNowExecute() {
+    RunMailCheck();
+}
+
+void TFormMain::ActionStopExecute() {
+    TimerConnection->stop();
+    SessionInfo().StoreError(StoppedByUserText);
+    try {
+        if (POP3Client.Connected())
+            POP3Client.CloseSocket();
+    } catch (...) {
+        DebugLine(QStringLiteral("DEBUG: Unknown error occured during e-mail stop click"), true);
+    }
+}
+
+void TFormMain::TimerConnectionTimer() {
+    TimerConnection->stop();
+    SessionInfo().StoreError(ConnectionTimeoutText);
+    try {
+        if (POP3Client.Connected())
+            POP3Client.CloseSocket();
+    } catch (...) {
+        DebugLine(QStringLiteral("DEBUG: Unknown error occured during timeout processing"), true);
+    }
+}
+
+void TFormMain::ActionLastErrorExecute() {
+    platform::MessageDlg(QString::fromStdString(SessionInfo().LastError()),
+                         platform::TMsgDlgType::Error, platform::mbOK);
+}
+
+void TFormMain::ActionMarkAsReadExecute() {
+    SessionInfo().EmailFlag = false;
+    SessionInfo().NumUnreadMessages = 0;
+    ActionList.ActionMarkAsRead->setEnabled(false);
+    CheckProgramState();
+}
+
+void TFormMain::LabelNumUnreadMessagesDblClick() {
+    if (ActionList.ActionMarkAsRead->isEnabled())
+        ActionList.ActionMarkAsRead->trigger();
+}
+
+void TFormMain::PanelNumMessagesDblClick() {
+    LastMessageID().Set(std::string());
+    PanelLastMessageID->clear();
+    LabelNumMessages->setText(QStringLiteral("na"));
+    SessionInfoRecord& session = SessionInfo();
+    session.NumMessages = 0;
+    session.NumNewMessages = 0;
+    session.PrevNumMessages = 0;
+    session.NumUnreadMessages = 0;
+    session.EmailFlag = false;
+    mtMessage.Empty();
+    MenuMRU.Clear();
+    CheckProgramState();
+}
+
+// The action has already turned its check mark over when this runs.
+void TFormMain::ActionEmailCheckingEnabledExecute() {
+    CheckProgramState();
+}
+
+void TFormMain::SliderTimeoutChange() {
+    const int value = SliderTimeout->value();
+    LabelTimeout->setText(QString::fromStdString(TimeoutLabelText(value)));
+    // A running timer starts its countdown again with the new interval.
+    TimerConnection->setInterval(value);
+}
+
+void TFormMain::MenuMRUClick(int index) {
+    if (index < 0 || index >= MenuMRU.Count())
+        return;
+    std::string text;
+    if (!RecentEntrySpeech(mtMessage, MenuMRU.Entry(index).Data, text)) {
+        platform::MessageDlg(QString::fromUtf8(MessageNotFoundText), platform::TMsgDlgType::Error,
+                             platform::mbOK);
+        return;
+    }
+    if (CheckBoxEnableAgent->isChecked() && AgentLoadedFlag)
+        AgentSpeakAt(*AgentControlPtr, CharacterFileName, QString::fromStdString(text), OvcClock,
+                     CheckBoxHideAgentAfterSpeak->isChecked());
+}
+
+void TFormMain::ActionViewMessagesExecute() {
+    if (FormMessages != nullptr) {
+        FormMessages->show();
+        FormMessages->raise();
+    }
+}

@@ -1,0 +1,243 @@
+// The speech host, the talking clock and the spoken time.
+#include "app/UnitMain.h"
+
+#include "agent/AgentCharacter.h"
+#include "agent/AgentControl.h"
+#include "agent/CharacterFile.h"
+#include "mail/CheckMsgThread.h"
+#include "platform/MessageBox.h"
+#include "platform/RadioGroup.h"
+#include "platform/TalvoroApplication.h"
+#include "speech/MinuteTick.h"
+#include "speech/OvcClock.h"
+#include "speech/SayTimeText.h"
+#include "speech/uAgentMessage.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCompleter>
+#include <QDir>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+
+namespace {
+
+// Lines of a message box are separated by the system's line end.
+const QString AgentNotInstalledText =
+    QStringLiteral("Microsoft Talking Agent not installed.\n"
+                   "To enable Agent notifications, please reinstall this software.\n"
+                   "Agent functions are disabled.");
+const QString AgentNotLoadedText =
+    QStringLiteral("Microsoft Talking Agent could not be loaded, please reinstall this software.\n"
+                   "Agent functions are disabled.");
+const QString DefaultCharacter = QStringLiteral("Genie.acs");
+constexpr int EnglishUnitedStates = 1033;
+constexpr int RecentCharacterCount = 3;
+
+QIcon CharacterIcon(const QString& path) {
+    try {
+        const TCharacterFile file = TCharacterFile::Load(path);
+        const qreal scale = 32.0 / std::max(1, std::max(file.Width(), file.Height()));
+        return QIcon(QPixmap::fromImage(file.Render(TCharacterPose{}, scale)));
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
+} // namespace
+
+void TFormMain::StartSpeechHost() {
+    AgentLoadedFlag = false;
+    if (!IsAgentInstalled()) {
+        if (gblnShowAgentNotInstalledMessage)
+            platform::MessageDlg(AgentNotInstalledText, platform::TMsgDlgType::Information,
+                                 platform::mbOK);
+        SetAgentEnabled(false);
+    } else {
+        try {
+            if (AgentControlPtr == nullptr) {
+                AgentControlPtr = new TAgentControl(this);
+                connect(AgentControlPtr, &TAgentControl::OnDblClick, this,
+                        [this] { AgentDblClick(); });
+                connect(AgentControlPtr, &TAgentControl::StatusText, this,
+                        [this](const QString& text) { ShowStatus(text, false); });
+            }
+            CharacterFileName = DefaultCharacter;
+            if (!FileComboBoxAgent->currentText().isEmpty())
+                CharacterFileName = FileComboBoxAgent->currentText();
+            else
+                FileComboBoxAgent->setEditText(DefaultCharacter);
+            if (!QFileInfo::exists(CharacterDirectory + "/" + CharacterFileName)) {
+                // The first entry the directory yields, in its own order.
+                const QStringList found = QDir(CharacterDirectory)
+                                              .entryList({QStringLiteral("*.acs")},
+                                                         QDir::AllEntries | QDir::Hidden |
+                                                             QDir::System | QDir::NoDotAndDotDot,
+                                                         QDir::Unsorted);
+                CharacterFileName = found.isEmpty() ? QString() : found.first();
+            }
+            if (CharacterFileName.isEmpty()) {
+                AgentLoadedFlag = false;
+                if (gblnShowAgentNotInstalledMessage)
+                    platform::MessageDlg(AgentNotLoadedText, platform::TMsgDlgType::Error,
+                                         platform::mbOK);
+                SetAgentEnabled(false);
+            } else {
+                AgentControlPtr->Characters().Load(CharacterFileName, CharacterFileName);
+                AgentControlPtr->SetConnected(true);
+                TAgentCharacter& character = AgentControlPtr->Characters().Item(CharacterFileName);
+                character.SetLanguageID(EnglishUnitedStates);
+                AgentLoadedFlag = true;
+                SetAgentEnabled(true);
+            }
+        } catch (const std::exception&) {
+            AgentLoadedFlag = false;
+            if (gblnShowAgentNotInstalledMessage)
+                platform::MessageDlg(AgentNotLoadedText, platform::TMsgDlgType::Error,
+                                     platform::mbOK);
+            SetAgentEnabled(false);
+        }
+    }
+    FillCharacterBox();
+    FileComboBoxAgent->setEditText(CharacterFileName);
+}
+
+// The character box lists the "*.acs" entries of the character folder,
+// directories excluded, sorted by name, with each character's picture; the
+// most recent choices come first.
+void TFormMain::FillCharacterBox() {
+    const QString text = FileComboBoxAgent->currentText();
+    FileComboBoxAgent->blockSignals(true);
+    FileComboBoxAgent->clear();
+    QStringList names =
+        QDir(CharacterDirectory)
+            .entryList({QStringLiteral("*.acs")}, QDir::Files | QDir::Hidden | QDir::System,
+                       QDir::Name | QDir::IgnoreCase);
+    for (auto it = RecentCharacters.crbegin(); it != RecentCharacters.crend(); ++it) {
+        if (names.removeAll(*it) > 0)
+            names.prepend(*it);
+    }
+    for (const QString& name : std::as_const(names))
+        FileComboBoxAgent->addItem(CharacterIcon(CharacterDirectory + "/" + name), name);
+    FileComboBoxAgent->setEditText(text);
+    FileComboBoxAgent->blockSignals(false);
+}
+
+void TFormMain::SetAgentEnabled(bool enabled) {
+    CheckBoxEnableAgent->setEnabled(enabled);
+    if (!enabled)
+        CheckBoxEnableAgent->setChecked(false);
+    ActionList.ActionSayTime->setEnabled(enabled);
+    RadioGroupSayTimeInterval->setEnabled(enabled);
+    CheckBoxHideAgentAfterSpeak->setEnabled(enabled);
+    GroupBoxAgentOptions->setEnabled(enabled);
+    ButtonAgentProperties->setEnabled(enabled);
+    LabelMSAgentNotInstalled1->setVisible(!enabled);
+    LabelMSAgentNotInstalled2->setVisible(!enabled);
+    LabelYourName->setEnabled(enabled);
+    LabelFileComboBoxAgent->setEnabled(enabled);
+    gblnShowAgentNotInstalledMessage = enabled;
+}
+
+void TFormMain::FileComboBoxAgentChange() {
+    if (AgentLoadedFlag) {
+        try {
+            TAgentCharacter& character = AgentControlPtr->Characters().Item(CharacterFileName);
+            if (character.Commands().Count() != 0)
+                character.Commands().RemoveAll();
+            if (character.Visible())
+                character.Hide(true);
+            AgentControlPtr->Characters().Unload(CharacterFileName);
+        } catch (const std::exception&) {
+        }
+    }
+    AgentLoadedFlag = false;
+    try {
+        if (AgentControlPtr == nullptr)
+            AgentControlPtr = new TAgentControl(QCoreApplication::instance());
+        CharacterFileName = FileComboBoxAgent->currentText();
+        AgentControlPtr->Characters().Load(CharacterFileName, CharacterFileName);
+        AgentLoadedFlag = true;
+        SetAgentEnabled(true);
+        RecentCharacters.removeAll(CharacterFileName);
+        RecentCharacters.prepend(CharacterFileName);
+        while (RecentCharacters.size() > RecentCharacterCount)
+            RecentCharacters.removeLast();
+    } catch (const std::exception&) {
+        AgentLoadedFlag = false;
+        SetAgentEnabled(false);
+        platform::MessageDlg(AgentNotLoadedText, platform::TMsgDlgType::Error, platform::mbOK);
+    }
+}
+
+void TFormMain::ButtonAgentPropertiesClick() {
+    if (AgentControlPtr != nullptr)
+        AgentControlPtr->SetPropertySheetVisible(true);
+}
+
+void TFormMain::MyAgentSpeak(const QString& text, QWidget* anchor, bool hide) {
+    if (AgentLoadedFlag && CheckBoxEnableAgent->isChecked())
+        AgentSpeakAt(*AgentControlPtr, CharacterFileName, text, anchor, hide);
+}
+
+void TFormMain::MyAgentStopAll(bool hide) {
+    if (!AgentLoadedFlag)
+        return;
+    try {
+        TAgentCharacter& character = AgentControlPtr->Characters().Item(CharacterFileName);
+        if (character.Commands().Count() != 0)
+            character.Commands().RemoveAll();
+        character.StopAll(QVariant());
+        if (character.Visible() && hide)
+            character.Hide(true);
+    } catch (const std::exception&) {
+    }
+}
+
+void TFormMain::AgentDblClick() {
+    if (CheckInProgress && Worker)
+        Worker->Terminate();
+    MyAgentStopAll(CheckBoxHideAgentAfterSpeak->isChecked());
+}
+
+void TFormMain::SayTime() {
+    const QString text = SayTimeTextNow(EditYourName->text());
+    if (AgentLoadedFlag)
+        AgentSpeakAt(*AgentControlPtr, CharacterFileName, text, OvcClock,
+                     CheckBoxHideAgentAfterSpeak->isChecked());
+}
+
+void TFormMain::OvcClockMinuteChange() {
+    const int minute = QTime::currentTime().minute();
+    const MinuteTickDecision decision = MinuteTick(
+        minute, RadioGroupSayTimeInterval->ItemIndex(), CheckBoxEnableEmailCheck->isChecked(),
+        CheckInterval->cleanText(), CheckInterval->value());
+    // An error from the character ends the tick here: this minute neither
+    // checks mail nor refreshes the state.
+    if (decision.Speak) {
+        try {
+            SayTime();
+        } catch (...) {
+            platform::TTalvoroApplication::ReportException(std::current_exception());
+            return;
+        }
+    }
+    if (decision.Action == TickAction::RunMailCheck)
+        RunMailCheck();
+    else
+        CheckProgramState();
+}
+
+void TFormMain::CheckBoxClockFaceClick() {
+    OvcClock->SetFacePicture(CheckBoxClockFace->isChecked() ? ImageClockFace : QPixmap());
+}
+
+void TFormMain::CheckBoxDrawClockTickMarksClick() {
+    OvcClock->SetDrawTickMarks(CheckBoxDrawClockTickMarks->isChecked());
+}

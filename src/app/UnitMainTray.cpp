@@ -1,0 +1,130 @@
+// The tray icon, the general commands and the program state.
+#include "app/UnitMain.h"
+
+#include "app/Labels.h"
+
+#include "mail/RecentMenu.h"
+#include "mail/SessionInfoRecord.h"
+#include "platform/MessageBox.h"
+#include "platform/RadioGroup.h"
+#include "platform/help/HelpViewer.h"
+#include "platform/launcher/Launcher.h"
+#include "platform/probes/SystemProbes.h"
+#include "tray/ImageLists.h"
+#include "tray/MarginMenu.h"
+#include "tray/ProgramState.h"
+#include "tray/TrayCommands.h"
+#include "tray/TrayIcon.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QContextMenuEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+
+int TFormMain::CheckProgramState() {
+    TProgramStateInputs inputs;
+    inputs.EmailCheckEnabled = CheckBoxEnableEmailCheck->isChecked();
+    inputs.Connection = RadioGroupInternetConnection->ItemIndex();
+    inputs.EmailClientPath = FilenameEmailClient->text();
+    inputs.SuspendChecks = CheckBoxSuspendChecks->isChecked();
+    inputs.LastErrorEnabled = ActionList.ActionLastError->isEnabled();
+    inputs.NumUnreadMessages = SessionInfo().NumUnreadMessages;
+    TProgramStateProbes probes;
+    probes.GetActiveRASConnection = [this] {
+        return RasAvailableFlag && Probes->GetActiveRASConnection();
+    };
+    probes.IsProgramRunning = [this](const QString& path) {
+        return Probes->IsProgramRunning(path);
+    };
+
+    const TProgramStateDecision decision = DecideProgramState(inputs, probes);
+    for (const QString& line : decision.DebugLines)
+        DebugLine(line, false);
+    if (decision.StatusText)
+        ShowStatus(*decision.StatusText, true);
+    SetTrayIcon(decision.Picture);
+    LabelNumUnreadMessages->setText(QString::number(SessionInfo().NumUnreadMessages));
+    DebugLine(CheckProgramStateDoneDebugLine, false);
+    return decision.Result;
+}
+
+void TFormMain::SetTrayIcon(int index) {
+    RxTrayIcon->SetTrayIcon(index);
+}
+
+void TFormMain::RxTrayIconDblClick() {
+    if (DecideTrayDoubleClick(SessionInfo().EmailFlag) == TTrayDoubleClickStep::LaunchEmail)
+        ActionList.ActionLaunchEmail->trigger();
+    else
+        PopupMenuTrayShowClick();
+    SessionInfo().EmailFlag = false;
+    SessionInfo().NumUnreadMessages = 0;
+    ActionList.ActionMarkAsRead->setEnabled(false);
+    CheckProgramState();
+}
+
+void TFormMain::RxPopupMenuTrayPopup() {
+    RebuildRecentMenu(RxPopupMenuTray.Messages, MenuMRU,
+                      [this](int index) { MenuMRUClick(index); });
+}
+
+void TFormMain::contextMenuEvent(QContextMenuEvent* event) {
+    // Right-clicking an empty spot of the window opens the tray menu.
+    RxPopupMenuTray.Menu->popup(event->globalPos());
+}
+
+void TFormMain::ActionHelpExecute() {
+    const int context = HelpContextForPage(CurrentPageName());
+    if (context == hcContents)
+        platform::ShowHelpContents(HelpFile, this);
+    else
+        platform::ShowHelpContext(HelpFile, context, this);
+}
+
+void TFormMain::OpenHelp(int context) {
+    platform::ShowHelpContext(HelpFile, context, this);
+}
+
+void TFormMain::ActionLaunchEmailExecute() {
+    if (platform::LaunchProgram(FilenameEmailClient->text(), QString())) {
+        SessionInfo().EmailFlag = false;
+        SessionInfo().NumUnreadMessages = 0;
+        CheckProgramState();
+        return;
+    }
+    if (platform::MessageDlg(EmailClientNotConfiguredText, platform::TMsgDlgType::Confirmation,
+                             platform::mbYes | platform::mbNo) != platform::TModalResult::Yes)
+        return;
+    // The page that holds the e-mail client field.
+    SelectPage(QStringLiteral("E-mail Options"));
+    PopupMenuTrayShowClick();
+    ButtonBrowseEmailClientClick();
+}
+
+void TFormMain::ButtonBrowseEmailClientClick() {
+    const QString chosen = BrowseForEmailClient(this, FilenameEmailClient->text());
+    if (!chosen.isEmpty())
+        FilenameEmailClient->setText(chosen);
+}
+
+void TFormMain::FilenameEmailClientChange() {
+    const QString cleaned = CleanEmailClientPath(FilenameEmailClient->text());
+    // Setting the cleaned text runs this handler once more, which then leaves
+    // it as it is.
+    if (cleaned != FilenameEmailClient->text())
+        FilenameEmailClient->setText(cleaned);
+}
+
+QPixmap TFormMain::LogoPixmap() {
+    return TImageLists::LogoPixmap(devicePixelRatioF());
+}
+
+bool TFormMain::DialUpAvailable() {
+    return Probes->RasAvailable();
+}
+
+void TFormMain::SetRasAvailable(bool available) {
+    RasAvailableFlag = available;
+}

@@ -1,0 +1,126 @@
+// Which handler each control, action and menu entry runs.
+#include "app/Labels.h"
+#include "app/UnitMain.h"
+
+#include "agent/AgentControl.h"
+#include "platform/RadioGroup.h"
+#include "speech/OvcClock.h"
+#include "tray/MarginMenu.h"
+#include "tray/TrayIcon.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QKeySequence>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QShortcut>
+#include <QSlider>
+#include <QTimer>
+#include <QToolButton>
+
+void TFormMain::ConnectControls() {
+    const TActions& a = ActionList;
+    connect(a.ActionCheckNow, &QAction::triggered, this, &TFormMain::ActionCheckNowExecute);
+    connect(a.ActionStop, &QAction::triggered, this, &TFormMain::ActionStopExecute);
+    connect(a.ActionLastError, &QAction::triggered, this, &TFormMain::ActionLastErrorExecute);
+    connect(a.ActionMarkAsRead, &QAction::triggered, this, &TFormMain::ActionMarkAsReadExecute);
+    connect(a.ActionLaunchEmail, &QAction::triggered, this, &TFormMain::ActionLaunchEmailExecute);
+    connect(a.ActionEmailCheckingEnabled, &QAction::triggered, this,
+            &TFormMain::ActionEmailCheckingEnabledExecute);
+    connect(a.ActionHelp, &QAction::triggered, this, &TFormMain::ActionHelpExecute);
+    connect(a.ActionCloseApp, &QAction::triggered, this, &QWidget::close);
+    connect(a.ActionSayTime, &QAction::triggered, this, &TFormMain::SayTime);
+    connect(a.ActionViewMessages, &QAction::triggered, this, &TFormMain::ActionViewMessagesExecute);
+
+    // The E-mail Options check box shows the action's checked state; a click
+    // on it runs the action.
+    connect(a.ActionEmailCheckingEnabled, &QAction::toggled, CheckBoxEnableEmailCheck,
+            [this](bool checked) {
+                const QSignalBlocker blocker(CheckBoxEnableEmailCheck);
+                CheckBoxEnableEmailCheck->setChecked(checked);
+            });
+    connect(CheckBoxEnableEmailCheck, &QCheckBox::clicked, this,
+            [this] { ActionList.ActionEmailCheckingEnabled->trigger(); });
+    ToolButtonSayTime->setDefaultAction(a.ActionSayTime);
+
+    // Buttons that stand for an action follow its enabled state.
+    auto bind = [this](QPushButton* button, QAction* action) {
+        connect(button, &QPushButton::clicked, action, &QAction::trigger);
+        connect(action, &QAction::enabledChanged, button, &QPushButton::setEnabled);
+        button->setEnabled(action->isEnabled());
+        button->setIcon(action->icon());
+        button->setToolTip(action->toolTip());
+    };
+    bind(ButtonClose, a.ActionCloseApp);
+    bind(ButtonHelp, a.ActionHelp);
+    bind(ButtonDebugCheckNow, a.ActionCheckNow);
+    bind(ButtonMessageWindow, a.ActionViewMessages);
+
+    connect(ButtonMinimize, &QPushButton::clicked, this, &TFormMain::AppMinimize);
+    connect(ButtonSetupWizard, &QPushButton::clicked, this, &TFormMain::ButtonSetupWizardClick);
+    connect(ButtonDebugA, &QPushButton::clicked, this, &TFormMain::ButtonDebugAClick);
+    ButtonDebugC->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ButtonDebugC, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { PopupMenuTray.Menu->popup(ButtonDebugC->mapToGlobal(at)); });
+
+    connect(CheckBoxStartWithWindows, &QCheckBox::toggled, this,
+            &TFormMain::CheckBoxStartWithWindowsClick);
+    connect(CheckBoxClockFace, &QCheckBox::toggled, this, &TFormMain::CheckBoxClockFaceClick);
+    connect(CheckBoxDrawClockTickMarks, &QCheckBox::toggled, this,
+            &TFormMain::CheckBoxDrawClockTickMarksClick);
+    connect(SliderTimeout, &QSlider::valueChanged, this, &TFormMain::SliderTimeoutChange);
+    connect(FilenameEmailClient, &QLineEdit::textChanged, this,
+            &TFormMain::FilenameEmailClientChange);
+    connect(ButtonBrowseEmailClient, &QToolButton::clicked, this,
+            &TFormMain::ButtonBrowseEmailClientClick);
+    connect(ButtonAgentProperties, &QPushButton::clicked, this,
+            &TFormMain::ButtonAgentPropertiesClick);
+    // Every change the user makes to the character box: typing and choosing.
+    connect(FileComboBoxAgent->lineEdit(), &QLineEdit::textEdited, this,
+            &TFormMain::FileComboBoxAgentChange);
+    connect(FileComboBoxAgent, &QComboBox::activated, this, &TFormMain::FileComboBoxAgentChange);
+
+    connect(LabelNumUnreadMessages, &TClickLabel::DoubleClicked, this,
+            &TFormMain::LabelNumUnreadMessagesDblClick);
+    connect(LabelNumMessages, &TClickLabel::DoubleClicked, this,
+            &TFormMain::PanelNumMessagesDblClick);
+    connect(OvcLabel1, &TClickLabel::DoubleClicked, this, &TFormMain::PanelNumMessagesDblClick);
+
+    connect(OvcClock, &::OvcClock::MinuteChange, this, &TFormMain::OvcClockMinuteChange);
+    connect(TimerConnection, &QTimer::timeout, this, &TFormMain::TimerConnectionTimer);
+
+    connect(RxTrayIcon, &TTrayIcon::DoubleClicked, this, &TFormMain::RxTrayIconDblClick);
+    connect(RxPopupMenuTray.Menu, &QMenu::aboutToShow, this, &TFormMain::RxPopupMenuTrayPopup);
+    connect(RxPopupMenuTray.OptionsGeneral, &QAction::triggered, this, [this] {
+        SelectPage(QStringLiteral("General"));
+        PopupMenuTrayShowClick();
+    });
+    connect(RxPopupMenuTray.OptionsNotification, &QAction::triggered, this, [this] {
+        SelectPage(QStringLiteral("Notification"));
+        PopupMenuTrayShowClick();
+    });
+    connect(RxPopupMenuTray.OptionsEmail, &QAction::triggered, this, [this] {
+        SelectPage(QStringLiteral("E-mail Server"));
+        PopupMenuTrayShowClick();
+    });
+    connect(RxPopupMenuTray.OptionsEmailOptions, &QAction::triggered, this, [this] {
+        SelectPage(QStringLiteral("E-mail Options"));
+        PopupMenuTrayShowClick();
+    });
+    connect(RxPopupMenuTray.About, &QAction::triggered, this, [this] {
+        SelectPage(QStringLiteral("About"));
+        PopupMenuTrayShowClick();
+    });
+
+    // F1 opens the help of the page in view (1000 outside the pages).
+    auto* help = new QShortcut(QKeySequence::HelpContents, this);
+    connect(help, &QShortcut::activated, this, [this] {
+        static const std::map<QString, int> contexts{
+            {"About", 4000},        {"General", 5000},       {"Time", 6000},
+            {"Notification", 7000}, {"E-mail Server", 8000}, {"E-mail Options", 9000}};
+        const auto found = contexts.find(CurrentPageName());
+        OpenHelp(found != contexts.end() ? found->second : 1000);
+    });
+}

@@ -1,0 +1,64 @@
+// The setup wizard as this window opens it, and the twelve options it copies
+// in and out.
+#include "app/Identity.h"
+#include "app/UnitMain.h"
+
+#include "platform/RadioGroup.h"
+#include "tray/TrayIcon.h"
+#include "wizard/UnitWizard.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMenu>
+
+QVariant TFormMain::GetOption(const QString& name) {
+    QWidget* control = OptionControl(name);
+    if (auto* box = qobject_cast<QCheckBox*>(control))
+        return box->isChecked();
+    if (auto* group = qobject_cast<platform::TRadioGroup*>(control))
+        return group->ItemIndex();
+    if (auto* combo = qobject_cast<QComboBox*>(control))
+        return combo->currentText();
+    if (auto* edit = qobject_cast<QLineEdit*>(control))
+        return edit->text();
+    return {};
+}
+
+// Setting a control runs its own reaction when its state changes, as a
+// user's change would; the character box's text switches no character.
+void TFormMain::SetOption(const QString& name, const QVariant& value) {
+    QWidget* control = OptionControl(name);
+    if (control == CheckBoxEnableEmailCheck) {
+        if (CheckBoxEnableEmailCheck->isChecked() != value.toBool())
+            ActionList.ActionEmailCheckingEnabled->trigger();
+    } else if (auto* box = qobject_cast<QCheckBox*>(control)) {
+        box->setChecked(value.toBool());
+    } else if (auto* group = qobject_cast<platform::TRadioGroup*>(control)) {
+        group->SetItemIndex(value.toInt());
+    } else if (auto* combo = qobject_cast<QComboBox*>(control)) {
+        combo->setEditText(value.toString());
+    } else if (auto* edit = qobject_cast<QLineEdit*>(control)) {
+        edit->setText(value.toString());
+    }
+}
+
+bool TFormMain::EnableAgentChecked() {
+    return CheckBoxEnableAgent->isChecked();
+}
+
+// At the first start: the tray says why nothing else answers and opens no
+// menu meanwhile. However the wizard is closed, it writes its position under
+// "Wizard", so the next start is not a first run.
+void TFormMain::RunFirstStartWizard() {
+    RxTrayIcon->SetHint(identity::WizardTrayHint);
+    RxTrayIcon->SetAutoPopup(false);
+    const auto wizard = std::make_unique<TFormWizard>(*this);
+    wizard->exec();
+}
+
+void TFormMain::ButtonSetupWizardClick() {
+    const auto wizard = std::make_unique<TFormWizard>(*this);
+    wizard->exec();
+}
