@@ -2,6 +2,8 @@
 
 #include "platform/TimeFormat.h"
 
+#include <QRegularExpression>
+
 QString StripSpaces(const QString& text) {
     qsizetype first = 0;
     qsizetype last = text.size();
@@ -29,8 +31,14 @@ QString SayTimeText(const QString& yourName, const QString& timeText) {
     return SayTimeGreeting(yourName) + QStringLiteral("The time is ") + StripSpaces(timeText);
 }
 
+QString WithoutSeconds(QString format) {
+    static const QRegularExpression seconds(QStringLiteral("[:.]?s{1,2}(\\.z+)?"));
+    format.remove(seconds);
+    return format.trimmed();
+}
+
 QString SpokenTimeFormat() {
-    return QLocale::system().timeFormat(QLocale::ShortFormat);
+    return WithoutSeconds(QLocale::system().timeFormat(QLocale::ShortFormat));
 }
 
 QString SayTimeTextNow(const QString& yourName) {

@@ -26,6 +26,10 @@ QString SayTimeText(const QString& yourName, const QString& timeText);
 // locale's short time format (no seconds).
 QString SpokenTimeFormat();
 
+// A time pattern without its seconds: some locales (the C locale among them)
+// keep seconds in their short format, and the spoken time never has them.
+QString WithoutSeconds(QString format);
+
 // Switches the program-wide long time format to SpokenTimeFormat() (a lasting change that later
 // long-format times, the log's time stamps among them, follow too), then composes the sentence
 // for the current local time in that format.

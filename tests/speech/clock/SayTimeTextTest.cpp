@@ -55,3 +55,10 @@ TEST(SayTimeText, SpeakingSwitchesTheLongFormatToTheShortOne) {
     SayTimeTextNow(QString());
     EXPECT_EQ(platform::LongTimeFormat(), shortFormat);
 }
+
+TEST(SayTimeText, SpokenFormatHasNoSeconds) {
+    EXPECT_EQ(WithoutSeconds("HH:mm:ss"), "HH:mm");
+    EXPECT_EQ(WithoutSeconds("h:mm:ss AP"), "h:mm AP");
+    EXPECT_EQ(WithoutSeconds("h:mm AP"), "h:mm AP");
+    EXPECT_EQ(WithoutSeconds("HH.mm.ss"), "HH.mm");
+}
