@@ -13,6 +13,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
@@ -55,13 +56,13 @@ void MakeSunken(QLabel* label, int pixelSize) {
 
 void TFormMain::BuildControls() {
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(4, 4, 4, 2);
+    layout->setContentsMargins(2, 2, 2, 2);
     layout->setSpacing(2);
 
     PageControl = Named(new QTabWidget(this), "PageControl");
     PageControl->tabBar()->setAttribute(Qt::WA_Hover); // hot-tracking tabs
     PageControl->setUsesScrollButtons(false);
-    PageControl->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 3px 3px; }"));
+    PageControl->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 3px 1px; }"));
     PageControl->addTab(TabSheetAbout = BuildAboutPage(), QStringLiteral("About"));
     PageControl->addTab(TabSheetGeneral = BuildGeneralPage(), QStringLiteral("General"));
     PageControl->addTab(TabSheetTime = BuildTimePage(), QStringLiteral("Time"));
@@ -75,6 +76,10 @@ void TFormMain::BuildControls() {
     layout->addWidget(PageControl, 1);
 
     ToolBarMain = BuildMainToolBar(ActionList, this);
+    ToolBarMain->setMovable(false);
+    ToolBarMain->setContentsMargins(0, 0, 0, 0);
+    ToolBarMain->layout()->setContentsMargins(0, 0, 0, 0);
+    ToolBarMain->layout()->setSpacing(0);
     layout->addWidget(ToolBarMain);
 
     StatusBar = Named(new QStatusBar(this), "StatusBar");
@@ -204,28 +209,31 @@ QWidget* TFormMain::BuildGeneralPage() {
     return page;
 }
 
+// The clock fills the page's height; its options stand in a column beside it.
 QWidget* TFormMain::BuildTimePage() {
     auto* page = new QWidget;
     page->setObjectName(QStringLiteral("TabSheetTime"));
-    auto* layout = new QGridLayout(page);
-    layout->setContentsMargins(4, 4, 4, 4);
-    layout->setVerticalSpacing(2);
+    auto* layout = new QHBoxLayout(page);
+    layout->setContentsMargins(0, 2, 0, 0);
+    layout->setSpacing(2);
 
     OvcClock = Named(new ::OvcClock(page), "OvcClock");
     OvcClock->setFixedSize(::OvcClock::ClockSize, ::OvcClock::ClockSize);
-    layout->addWidget(OvcClock, 0, 0, 1, 3, Qt::AlignHCenter);
+    layout->addWidget(OvcClock, 0, Qt::AlignTop);
 
+    auto* column = new QVBoxLayout;
+    column->setSpacing(4);
     RadioGroupSayTimeInterval =
         Named(new platform::TRadioGroup(QStringLiteral("Speak Time"),
                                         {QStringLiteral("Hourly"), QStringLiteral("15 Mins"),
                                          QStringLiteral("30 Mins"), QStringLiteral("Never")},
-                                        4, page),
+                                        1, page),
               "RadioGroupSayTimeInterval", "Set the interval for Talvoro to speak the time");
-    layout->addWidget(RadioGroupSayTimeInterval, 1, 0, 1, 3);
+    column->addWidget(RadioGroupSayTimeInterval);
 
     GroupBoxClockFace = Named(new QGroupBox(QStringLiteral("Clock"), page), "GroupBoxClockFace",
                               "Show/Hide the clock face and clock tick marks");
-    auto* faceLayout = new QHBoxLayout(GroupBoxClockFace);
+    auto* faceLayout = new QVBoxLayout(GroupBoxClockFace);
     faceLayout->setContentsMargins(6, 2, 6, 4);
     CheckBoxClockFace =
         Named(new QCheckBox(QStringLiteral("Face"), GroupBoxClockFace), "CheckBoxClockFace");
@@ -233,21 +241,24 @@ QWidget* TFormMain::BuildTimePage() {
                                        "CheckBoxDrawClockTickMarks");
     faceLayout->addWidget(CheckBoxClockFace);
     faceLayout->addWidget(CheckBoxDrawClockTickMarks);
-    layout->addWidget(GroupBoxClockFace, 2, 0);
+    column->addWidget(GroupBoxClockFace);
 
     LabelMSAgentNotInstalled2 = Named(new QLabel(QStringLiteral("[Agent Not Installed]"), page),
                                       "LabelMSAgentNotInstalled2");
     QFont bold = LabelMSAgentNotInstalled2->font();
     bold.setBold(true);
     LabelMSAgentNotInstalled2->setFont(bold);
+    LabelMSAgentNotInstalled2->setWordWrap(true);
     LabelMSAgentNotInstalled2->setVisible(false);
-    layout->addWidget(LabelMSAgentNotInstalled2, 2, 1, Qt::AlignCenter);
+    column->addWidget(LabelMSAgentNotInstalled2);
+    column->addStretch(1);
 
     ToolButtonSayTime = Named(new QToolButton(page), "ToolButtonSayTime");
     ToolButtonSayTime->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    ToolButtonSayTime->setIconSize(QSize(32, 32));
     ToolButtonSayTime->setAutoRaise(true);
-    layout->addWidget(ToolButtonSayTime, 2, 2, Qt::AlignRight);
-    layout->setRowStretch(3, 1);
+    column->addWidget(ToolButtonSayTime, 0, Qt::AlignHCenter);
+    layout->addLayout(column, 1);
     return page;
 }
 

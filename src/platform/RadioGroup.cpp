@@ -10,7 +10,7 @@ TRadioGroup::TRadioGroup(const QString& caption, const QStringList& items, int c
                          QWidget* parent)
     : QGroupBox(caption, parent), Group(new QButtonGroup(this)) {
     auto* layout = new QGridLayout(this);
-    layout->setContentsMargins(6, 2, 6, 4);
+    layout->setContentsMargins(3, 2, 3, 3);
     layout->setVerticalSpacing(2);
     const int rows = (static_cast<int>(items.size()) + columns - 1) / columns;
     for (int i = 0; i < items.size(); ++i) {
@@ -31,7 +31,9 @@ TRadioGroup::TRadioGroup(const QString& caption, const QStringList& items, int c
     });
 }
 
-int TRadioGroup::ItemIndex() const { return Group->checkedId(); }
+int TRadioGroup::ItemIndex() const {
+    return Group->checkedId();
+}
 
 void TRadioGroup::SetItemIndex(int index) {
     if (index < -1 || index >= Count())
