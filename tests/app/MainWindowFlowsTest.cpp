@@ -1,0 +1,237 @@
+// The main window's start-up with and without characters, the first-run
+// wizard finished by a user, and the tray commands, on the offscreen
+// platform with the real subsystems behind them.
+#include "QtGtest.h"
+#include "SeedProfile.h"
+#include "app/Identity.h"
+#include "app/Labels.h"
+#include "app/UnitMain.h"
+#include "mail/SessionInfoRecord.h"
+#include "platform/MessageBox.h"
+#include "platform/RadioGroup.h"
+#include "platform/TalvoroApplication.h"
+#include "tray/TrayIcon.h"
+#include "wizard/UnitWizard.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct TBox {
+    QString Caption;
+    QString Text;
+};
+
+class MainWindowFlowsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(Dir.isValid());
+        qputenv("XDG_STATE_HOME", Dir.path().toUtf8() + "/state");
+        qputenv("XDG_CONFIG_HOME", Dir.path().toUtf8() + "/config");
+        qputenv("TALVORO_DATA_DIR", Dir.path().toUtf8() + "/data");
+        QDir().mkpath(CharacterDir());
+        platform::SetMessageBoxHook([this](const QString& caption, const QString& text,
+                                           platform::TMsgDlgType, unsigned buttons) {
+            Boxes.push_back({caption, text});
+            return (buttons & platform::mbNo) ? platform::TModalResult::No
+                                              : platform::TModalResult::OK;
+        });
+    }
+    void TearDown() override {
+        platform::SetMessageBoxHook({});
+        qunsetenv("TALVORO_DATA_DIR");
+    }
+    QString CharacterDir() const { return Dir.path() + "/data/MSAGENT/CHARS"; }
+    void CopyCharacter(const QString& name, const QString& as) {
+        ASSERT_TRUE(QFile::copy(QStringLiteral(TALVORO_SOURCE_CHARS) + "/" + name,
+                                CharacterDir() + "/" + as));
+    }
+    QString Hive() const {
+        QFile file(Dir.path() + "/config/talvoro/registry.reg");
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+
+    QTemporaryDir Dir;
+    std::vector<TBox> Boxes;
+};
+
+TEST_F(MainWindowFlowsTest, WithoutCharactersTheAgentFunctionsAreOffAndTheMessageComesOnce) {
+    SeedProfile(Dir.path() + "/config");
+    {
+        TFormMain form({});
+        ASSERT_EQ(Boxes.size(), 1u);
+        EXPECT_EQ(Boxes[0].Caption, "Information");
+        EXPECT_EQ(Boxes[0].Text,
+                  "Microsoft Talking Agent not installed.\nTo enable Agent notifications, please "
+                  "reinstall this software.\nAgent functions are disabled.");
+        EXPECT_FALSE(form.AgentLoaded());
+        EXPECT_FALSE(form.CheckBoxEnableAgent->isEnabled());
+        EXPECT_FALSE(form.CheckBoxEnableAgent->isChecked());
+        EXPECT_FALSE(form.Actions().ActionSayTime->isEnabled());
+        EXPECT_FALSE(form.GroupBoxAgentOptions->isEnabled());
+        EXPECT_FALSE(form.LabelMSAgentNotInstalled1->isHidden());
+        EXPECT_FALSE(form.LabelMSAgentNotInstalled2->isHidden());
+        EXPECT_EQ(form.FileComboBoxAgent->currentText(), "");
+        form.close();
+    }
+    EXPECT_TRUE(Hive().contains("\"gblnShowAgentNotInstalledMessage\"=\"0\""));
+    Boxes.clear();
+    TFormMain again({});
+    EXPECT_TRUE(Boxes.empty()); // the flag saved false keeps the next start quiet
+}
+
+TEST_F(MainWindowFlowsTest, AMissingStoredCharacterGivesWayToTheFirstOneFound) {
+    CopyCharacter("Owl.acs", "Owl.acs");
+    SeedProfile(Dir.path() + "/config", "\"FileComboBoxAgent\"=\"Gone.acs\"\r\n");
+    TFormMain form({});
+    EXPECT_TRUE(Boxes.empty());
+    EXPECT_TRUE(form.AgentLoaded());
+    EXPECT_EQ(form.CharacterFile(), "Owl.acs");
+    EXPECT_EQ(form.FileComboBoxAgent->currentText(), "Owl.acs");
+    EXPECT_TRUE(form.CheckBoxEnableAgent->isEnabled());
+    EXPECT_TRUE(form.LabelMSAgentNotInstalled1->isHidden());
+}
+
+TEST_F(MainWindowFlowsTest, AFileThatIsNoCharacterCannotBeLoaded) {
+    QFile bad(CharacterDir() + "/Genie.acs");
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write("not a character");
+    bad.close();
+    SeedProfile(Dir.path() + "/config");
+    TFormMain form({});
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].Caption, "Error");
+    EXPECT_EQ(Boxes[0].Text,
+              "Microsoft Talking Agent could not be loaded, please reinstall this software.\n"
+              "Agent functions are disabled.");
+    EXPECT_FALSE(form.AgentLoaded());
+    EXPECT_FALSE(form.ShowAgentNotInstalledMessage());
+}
+
+TEST_F(MainWindowFlowsTest, ASwitchToANameThatDoesNotLoadAlwaysSaysSoAndTurnsTheAgentOff) {
+    CopyCharacter("Genie.acs", "Genie.acs");
+    CopyCharacter("Robot.acs", "Robot.acs");
+    SeedProfile(Dir.path() + "/config");
+    TFormMain form({});
+    ASSERT_TRUE(form.AgentLoaded());
+    form.FileComboBoxAgent->setEditText("Robot.acs");
+    form.FileComboBoxAgentChange();
+    EXPECT_TRUE(form.AgentLoaded());
+    EXPECT_EQ(form.CharacterFile(), "Robot.acs");
+    EXPECT_TRUE(Boxes.empty());
+
+    form.FileComboBoxAgent->setEditText("Rob");
+    form.FileComboBoxAgentChange();
+    EXPECT_FALSE(form.AgentLoaded());
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].Caption, "Error");
+    EXPECT_FALSE(form.GroupBoxAgentOptions->isEnabled());
+}
+
+// A first start: the wizard opens before the main window exists, with the
+// tray saying why; the user's choices reach the settings saved at close.
+TEST_F(MainWindowFlowsTest, FirstStartRunsTheWizardAndKeepsItsChoices) {
+    CopyCharacter("Genie.acs", "Genie.acs");
+    QString hintDuringWizard;
+    bool menuDuringWizard = true;
+    QTimer::singleShot(0, [&] {
+        auto* wizard = qobject_cast<TFormWizard*>(QApplication::activeModalWidget());
+        ASSERT_NE(wizard, nullptr);
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (auto* main = qobject_cast<TFormMain*>(top)) {
+                hintDuringWizard = main->TrayHint();
+                menuDuringWizard = main->TrayIcon()->AutoPopup();
+            }
+        }
+        wizard->WizButtonNext->click(); // to "EnableEmail"
+        wizard->CheckBoxEnableEmailCheck->setChecked(true);
+        wizard->WizButtonNext->click(); // to "AccountOptions"
+        wizard->EditPOP3Server->setText("pop.example.org");
+        wizard->EditPOP3Account->setText("alice");
+        wizard->EditPOP3Password->setText("s3cret");
+        wizard->WizButtonNext->click(); // to "Notification"
+        wizard->EditYourName->setText("Ada");
+        wizard->WizButtonNext->click(); // to "Time"
+        wizard->RadioGroupSayTimeInterval->SetItemIndex(2);
+        wizard->WizButtonNext->click(); // to "Startup"
+        wizard->WizButtonNext->click(); // to "Finish"
+        wizard->ButtonFinish->click();
+    });
+    {
+        TFormMain form({});
+        EXPECT_EQ(hintDuringWizard, identity::WizardTrayHint);
+        EXPECT_FALSE(menuDuringWizard);
+        EXPECT_TRUE(form.TrayIcon()->AutoPopup());
+        EXPECT_EQ(form.TrayHint(), identity::DefaultTrayHint);
+        EXPECT_TRUE(form.CheckBoxEnableEmailCheck->isChecked());
+        EXPECT_TRUE(form.Actions().ActionEmailCheckingEnabled->isChecked());
+        EXPECT_EQ(form.EditYourName->text(), "Ada");
+        form.close();
+    }
+    const QString hive = Hive();
+    EXPECT_TRUE(hive.contains("[HKEY_CURRENT_USER\\Software\\Ostrawick\\Talvoro\\1.0\\Wizard]"));
+    EXPECT_TRUE(hive.contains("\"CheckBoxEnableEmailCheck\"=\"1\""));
+    EXPECT_TRUE(hive.contains("\"EditPOP3Server\"=\"pop.example.org\""));
+    EXPECT_TRUE(hive.contains("\"EditPOP3Account\"=\"alice\""));
+    EXPECT_TRUE(hive.contains("\"EditYourName\"=\"Ada\""));
+    EXPECT_TRUE(hive.contains("\"RadioGroupSayTimeInterval\"=\"2\""));
+    EXPECT_FALSE(hive.contains("s3cret"));
+}
+
+TEST_F(MainWindowFlowsTest, TrayDoubleClickWithMailWaitingAsksForTheClientAndCountsTheMailAsRead) {
+    SeedProfile(Dir.path() + "/config",
+                "\"CheckBoxEnableEmailCheck\"=\"1\"\r\n\"RadioGroupInternetConnection\"=\"1\"\r\n");
+    TFormMain form({});
+    Boxes.clear();
+    SessionInfo().EmailFlag = true;
+    SessionInfo().NumUnreadMessages = 4;
+    form.Actions().ActionMarkAsRead->setEnabled(true);
+    emit form.TrayIcon()->DoubleClicked();
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].Caption, "Confirm");
+    EXPECT_EQ(Boxes[0].Text, "E-mail client not configured, configure client now?");
+    EXPECT_FALSE(SessionInfo().EmailFlag);
+    EXPECT_EQ(SessionInfo().NumUnreadMessages, 0);
+    EXPECT_FALSE(form.Actions().ActionMarkAsRead->isEnabled());
+    EXPECT_EQ(form.LabelNumUnreadMessages->text(), "0");
+    EXPECT_EQ(form.TrayIcon()->Tag(), 4); // ready, no unread mail
+}
+
+TEST_F(MainWindowFlowsTest, CheckNowWithAnIncompleteAccountSaysWhatIsMissing) {
+    SeedProfile(Dir.path() + "/config", "\"RadioGroupInternetConnection\"=\"1\"\r\n");
+    TFormMain form({});
+    Boxes.clear();
+    form.Actions().ActionCheckNow->trigger();
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].Text,
+              "Unable to check E-mail, account information is not complete.  Please complete all "
+              "fields on the E-mail tab.");
+    EXPECT_EQ(form.TrayIcon()->Tag(), 0); // checking is off
+    EXPECT_EQ(form.LabelTimeout->text(), "[1 minutes 0 seconds]");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("TALVORO_AUDIO", "none");
+    platform::TTalvoroApplication application(argc, argv);
+    application.setApplicationDisplayName(identity::ProductName);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
