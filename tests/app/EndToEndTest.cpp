@@ -3,6 +3,7 @@
 // user would hear (the character's request log) and see (the debug log), and
 // what the program saves at close.
 #include "DovecotServer.h"
+#include "FakeServer.h"
 #include "QtGtest.h"
 #include "SeedProfile.h"
 #include "platform/registry/RegDocument.h"
@@ -193,6 +194,32 @@ TEST_F(EndToEndTest, WrongPasswordLeavesTheLoginErrorAndTheCountsAlone) {
     Stop();
     EXPECT_TRUE(Spoken().isEmpty());
     EXPECT_TRUE(Hive().contains("\"LabelNumMessages\"=\"na\""));
+}
+
+// A server that greets and then never answers: the time-out (30 s of the
+// program's time, 3 s real) ends the check, and the counts stay as they were.
+TEST_F(EndToEndTest, AServerThatNeverAnswersTimesOutAndClosingWaitsForTheCheck) {
+    FakeServer server;
+    server.AddConnection({FakeServer::Send("+OK ready\r\n"), FakeServer::Hang()});
+    server.AddConnection({FakeServer::Send("+OK ready\r\n"), FakeServer::Hang()});
+    Seed(Value("CheckBoxEnableEmailCheck", "1") + Value("CheckInterval", "1") +
+         Value("RadioGroupInternetConnection", "1") + Value("EditPOP3Server", "127.0.0.1") +
+         Value("EditPOP3Port", std::to_string(server.Port())) + Value("EditPOP3Account", "alice") +
+         Value("EditPOP3Password", ScrambleText("secret")) + Value("Timeout", "30000") +
+         Value("LabelNumMessages", "5"));
+    Start("@2026-12-09 10:17:05 x10");
+    ASSERT_TRUE(WaitForLog("Connection timeout")) << DebugLog().toStdString();
+    EXPECT_FALSE(DebugLog().contains("unread message"));
+
+    // The next minute's check hangs too; closing now stops it and waits for
+    // it before the settings are written for the last time.
+    ASSERT_TRUE(server.WaitForConnections(2, std::chrono::seconds(30)));
+    Stop();
+    const QString log = DebugLog();
+    const qsizetype lastWrite = log.lastIndexOf("DEBUG: WriteRegistryEntries done");
+    const qsizetype checkEnd = log.lastIndexOf("DEBUG: CheckProgramState Done");
+    EXPECT_GT(lastWrite, checkEnd) << log.toStdString();
+    EXPECT_TRUE(Hive().contains("\"LabelNumMessages\"=\"5\""));
 }
 
 } // namespace
