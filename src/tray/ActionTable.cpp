@@ -34,15 +34,15 @@ QAction* TActions::Find(const QString& name) const {
 
 TActions CreateActions(QObject* parent) {
     TActions actions;
-    for (const TActionSpec& spec : ActionTable) {
-        auto* action = new QAction(QString::fromLatin1(spec.Caption), parent);
-        action->setObjectName(QString::fromLatin1(spec.Name));
-        if (*spec.Hint)
-            action->setToolTip(QString::fromLatin1(spec.Hint));
-        if (spec.Picture >= 0)
-            action->setIcon(TImageLists::MenuPicture(spec.Picture));
-        action->setEnabled(spec.EnabledAtStart);
-        action->setCheckable(spec.Checkable);
+    for (const TActionSpec& entry : ActionTable) {
+        auto* action = new QAction(QString::fromLatin1(entry.Caption), parent);
+        action->setObjectName(QString::fromLatin1(entry.Name));
+        if (*entry.Hint)
+            action->setToolTip(QString::fromLatin1(entry.Hint));
+        if (entry.Picture >= 0)
+            action->setIcon(TImageLists::MenuPicture(entry.Picture));
+        action->setEnabled(entry.EnabledAtStart);
+        action->setCheckable(entry.Checkable);
         const auto member = MemberFor(action->objectName());
         Q_ASSERT(member);
         actions.*member = action;

@@ -212,17 +212,17 @@ private slots:
     void ActionsCarryTheTable() {
         QObject owner;
         const TActions actions = CreateActions(&owner);
-        for (const TActionSpec& spec : ActionTable) {
-            QAction* action = actions.Find(QString::fromLatin1(spec.Name));
-            QVERIFY2(action, spec.Name);
-            QCOMPARE(action->objectName(), QString::fromLatin1(spec.Name));
+        for (const TActionSpec& entry : ActionTable) {
+            QAction* action = actions.Find(QString::fromLatin1(entry.Name));
+            QVERIFY2(action, entry.Name);
+            QCOMPARE(action->objectName(), QString::fromLatin1(entry.Name));
             QCOMPARE(action->parent(), &owner);
-            QCOMPARE(action->text(), QString::fromLatin1(spec.Caption));
-            QCOMPARE(action->isEnabled(), spec.EnabledAtStart);
-            QCOMPARE(action->isCheckable(), spec.Checkable);
-            QCOMPARE(action->icon().isNull(), spec.Picture < 0);
-            if (*spec.Hint)
-                QCOMPARE(action->toolTip(), QString::fromLatin1(spec.Hint));
+            QCOMPARE(action->text(), QString::fromLatin1(entry.Caption));
+            QCOMPARE(action->isEnabled(), entry.EnabledAtStart);
+            QCOMPARE(action->isCheckable(), entry.Checkable);
+            QCOMPARE(action->icon().isNull(), entry.Picture < 0);
+            if (*entry.Hint)
+                QCOMPARE(action->toolTip(), QString::fromLatin1(entry.Hint));
         }
         QCOMPARE(actions.ActionStop->isEnabled(), false);
         QCOMPARE(actions.ActionMarkAsRead->toolTip(),
