@@ -71,10 +71,8 @@ void TFormMain::ActionCheckNowExecute() {
 
 void TFormMain::ActionStopExecute() {
     TimerConnection->stop();
-    SessionInfo().StoreError(StoppedByUserText);
     try {
-        if (POP3Client.Connected())
-            POP3Client.CloseSocket();
+        StopConnection(POP3Client, StoppedByUserText);
     } catch (...) {
         DebugLine(QStringLiteral("DEBUG: Unknown error occured during e-mail stop click"), true);
     }
@@ -82,10 +80,8 @@ void TFormMain::ActionStopExecute() {
 
 void TFormMain::TimerConnectionTimer() {
     TimerConnection->stop();
-    SessionInfo().StoreError(ConnectionTimeoutText);
     try {
-        if (POP3Client.Connected())
-            POP3Client.CloseSocket();
+        StopConnection(POP3Client, ConnectionTimeoutText);
     } catch (...) {
         DebugLine(QStringLiteral("DEBUG: Unknown error occured during timeout processing"), true);
     }
@@ -97,8 +93,7 @@ void TFormMain::ActionLastErrorExecute() {
 }
 
 void TFormMain::ActionMarkAsReadExecute() {
-    SessionInfo().EmailFlag = false;
-    SessionInfo().NumUnreadMessages = 0;
+    MarkMessagesRead();
     ActionList.ActionMarkAsRead->setEnabled(false);
     CheckProgramState();
 }
@@ -109,17 +104,9 @@ void TFormMain::LabelNumUnreadMessagesDblClick() {
 }
 
 void TFormMain::PanelNumMessagesDblClick() {
-    LastMessageID().Set(std::string());
+    ResetMessageCount(mtMessage, MenuMRU);
     PanelLastMessageID->clear();
     LabelNumMessages->setText(QStringLiteral("na"));
-    SessionInfoRecord& session = SessionInfo();
-    session.NumMessages = 0;
-    session.NumNewMessages = 0;
-    session.PrevNumMessages = 0;
-    session.NumUnreadMessages = 0;
-    session.EmailFlag = false;
-    mtMessage.Empty();
-    MenuMRU.Clear();
     CheckProgramState();
 }
 
