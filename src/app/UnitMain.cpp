@@ -31,10 +31,12 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMetaObject>
 #include <QPushButton>
+#include <QScreen>
 #include <QSlider>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -101,7 +103,10 @@ void TFormMain::FormCreate(const QStringList& arguments) {
     // 3., 4.
     LabelVersion->setText(identity::VersionText);
     LinkUpdate->SetUrl(LinkUpdate->Url() + QStringLiteral("?ClientVerNo=") + identity::Version);
-    // 5. The window-placement store, under "Window".
+    // 5. The window-placement store, under "Window"; without a stored
+    //    position the window stands in the middle of the screen.
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
     Placement = new TFormPlacement(this, *RegistryStore, QString::fromLatin1(WindowSubkey));
     Placement->SetApplicationMinimized([this] { return !isVisible(); });
     // 6.
@@ -181,8 +186,23 @@ void TFormMain::FormCreate(const QStringList& arguments) {
     OvcClock->SetActive(true);
     // 24.
     PageControl->setCurrentWidget(TabSheetAbout);
+    LayOutAllPages();
     // 25.
     TimerConnection->setInterval(SliderTimeout->value());
+}
+
+// A page lays out its controls only when it is first shown; the character
+// stands beside the clock even while the Time page is not in view, so every
+// page gets its place and size now.
+void TFormMain::LayOutAllPages() {
+    layout()->activate();
+    const QRect area = PageControl->currentWidget()->geometry();
+    for (int i = 0; i < PageControl->count(); ++i) {
+        QWidget* page = PageControl->widget(i);
+        page->setGeometry(area);
+        if (page->layout() != nullptr)
+            page->layout()->activate();
+    }
 }
 
 QString TFormMain::StatusText() const {

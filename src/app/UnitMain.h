@@ -268,6 +268,7 @@ private:
     void FormCreate(const QStringList& arguments);
     void StartSpeechHost();
     void FillCharacterBox();
+    void LayOutAllPages();
     void RunFirstStartWizard();
     void ShowStatusHere(const QString& text, bool alsoTray);
     void DebugLine(const QString& text, bool asteriskSound);
