@@ -304,10 +304,12 @@ void TFormMain::changeEvent(QEvent* event) {
     if (isMinimized()) {
         // Minimising hides the window completely, leaving the tray icon.
         QTimer::singleShot(0, this, [this] {
-            setWindowState(windowState() & ~Qt::WindowMinimized);
             AppMinimize();
+            setWindowState(windowState() & ~Qt::WindowMinimized);
         });
-    } else if (change->oldState() & Qt::WindowMinimized) {
+    } else if ((change->oldState() & Qt::WindowMinimized) && isVisible()) {
+        // Taking the minimised state back from a window that has just been
+        // hidden is not the application being restored.
         AppRestore();
     }
 }

@@ -211,6 +211,17 @@ TEST_F(MainWindowTest, MinimiseHidesTheWindowAndTheTrayCommandBringsItBack) {
     QTRY_VERIFY(!form.isVisible());
 }
 
+TEST_F(MainWindowTest, MinimisingLogsOnlyTheMinimise) {
+    TFormMain form({"/D"});
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    form.showMinimized();
+    QTRY_VERIFY(!form.isVisible());
+    const QStringList lines = LogLines();
+    EXPECT_EQ(lines.filter("DEBUG: AppMinimize: ").size(), 1);
+    EXPECT_TRUE(lines.filter("DEBUG: AppRestore").isEmpty()) << lines.join(" | ");
+}
+
 // An exception that escapes an event handler is reported in an error box
 // captioned with the application title, and the program goes on.
 TEST_F(MainWindowTest, EscapedExceptionsReachTheDefaultErrorReport) {
