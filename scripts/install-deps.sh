@@ -8,11 +8,16 @@ packages=(
     cmake ninja-build g++ pkg-config clang-format
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
     libespeak-ng-dev libasound2-dev libcanberra-dev
+    libssl-dev libgmime-3.0-dev libspeechd-dev qtkeychain-qt6-dev
     # run
     espeak-ng sound-theme-freedesktop qt6-qpa-plugins libqt6svg6
+    speech-dispatcher speech-dispatcher-espeak-ng xdg-utils
     # test
     libgtest-dev libgmock-dev dovecot-core dovecot-pop3d faketime
-    xvfb xauth trayer imagemagick sox python3 openssl
+    xvfb xauth trayer imagemagick sox python3 openssl x11-utils openbox
+    dbus dbus-x11 gnome-keyring libsecret-tools libnotify-bin python3-gi gir1.2-glib-2.0
+    desktop-file-utils appstream lintian dpkg-dev man-db file
+    clang libclang-rt-14-dev
 )
 if [[ "${1:-}" == "--print" ]]; then
     printf '%s\n' "${packages[@]}"
