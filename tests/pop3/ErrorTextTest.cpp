@@ -1,8 +1,12 @@
 #include <cerrno>
 #include <netdb.h>
+#include <string_view>
+
+using namespace std::string_view_literals;
 
 #include <gtest/gtest.h>
 
+#include "pop3/PrintableText.h"
 #include "pop3/WinshoeExceptions.h"
 #include "pop3/WinsockIntf.h"
 
@@ -65,4 +69,13 @@ TEST(ErrorText, RaiseWithMessageKeepsClassAndCode) {
         EXPECT_EQ(raised.ErrorCode(), 10060);
         EXPECT_STREQ(raised.what(), "changed");
     }
+}
+
+TEST(ErrorText, ServerTextCannotStartANewLine) {
+    EXPECT_EQ(PrintableText("Locked\nYou have 99 unread message(s)\r\x1b[2J\x7f\0x"sv),
+              "Locked You have 99 unread message(s)  [2J  x");
+    EXPECT_EQ(PrintableText("Gr\xc3\xbc\xc3\x9f"
+                            "e"),
+              "Gr\xc3\xbc\xc3\x9f"
+              "e");
 }
