@@ -46,8 +46,6 @@ public:
     // Stores the test's outcome as the program's RasAvailable.
     virtual void SetRasAvailable(bool available) = 0;
 
-    // Whether the display test has found more than 8 bits per pixel (false until it has run).
-    virtual bool HighColorDisplay() = 0;
     // The main window's logo picture.
     virtual QPixmap LogoPixmap() = 0;
 

@@ -1,5 +1,6 @@
 #include "wizard/UnitWizard.h"
 
+#include "platform/Display.h"
 #include "platform/RadioGroup.h"
 #include "settings/FormPlacement.h"
 #include "wizard/WizardPages.h"
@@ -311,7 +312,9 @@ void TFormWizard::BuildStartupPage(QWidget* content) {
 
 void TFormWizard::FormCreate() {
     Placement = new TFormPlacement(this, Host.Registry(), QStringLiteral("Wizard"));
-    if (Host.HighColorDisplay())
+    // The wizard runs its own display test: at the first start it opens before the main
+    // window's, and a grey box where the logo belongs is the first thing a new user would see.
+    if (platform::ScreenBitsPerPixel() > 8)
         ImageLogo->setPixmap(Host.LogoPixmap());
     else
         ImageLogo->hide();

@@ -64,7 +64,6 @@ public:
         return DialUp;
     }
     void SetRasAvailable(bool available) override { Log << "ras=" + Bool(available); }
-    bool HighColorDisplay() override { return HighColor; }
     QPixmap LogoPixmap() override { return Logo; }
     void OpenHelp(int context) override { Log << "help " + QString::number(context); }
     TRegistry& Registry() override { return *Hive; }
@@ -81,7 +80,6 @@ public:
     bool Loaded = true;
     bool AgentChecked = true;
     bool DialUp = true;
-    bool HighColor = false;
     QPixmap Logo;
     QString FailOnSpeak;
 

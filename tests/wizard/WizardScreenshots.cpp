@@ -22,7 +22,6 @@ int main(int argc, char** argv) {
     }
     const QDir out(QString::fromLocal8Bit(argv[1]));
     TFakeWizardHost host;
-    host.HighColor = true;
     host.Logo = TImageLists::LogoPixmap();
     host.Options["CheckBoxEnableAgent"] = true;
     host.Options["CheckBoxSoundBeep"] = true;
