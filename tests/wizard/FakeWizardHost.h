@@ -3,6 +3,7 @@
 // wizard makes, in order, as short lines ("get EditPOP3Server", "set CheckBoxEnableAgent=true",
 // "stop hide=false", "speak anchor=page hide=false: <text>", ...). Speaking throws when the text
 // equals FailOnSpeak, as the character component does on an error.
+#include "platform/help/HelpViewer.h"
 #include "platform/registry/FileRegistry.h"
 #include "wizard/IWizardHost.h"
 
@@ -65,7 +66,15 @@ public:
     }
     void SetRasAvailable(bool available) override { Log << "ras=" + Bool(available); }
     QPixmap LogoPixmap() override { return Logo; }
-    void OpenHelp(int context) override { Log << "help " + QString::number(context); }
+    // With a HelpFile, help really opens, owned by a stand-in for the main window.
+    void OpenHelp(int context) override {
+        Log << "help " + QString::number(context);
+        if (HelpFile.isEmpty())
+            return;
+        if (!MainWindow)
+            MainWindow = std::make_unique<QWidget>();
+        platform::ShowHelpContext(HelpFile, context, MainWindow.get());
+    }
     TRegistry& Registry() override { return *Hive; }
 
     // The lines of the log that start with Prefix.
@@ -82,6 +91,8 @@ public:
     bool DialUp = true;
     QPixmap Logo;
     QString FailOnSpeak;
+    QString HelpFile;
+    std::unique_ptr<QWidget> MainWindow;
 
 private:
     static QString Bool(bool value) { return value ? "true" : "false"; }

@@ -4,7 +4,9 @@
 #include "QtGtest.h"
 #include "platform/MessageBox.h"
 #include "platform/RadioGroup.h"
+#include "platform/help/HelpViewer.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -12,8 +14,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QStyle>
 #include <QTest>
+#include <QTextBrowser>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -540,6 +544,35 @@ TEST_F(WizardTest, HelpOpensThePagesTopicAndStopTalkingSilences) {
     Host.Log.clear();
     Click(Wizard->ButtonStopTalking);
     EXPECT_EQ(Host.Log, QStringList{"stop hide=false"});
+}
+
+TEST_F(WizardTest, HelpStandsInFrontOfTheWizardAndCanBeUsedBesideIt) {
+    Host.HelpFile = TALVORO_HELP_FILE;
+    Open();
+    NextTo("AccountOptions");
+    Click(Wizard->WizButtonHelp);
+    platform::THelpViewer* help = nullptr;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (auto* viewer = qobject_cast<platform::THelpViewer*>(window);
+            viewer && viewer->isVisible())
+            help = viewer;
+    }
+    ASSERT_NE(help, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(help));
+    EXPECT_EQ(help->CurrentTopic(), "ctx-3080");
+    EXPECT_EQ(help->windowHandle()->transientParent(), Wizard->windowHandle()) << "in front";
+
+    // Input through the window system, which the modal wizard would otherwise block.
+    QWindow* window = help->windowHandle();
+    help->resize(300, 140); // short enough for a scroll bar
+    QTRY_VERIFY(help->Browser()->verticalScrollBar()->maximum() > 0);
+    help->Browser()->setFocus();
+    QTest::keyClick(window, Qt::Key_End);
+    EXPECT_GT(help->Browser()->verticalScrollBar()->value(), 0) << "it scrolls";
+    auto* close = help->findChild<QPushButton*>("ButtonHelpClose");
+    QTest::mouseClick(window, Qt::LeftButton, {}, close->mapTo(help, close->rect().center()));
+    QTRY_VERIFY(!help->isVisible());
+    EXPECT_TRUE(Wizard->isVisible());
 }
 
 } // namespace
