@@ -3,12 +3,14 @@
 #include "platform/Display.h"
 #include "platform/RadioGroup.h"
 #include "settings/FormPlacement.h"
+#include "wizard/AccountRules.h"
 #include "wizard/WizardPages.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
 #include <QFrame>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -22,6 +24,8 @@
 #include <QVBoxLayout>
 
 #include <exception>
+#include <stdexcept>
+#include <utility>
 
 namespace {
 
@@ -220,31 +224,80 @@ void TFormWizard::BuildEnableEmailPage(QWidget* content) {
               "CheckBoxEnableEmailCheck",
               "Check this to allow periodic e-mail account new message polling");
     content->layout()->addWidget(CheckBoxEnableEmailCheck);
+    connect(CheckBoxEnableEmailCheck, &QCheckBox::toggled, this, [this] { UpdateAccountState(); });
 }
 
 void TFormWizard::BuildAccountOptionsPage(QWidget* content) {
     GroupBoxPOP3Account =
         Named(new QGroupBox(QStringLiteral("POP3 Account "), content), "GroupBoxPOP3Account");
-    auto* form = new QFormLayout(GroupBoxPOP3Account);
-    form->setContentsMargins(8, 2, 8, 4);
-    form->setVerticalSpacing(2);
+    auto* grid = new QGridLayout(GroupBoxPOP3Account);
+    grid->setContentsMargins(8, 2, 8, 4);
+    grid->setVerticalSpacing(2);
+    grid->setColumnStretch(1, 1);
     EditPOP3Server = Named(new QLineEdit(GroupBoxPOP3Account), "EditPOP3Server",
                            "The address of your e-mail server, for example pop.example.com");
     EditPOP3Port = Named(new QLineEdit(GroupBoxPOP3Account), "EditPOP3Port");
     // The port's hint is kept with the field but never shown.
     EditPOP3Port->setStatusTip(QStringLiteral("POP3 e-mail port, usually set to 110"));
     EditPOP3Port->setMaximumWidth(60);
+    ComboBoxPOP3Security = Named(new QComboBox(GroupBoxPOP3Account), "ComboBoxPOP3Security",
+                                 "Whether the connection to your e-mail server is encrypted");
+    ComboBoxPOP3Security->addItems(
+        {QStringLiteral("None"), QStringLiteral("SSL/TLS"), QStringLiteral("STARTTLS")});
     EditPOP3Account = Named(new QLineEdit(GroupBoxPOP3Account), "EditPOP3Account",
                             "The name used to access your e-mail account");
     EditPOP3Password = Named(new QLineEdit(GroupBoxPOP3Account), "EditPOP3Password",
                              "Password used to access your e-mail account");
     EditPOP3Password->setEchoMode(QLineEdit::Password);
     EditPOP3Password->setStyleSheet(QStringLiteral("lineedit-password-character: 42;")); // '*'
-    form->addRow(QStringLiteral("Server"), EditPOP3Server);
-    form->addRow(QStringLiteral("Port"), EditPOP3Port);
-    form->addRow(QStringLiteral("Login name"), EditPOP3Account);
-    form->addRow(QStringLiteral("Password"), EditPOP3Password);
+
+    const auto hint = [this](const char* name) {
+        auto* label = Named(new QLabel(GroupBoxPOP3Account), name);
+        label->setTextFormat(Qt::PlainText);
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::WindowText, QColor(170, 0, 0));
+        label->setPalette(palette);
+        QSizePolicy policy = label->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        label->setSizePolicy(policy);
+        return label;
+    };
+    HintPOP3Server = hint("HintPOP3Server");
+    HintPOP3Port = hint("HintPOP3Port");
+    HintPOP3Account = hint("HintPOP3Account");
+    HintPOP3Password = hint("HintPOP3Password");
+
+    auto* port = new QHBoxLayout;
+    port->addWidget(EditPOP3Port);
+    port->addWidget(HintPOP3Port);
+    port->addStretch(1);
+    auto* security = new QHBoxLayout;
+    security->addWidget(ComboBoxPOP3Security);
+    security->addStretch(1);
+    const auto label = [this](const char* caption) {
+        return new QLabel(QString::fromUtf8(caption), GroupBoxPOP3Account);
+    };
+    grid->addWidget(label("Server"), 0, 0);
+    grid->addWidget(EditPOP3Server, 0, 1);
+    grid->addWidget(HintPOP3Server, 0, 2);
+    grid->addWidget(label("Port"), 1, 0);
+    grid->addLayout(port, 1, 1, 1, 2);
+    grid->addWidget(label("Security"), 2, 0);
+    grid->addLayout(security, 2, 1, 1, 2);
+    grid->addWidget(label("Login name"), 3, 0);
+    grid->addWidget(EditPOP3Account, 3, 1);
+    grid->addWidget(HintPOP3Account, 3, 2);
+    grid->addWidget(label("Password"), 4, 0);
+    grid->addWidget(EditPOP3Password, 4, 1);
+    grid->addWidget(HintPOP3Password, 4, 2);
     content->layout()->addWidget(GroupBoxPOP3Account);
+
+    for (QLineEdit* edit : {EditPOP3Server, EditPOP3Port, EditPOP3Account, EditPOP3Password}) {
+        edit->setValidator(new TAccountFieldValidator(edit));
+        connect(edit, &QLineEdit::textChanged, this, [this] { UpdateAccountState(); });
+    }
+    connect(ComboBoxPOP3Security, &QComboBox::currentIndexChanged, this,
+            &TFormWizard::ComboBoxPOP3SecurityChange);
 
     RadioGroupInternetConnection =
         Named(new platform::TRadioGroup(
@@ -321,6 +374,7 @@ void TFormWizard::FormCreate() {
     CopyOptionsIn();
     // Opening on "Welcome" is not a move: no enter handler runs, the first showing speaks.
     PageManager->SetActivePage(WelcomePage);
+    UpdateAccountState();
 }
 
 void TFormWizard::showEvent(QShowEvent* event) {
@@ -370,6 +424,9 @@ void TFormWizard::PageManagerGetNextPage(int current, int& target) {
             RadioGroupInternetConnection->SetItemIndex(1);
             RadioGroupInternetConnection->setEnabled(false);
         }
+        // An account that no check can use goes no further.
+        if (!AccountAcceptable())
+            target = NoWizardPage;
         break;
     }
     case FinishPage:
@@ -417,7 +474,8 @@ void TFormWizard::FinishEnter(bool) {
 }
 
 void TFormWizard::FinishShow() {
-    ButtonFinish->setEnabled(true);
+    FinishShown = true;
+    UpdateAccountState();
     // Next, disabled here, has handed the focus on to Cancel; Enter must not cancel.
     ButtonFinish->setFocus();
 }
@@ -480,29 +538,86 @@ void TFormWizard::done(int result) {
         std::rethrow_exception(failure);
 }
 
+void TFormWizard::ComboBoxPOP3SecurityChange(int index) {
+    EditPOP3Port->setText(PortForSecurity(index, EditPOP3Port->text()));
+}
+
+bool TFormWizard::AccountAcceptable() const {
+    return !CheckBoxEnableEmailCheck->isChecked() ||
+           AccountFieldsComplete(EditPOP3Server->text(), EditPOP3Port->text(),
+                                 EditPOP3Account->text(), EditPOP3Password->text());
+}
+
+// After every change of an account field or of the checking box: the hints, Next on the
+// account page, and Finish once the last page has been shown.
+void TFormWizard::UpdateAccountState() {
+    const std::pair<QLabel*, QString> hints[] = {
+        {HintPOP3Server, AccountFieldHint(TAccountField::Server, EditPOP3Server->text())},
+        {HintPOP3Port, AccountFieldHint(TAccountField::Port, EditPOP3Port->text())},
+        {HintPOP3Account, AccountFieldHint(TAccountField::Account, EditPOP3Account->text())},
+        {HintPOP3Password, AccountFieldHint(TAccountField::Password, EditPOP3Password->text())}};
+    for (const auto& [label, text] : hints) {
+        label->setText(text);
+        label->setVisible(!text.isEmpty());
+    }
+    const bool acceptable = AccountAcceptable();
+    // Where the account page leads is always the next index; only the account decides.
+    if (PageManager->ActivePage() == AccountOptionsPage)
+        WizButtonNext->setEnabled(acceptable);
+    ButtonFinish->setEnabled(FinishShown && acceptable);
+}
+
+namespace {
+
+TWizardOptionKind OptionKind(const QString& name) {
+    for (const TWizardOption& option : WizardOptions()) {
+        if (option.Name == name)
+            return option.Kind;
+    }
+    throw std::out_of_range("no wizard option " + name.toStdString());
+}
+
+} // namespace
+
 QVariant TFormWizard::OptionValue(const QString& name) const {
     QWidget* control = findChild<QWidget*>(name);
-    if (auto* box = qobject_cast<QCheckBox*>(control))
-        return box->isChecked();
-    if (auto* group = qobject_cast<platform::TRadioGroup*>(control))
-        return group->ItemIndex();
-    if (auto* edit = qobject_cast<QLineEdit*>(control))
-        return edit->text();
-    if (auto* combo = qobject_cast<QComboBox*>(control))
-        return combo->currentText();
+    switch (OptionKind(name)) {
+    case TWizardOptionKind::Checked:
+        return qobject_cast<QCheckBox*>(control)->isChecked();
+    case TWizardOptionKind::ItemIndex:
+        if (auto* group = qobject_cast<platform::TRadioGroup*>(control))
+            return group->ItemIndex();
+        return qobject_cast<QComboBox*>(control)->currentIndex();
+    case TWizardOptionKind::Text:
+        if (auto* edit = qobject_cast<QLineEdit*>(control))
+            return edit->text();
+        return qobject_cast<QComboBox*>(control)->currentText();
+    }
     return {};
 }
 
 void TFormWizard::SetOptionValue(const QString& name, const QVariant& value) {
     QWidget* control = findChild<QWidget*>(name);
-    if (auto* box = qobject_cast<QCheckBox*>(control))
-        box->setChecked(value.toBool());
-    else if (auto* group = qobject_cast<platform::TRadioGroup*>(control))
-        group->SetItemIndex(value.isValid() ? value.toInt() : -1);
-    else if (auto* edit = qobject_cast<QLineEdit*>(control))
-        edit->setText(value.toString());
-    else if (auto* combo = qobject_cast<QComboBox*>(control))
-        combo->setEditText(value.toString());
+    switch (OptionKind(name)) {
+    case TWizardOptionKind::Checked:
+        qobject_cast<QCheckBox*>(control)->setChecked(value.toBool());
+        break;
+    case TWizardOptionKind::ItemIndex: {
+        const int index = value.isValid() ? value.toInt() : -1;
+        if (auto* group = qobject_cast<platform::TRadioGroup*>(control))
+            group->SetItemIndex(index);
+        else if (auto* combo = qobject_cast<QComboBox*>(control))
+            // A fixed list always has a choice: the first ("None") when the host has none.
+            combo->setCurrentIndex(index >= 0 && index < combo->count() ? index : 0);
+        break;
+    }
+    case TWizardOptionKind::Text:
+        if (auto* edit = qobject_cast<QLineEdit*>(control))
+            edit->setText(value.toString());
+        else
+            qobject_cast<QComboBox*>(control)->setEditText(value.toString());
+        break;
+    }
 }
 
 void TFormWizard::CopyOptionsIn() {

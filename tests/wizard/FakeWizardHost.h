@@ -1,5 +1,5 @@
 #pragma once
-// A main window as the wizard sees it: the twelve options in a map, and a log of every call the
+// A main window as the wizard sees it: the wizard's options in a map, and a log of every call the
 // wizard makes, in order, as short lines ("get EditPOP3Server", "set CheckBoxEnableAgent=true",
 // "stop hide=false", "speak anchor=page hide=false: <text>", ...). Speaking throws when the text
 // equals FailOnSpeak, as the character component does on an error.
@@ -28,6 +28,7 @@ public:
             {"CheckBoxEnableEmailCheck", true},
             {"RadioGroupInternetConnection", 0},
             {"EditPOP3Server", QString("pop.example.com")},
+            {"ComboBoxPOP3Security", 0},
             {"EditPOP3Port", QString("110")},
             {"EditPOP3Account", QString("ada")},
             {"EditPOP3Password", QString("s3cret pass")},

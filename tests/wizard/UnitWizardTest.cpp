@@ -8,8 +8,10 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -171,19 +173,22 @@ TEST_F(WizardTest, WindowIsLaidOutAsDesigned) {
     EXPECT_EQ(w.CheckBoxStartWithWindows->text(), "Start Automatically at Windows Startup");
 }
 
-TEST_F(WizardTest, CreationCopiesTheTwelveOptionsInInOrder) {
+TEST_F(WizardTest, CreationCopiesTheOptionsInInOrder) {
     Host.Options["RadioGroupInternetConnection"] = -1;
+    // A port the user kept with SSL/TLS stays as it is: the port is copied after the security.
+    Host.Options["ComboBoxPOP3Security"] = 1;
     Wizard = std::make_unique<TFormWizard>(Host);
     EXPECT_EQ(Host.Log,
               QStringList({"get CheckBoxEnableEmailCheck", "get RadioGroupInternetConnection",
-                           "get EditPOP3Server", "get EditPOP3Port", "get EditPOP3Account",
-                           "get EditPOP3Password", "get CheckBoxEnableAgent",
+                           "get EditPOP3Server", "get ComboBoxPOP3Security", "get EditPOP3Port",
+                           "get EditPOP3Account", "get EditPOP3Password", "get CheckBoxEnableAgent",
                            "get CheckBoxSoundBeep", "get FileComboBoxAgent", "get EditYourName",
                            "get RadioGroupSayTimeInterval", "get CheckBoxStartWithWindows"}));
     TFormWizard& w = *Wizard;
     EXPECT_TRUE(w.CheckBoxEnableEmailCheck->isChecked());
     EXPECT_EQ(w.RadioGroupInternetConnection->ItemIndex(), -1);
     EXPECT_EQ(w.EditPOP3Server->text(), "pop.example.com");
+    EXPECT_EQ(w.ComboBoxPOP3Security->currentText(), "SSL/TLS");
     EXPECT_EQ(w.EditPOP3Port->text(), "110");
     EXPECT_EQ(w.EditPOP3Account->text(), "ada");
     EXPECT_EQ(w.EditPOP3Password->text(), "s3cret pass");
@@ -409,7 +414,7 @@ TEST_F(WizardTest, AnErrorWhileAGuideIsSpokenStopsTheMove) {
     EXPECT_EQ(Page(), "AccountOptions");
 }
 
-TEST_F(WizardTest, FinishStopsTheCharacterAndCopiesTheTwelveOptionsOutInOrder) {
+TEST_F(WizardTest, FinishStopsTheCharacterAndCopiesTheOptionsOutInOrder) {
     Open();
     NextTo("EnableEmail");
     Click(Wizard->CheckBoxEnableEmailCheck); // off: straight to "Time"
@@ -417,7 +422,8 @@ TEST_F(WizardTest, FinishStopsTheCharacterAndCopiesTheTwelveOptionsOutInOrder) {
     Next();
     Wizard->EditPOP3Server->clear();
     QTest::keyClicks(Wizard->EditPOP3Server, "mail.example.org");
-    Wizard->EditPOP3Port->setText("995x"); // copied as typed, not checked
+    Wizard->ComboBoxPOP3Security->setCurrentIndex(2); // STARTTLS: 110 stays
+    Wizard->ComboBoxPOP3Security->setCurrentIndex(1); // SSL/TLS: 110 becomes 995
     Wizard->EditPOP3Account->setText("bob");
     Wizard->EditPOP3Password->setText("pa\\ss word");
     Click(Wizard->RadioGroupInternetConnection->Button(1));
@@ -433,14 +439,15 @@ TEST_F(WizardTest, FinishStopsTheCharacterAndCopiesTheTwelveOptionsOutInOrder) {
     Host.Log.clear();
     Click(Wizard->ButtonFinish);
 
-    EXPECT_EQ(Host.Log, QStringList({"stop hide=true", "set CheckBoxEnableEmailCheck=true",
-                                     "set RadioGroupInternetConnection=1",
-                                     "set EditPOP3Server=mail.example.org", "set EditPOP3Port=995x",
-                                     "set EditPOP3Account=bob", "set EditPOP3Password=pa\\ss word",
-                                     "set CheckBoxEnableAgent=false", "set CheckBoxSoundBeep=true",
-                                     "set FileComboBoxAgent=Genie.acs", "set EditYourName=Bob",
-                                     "set RadioGroupSayTimeInterval=3",
-                                     "set CheckBoxStartWithWindows=true"}));
+    EXPECT_EQ(
+        Host.Log,
+        QStringList({"stop hide=true", "set CheckBoxEnableEmailCheck=true",
+                     "set RadioGroupInternetConnection=1", "set EditPOP3Server=mail.example.org",
+                     "set ComboBoxPOP3Security=1", "set EditPOP3Port=995",
+                     "set EditPOP3Account=bob", "set EditPOP3Password=pa\\ss word",
+                     "set CheckBoxEnableAgent=false", "set CheckBoxSoundBeep=true",
+                     "set FileComboBoxAgent=Genie.acs", "set EditYourName=Bob",
+                     "set RadioGroupSayTimeInterval=3", "set CheckBoxStartWithWindows=true"}));
     EXPECT_EQ(Wizard->result(), QDialog::Accepted);
     EXPECT_FALSE(Wizard->isVisible());
 }
@@ -460,7 +467,7 @@ TEST_F(WizardTest, EnterPressesFinishOnlyOnceItIsEnabled) {
     QTest::keyClick(Wizard->EditPOP3Server, Qt::Key_Return);
     EXPECT_FALSE(Wizard->isVisible());
     EXPECT_EQ(Wizard->result(), QDialog::Accepted);
-    EXPECT_EQ(Host.Lines("set").size(), 12);
+    EXPECT_EQ(Host.Lines("set").size(), 13);
 }
 
 TEST_F(WizardTest, CancelAndEscapeStopTheCharacterAndCopyNothing) {
@@ -573,6 +580,86 @@ TEST_F(WizardTest, HelpStandsInFrontOfTheWizardAndCanBeUsedBesideIt) {
     QTest::mouseClick(window, Qt::LeftButton, {}, close->mapTo(help, close->rect().center()));
     QTRY_VERIFY(!help->isVisible());
     EXPECT_TRUE(Wizard->isVisible());
+}
+
+TEST_F(WizardTest, NextLeavesTheAccountPageOnlyWithAnAccountAChecksCanUse) {
+    Host.Options["EditPOP3Server"] = QString();
+    Host.Options["EditPOP3Port"] = QString("abc");
+    Host.Options["EditPOP3Account"] = QString();
+    Host.Options["EditPOP3Password"] = QString();
+    Open();
+    NextTo("AccountOptions");
+    const std::pair<QLineEdit*, QLabel*> fields[] = {
+        {Wizard->EditPOP3Server, Wizard->HintPOP3Server},
+        {Wizard->EditPOP3Port, Wizard->HintPOP3Port},
+        {Wizard->EditPOP3Account, Wizard->HintPOP3Account},
+        {Wizard->EditPOP3Password, Wizard->HintPOP3Password}};
+    for (const auto& [edit, hint] : fields) {
+        EXPECT_TRUE(hint->isVisible()) << edit->objectName();
+        // Beside its field: to the right, on the same line.
+        const QRect field = edit->geometry(), beside = hint->geometry();
+        EXPECT_GT(beside.left(), field.right()) << edit->objectName();
+        EXPECT_TRUE(beside.top() < field.bottom() && field.top() < beside.bottom());
+    }
+    EXPECT_EQ(Wizard->HintPOP3Server->text(), "Required");
+    EXPECT_EQ(Wizard->HintPOP3Port->text(), "1 to 65535");
+    EXPECT_FALSE(Wizard->WizButtonNext->isEnabled());
+    EXPECT_TRUE(Wizard->WizButtonBack->isEnabled());
+
+    QTest::keyClicks(Wizard->EditPOP3Server, "pop.example.com");
+    Wizard->EditPOP3Port->clear(); // empty: the standard port
+    QTest::keyClicks(Wizard->EditPOP3Account, "ada");
+    EXPECT_FALSE(Wizard->WizButtonNext->isEnabled()) << "no password yet";
+    Wizard->ButtonNextClick();
+    EXPECT_EQ(Page(), "AccountOptions");
+    QTest::keyClicks(Wizard->EditPOP3Password, "x");
+    EXPECT_TRUE(Wizard->WizButtonNext->isEnabled());
+    for (const auto& [edit, hint] : fields)
+        EXPECT_FALSE(hint->isVisible()) << edit->objectName();
+
+    QTest::keyClicks(Wizard->EditPOP3Port, "70000");
+    EXPECT_FALSE(Wizard->WizButtonNext->isEnabled());
+    EXPECT_TRUE(Wizard->HintPOP3Port->isVisible());
+    Wizard->EditPOP3Port->setText("995");
+    Next();
+    EXPECT_EQ(Page(), "Notification");
+}
+
+TEST_F(WizardTest, FinishStaysOffWhileCheckingIsChosenWithAnIncompleteAccount) {
+    Host.Options["CheckBoxEnableEmailCheck"] = false;
+    Host.Options["EditPOP3Server"] = QString();
+    Open();
+    NextTo("Finish");
+    EXPECT_TRUE(Wizard->ButtonFinish->isEnabled());
+    while (Page() != "EnableEmail")
+        Back();
+    Click(Wizard->CheckBoxEnableEmailCheck);
+    EXPECT_FALSE(Wizard->ButtonFinish->isEnabled());
+    QTest::keyClick(Wizard.get(), Qt::Key_Return);
+    EXPECT_TRUE(Wizard->isVisible());
+    Click(Wizard->CheckBoxEnableEmailCheck);
+    EXPECT_TRUE(Wizard->ButtonFinish->isEnabled());
+}
+
+TEST_F(WizardTest, AccountFieldsTakeNoLineBreakOrNulTypedOrPasted) {
+    Open();
+    NextTo("AccountOptions");
+    static const char bytes[] = "a\r\nDELE 1\0b";
+    const QString hostile = QString::fromUtf8(bytes, sizeof bytes - 1);
+    for (QLineEdit* edit : {Wizard->EditPOP3Server, Wizard->EditPOP3Port, Wizard->EditPOP3Account,
+                            Wizard->EditPOP3Password}) {
+        edit->clear();
+        edit->setFocus();
+        QGuiApplication::clipboard()->setText(hostile);
+        QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+        EXPECT_EQ(edit->text(), "aDELE 1b") << "pasted into " << edit->objectName();
+
+        edit->clear();
+        QInputMethodEvent typed; // what an input method commits as typed text
+        typed.setCommitString(hostile);
+        QApplication::sendEvent(edit, &typed);
+        EXPECT_EQ(edit->text(), "aDELE 1b") << "typed into " << edit->objectName();
+    }
 }
 
 } // namespace
