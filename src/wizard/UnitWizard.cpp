@@ -23,20 +23,29 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <exception>
 #include <stdexcept>
 #include <utility>
 
 namespace {
 
-constexpr int ClientWidth = 446;
-constexpr int ClientHeight = 284;
-constexpr int StripHeight = 41;
-constexpr int PageAreaHeight = ClientHeight - StripHeight;
+// The window's layout: a logo column at the left (the logo panel, "&Stop Talking" beneath it),
+// the page area to its right, and the strip with the buttons along the bottom. The sizes below
+// are the least the window takes; it grows where its text needs more (a larger desktop font).
+constexpr int MinClientWidth = 446;
+constexpr int MinClientHeight = 284;
+constexpr int MinStripHeight = 41;
 constexpr int HeaderHeight = 26;
 constexpr QSize ButtonSize{75, 25};
 constexpr QRect LogoPanelRect{0, 0, 129, 137};
-constexpr int ContentLeft = 137;
+constexpr QSize StopTalkingSize{75, 57};
+constexpr int StopTalkingTop = LogoPanelRect.bottom() + 14;
+// A page's content within the page area: right of the logo, below the header.
+constexpr int ContentLeft = 8;
+constexpr int ContentTop = HeaderHeight + 8;
+constexpr int ContentRight = 10;
+constexpr int ContentBottom = 4;
 
 template <typename T> T* Named(T* widget, const char* name, const char* hint = nullptr) {
     widget->setObjectName(QLatin1String(name));
@@ -45,10 +54,8 @@ template <typename T> T* Named(T* widget, const char* name, const char* hint = n
     return widget;
 }
 
-QPushButton* StripButton(const char* caption, const char* name, int left, QWidget* parent) {
-    auto* button = Named(new QPushButton(QString::fromUtf8(caption), parent), name);
-    button->setGeometry(QRect(QPoint(left, PageAreaHeight + 8), ButtonSize));
-    return button;
+QPushButton* StripButton(const char* caption, const char* name, QWidget* parent) {
+    return Named(new QPushButton(QString::fromUtf8(caption), parent), name);
 }
 
 // The picture above "&Stop Talking": a speech balloon crossed by a red stop bar.
@@ -80,13 +87,13 @@ TFormWizard::TFormWizard(IWizardHost& host, QWidget* parent)
     setObjectName(QStringLiteral("FormWizard"));
     setWindowTitle(QStringLiteral("Talvoro Setup Wizard"));
     setModal(true);
-    setFixedSize(ClientWidth, ClientHeight);
     // Laid out for an 8-point font, like the main window.
     QFont small = font();
     small.setPointSize(8);
     setFont(small);
 
     BuildControls();
+    FitToContent();
     FormCreate();
 }
 
@@ -94,7 +101,6 @@ TFormWizard::~TFormWizard() = default;
 
 void TFormWizard::BuildControls() {
     PageManager = Named(new TPageManager(this), "PageManager");
-    PageManager->setGeometry(0, 0, ClientWidth, PageAreaHeight);
     const TPageManager::TEnterEvent enter[WizardPageCount] = {
         [this](bool f) { WelcomeEnter(f); },        [this](bool f) { EnableEmailEnter(f); },
         [this](bool f) { AccountOptionsEnter(f); }, [this](bool f) { NotificationEnter(f); },
@@ -125,22 +131,16 @@ void TFormWizard::BuildControls() {
     ButtonStopTalking->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     ButtonStopTalking->setIcon(QIcon(StopTalkingPicture()));
     ButtonStopTalking->setIconSize(QSize(24, 24));
-    ButtonStopTalking->setGeometry((LogoPanelRect.width() - 75) / 2, LogoPanelRect.bottom() + 14,
-                                   75, 57);
     ButtonStopTalking->setEnabled(false);
 
     BevelButtons = Named(new QFrame(this), "BevelButtons");
     BevelButtons->setFrameStyle(QFrame::HLine | QFrame::Sunken);
-    BevelButtons->setGeometry(0, PageAreaHeight, ClientWidth, 2);
 
-    // Back and Next side by side, then Finish, Cancel and Help, right-aligned.
-    const int right = ClientWidth - 8;
-    const int w = ButtonSize.width();
-    WizButtonHelp = StripButton("&Help", "WizButtonHelp", right - w, this);
-    WizButtonCancel = StripButton("&Cancel", "WizButtonCancel", right - 2 * w - 6, this);
-    ButtonFinish = StripButton("&Finish", "ButtonFinish", right - 3 * w - 12, this);
-    WizButtonNext = StripButton("&Next >", "WizButtonNext", right - 4 * w - 20, this);
-    WizButtonBack = StripButton("< &Back", "WizButtonBack", right - 5 * w - 20, this);
+    WizButtonBack = StripButton("< &Back", "WizButtonBack", this);
+    WizButtonNext = StripButton("&Next >", "WizButtonNext", this);
+    ButtonFinish = StripButton("&Finish", "ButtonFinish", this);
+    WizButtonCancel = StripButton("&Cancel", "WizButtonCancel", this);
+    WizButtonHelp = StripButton("&Help", "WizButtonHelp", this);
     ButtonFinish->setDefault(true);
     ButtonFinish->setEnabled(false);
     PageManager->SetButtons(WizButtonBack, WizButtonNext);
@@ -156,9 +156,68 @@ void TFormWizard::BuildControls() {
     connect(WizButtonHelp, &QPushButton::clicked, this, &TFormWizard::WizButtonHelpClick);
     connect(ButtonStopTalking, &QToolButton::clicked, this, &TFormWizard::ButtonStopTalkingClick);
     connect(ButtonSayTimeTest, &QPushButton::clicked, this, &TFormWizard::ButtonSayTimeTestClick);
+}
 
-    PanelLogo->raise();
-    ButtonStopTalking->raise();
+// Places everything for the window's size: the least size, or more where a page's text, a
+// header or a button needs it. Nothing is drawn over anything else; the logo column stands
+// beside the page area rather than over it.
+void TFormWizard::FitToContent() {
+    const QList<QPushButton*> strip = {WizButtonBack, WizButtonNext, ButtonFinish, WizButtonCancel,
+                                       WizButtonHelp};
+    QSize button = ButtonSize;
+    for (QPushButton* b : strip)
+        button = button.expandedTo(b->sizeHint());
+    // Back and Next side by side, then Finish, Cancel and Help, right-aligned.
+    const int gaps[] = {0, 8, 6, 6};
+    const int stripWidth = 5 * button.width() + gaps[0] + gaps[1] + gaps[2] + gaps[3];
+    const int stripHeight = std::max(MinStripHeight, button.height() + 16);
+    const QSize stopTalking = StopTalkingSize.expandedTo(ButtonStopTalking->sizeHint());
+    const int pageLeft = std::max(LogoPanelRect.width(), stopTalking.width() + 8);
+
+    int width = std::max(MinClientWidth, stripWidth + 2 * 8);
+    for (int i = 0; i < PageManager->PageCount(); ++i) {
+        QWidget* page = PageManager->Page(i);
+        const QLabel* header =
+            page->findChild<QLabel*>(QStringLiteral("Header") + page->objectName());
+        const QWidget* content =
+            page->findChild<QWidget*>(QStringLiteral("Content") + page->objectName());
+        width = std::max(width, pageLeft + header->sizeHint().width());
+        width = std::max(width, pageLeft + ContentLeft +
+                                    content->layout()->totalMinimumSize().width() + ContentRight);
+    }
+    const int pageWidth = width - pageLeft;
+    const int contentWidth = pageWidth - ContentLeft - ContentRight;
+    int pageArea =
+        std::max(MinClientHeight - MinStripHeight, StopTalkingTop + stopTalking.height() + 8);
+    for (int i = 0; i < PageManager->PageCount(); ++i) {
+        QWidget* page = PageManager->Page(i);
+        const QLayout* layout =
+            page->findChild<QWidget*>(QStringLiteral("Content") + page->objectName())->layout();
+        const int needed = layout->hasHeightForWidth() ? layout->totalHeightForWidth(contentWidth)
+                                                       : layout->totalSizeHint().height();
+        pageArea = std::max(pageArea, ContentTop + needed + ContentBottom);
+    }
+
+    setFixedSize(width, pageArea + stripHeight);
+    PageManager->setGeometry(pageLeft, 0, pageWidth, pageArea);
+    for (int i = 0; i < PageManager->PageCount(); ++i) {
+        QWidget* page = PageManager->Page(i);
+        page->findChild<QLabel*>(QStringLiteral("Header") + page->objectName())
+            ->setGeometry(0, 0, pageWidth, HeaderHeight);
+        page->findChild<QWidget*>(QStringLiteral("Content") + page->objectName())
+            ->setGeometry(ContentLeft, ContentTop, contentWidth,
+                          pageArea - ContentTop - ContentBottom);
+    }
+    ButtonStopTalking->setGeometry(
+        QRect(QPoint((pageLeft - stopTalking.width()) / 2, StopTalkingTop), stopTalking));
+    BevelButtons->setGeometry(0, pageArea, width, 2);
+    int right = width - 8;
+    for (int i = int(strip.size()) - 1; i >= 0; --i) {
+        strip[i]->setGeometry(
+            QRect(QPoint(right - button.width(), pageArea + (stripHeight - button.height()) / 2),
+                  button));
+        right -= button.width() + (i > 0 ? gaps[i - 1] : 0);
+    }
 }
 
 QWidget* TFormWizard::BuildPage(int index) {
@@ -167,7 +226,6 @@ QWidget* TFormWizard::BuildPage(int index) {
 
     auto* header = new QLabel(info.Header, page);
     header->setObjectName(QStringLiteral("Header") + info.Name);
-    header->setGeometry(0, 0, ClientWidth, HeaderHeight);
     header->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     header->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     header->setTextFormat(Qt::PlainText);
@@ -183,8 +241,6 @@ QWidget* TFormWizard::BuildPage(int index) {
 
     auto* content = new QWidget(page);
     content->setObjectName(QStringLiteral("Content") + info.Name);
-    content->setGeometry(ContentLeft, HeaderHeight + 8, ClientWidth - ContentLeft - 10,
-                         PageAreaHeight - HeaderHeight - 12);
     auto* layout = new QVBoxLayout(content);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(8);
@@ -351,7 +407,8 @@ void TFormWizard::BuildTimePage(QWidget* content) {
     content->layout()->addWidget(RadioGroupSayTimeInterval);
     ButtonSayTimeTest =
         Named(new QPushButton(QStringLiteral("Test"), content), "ButtonSayTimeTest");
-    ButtonSayTimeTest->setFixedSize(ButtonSize);
+    ButtonSayTimeTest->setMinimumSize(ButtonSize);
+    ButtonSayTimeTest->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     ButtonSayTimeTest->setAutoDefault(false);
     content->layout()->addWidget(ButtonSayTimeTest);
 }

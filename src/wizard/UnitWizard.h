@@ -142,6 +142,7 @@ public slots:
 
 private:
     void BuildControls();
+    void FitToContent();
     QWidget* BuildPage(int index);
     void BuildEnableEmailPage(QWidget* content);
     void BuildAccountOptionsPage(QWidget* content);
