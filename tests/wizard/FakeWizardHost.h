@@ -3,8 +3,10 @@
 // wizard makes, in order, as short lines ("get EditPOP3Server", "set CheckBoxEnableAgent=true",
 // "stop hide=false", "speak anchor=page hide=false: <text>", ...). Speaking throws when the text
 // equals FailOnSpeak, as the character component does on an error.
+#include "agent/AgentControl.h"
 #include "platform/help/HelpViewer.h"
 #include "platform/registry/FileRegistry.h"
+#include "wizard/CharacterBesideWizard.h"
 #include "wizard/IWizardHost.h"
 
 #include <QMap>
@@ -58,8 +60,14 @@ public:
         Log << QString("speak anchor=%1 hide=%2: %3").arg(where, Bool(hide), text);
         if (!FailOnSpeak.isEmpty() && text == FailOnSpeak)
             throw EFakeAgentError("The character could not speak.");
+        if (Agent != nullptr)
+            AgentSpeakBesideWizard(*Agent, CharacterId, text, anchor, hide);
     }
-    void MyAgentStopAll(bool hide) override { Log << "stop hide=" + Bool(hide); }
+    void MyAgentStopAll(bool hide) override {
+        Log << "stop hide=" + Bool(hide);
+        if (Agent != nullptr)
+            Agent->Characters().Item(CharacterId).StopAll();
+    }
     void SayTime() override { Log << "saytime"; }
     bool DialUpAvailable() override {
         Log << "dialup test";
@@ -93,6 +101,9 @@ public:
     QPixmap Logo;
     QString FailOnSpeak;
     QString HelpFile;
+    // With an Agent, the character really speaks, as the main window has it speak.
+    TAgentControl* Agent = nullptr;
+    QString CharacterId;
     std::unique_ptr<QWidget> MainWindow;
 
 private:

@@ -535,7 +535,7 @@ TEST_F(WizardTest, EveryKindOfCloseStoresThePositionUnderWizard) {
 TEST_F(WizardTest, OpensWhereItWasLastClosed) {
     Open();
     Wizard->move(123, 77);
-    QTRY_COMPARE(Wizard->pos(), QPoint(123, 77));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Wizard->pos() == QPoint(123, 77); }));
     Click(Wizard->WizButtonCancel);
     const QString stored = StoredWizardValue("NormPos");
     Wizard.reset();
@@ -580,13 +580,14 @@ TEST_F(WizardTest, HelpStandsInFrontOfTheWizardAndCanBeUsedBesideIt) {
     // Input through the window system, which the modal wizard would otherwise block.
     QWindow* window = help->windowHandle();
     help->resize(300, 140); // short enough for a scroll bar
-    QTRY_VERIFY(help->Browser()->verticalScrollBar()->maximum() > 0);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return help->Browser()->verticalScrollBar()->maximum() > 0; }));
     help->Browser()->setFocus();
     QTest::keyClick(window, Qt::Key_End);
     EXPECT_GT(help->Browser()->verticalScrollBar()->value(), 0) << "it scrolls";
     auto* close = help->findChild<QPushButton*>("ButtonHelpClose");
     QTest::mouseClick(window, Qt::LeftButton, {}, close->mapTo(help, close->rect().center()));
-    QTRY_VERIFY(!help->isVisible());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !help->isVisible(); }));
     EXPECT_TRUE(Wizard->isVisible());
 }
 
