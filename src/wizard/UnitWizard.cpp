@@ -543,6 +543,20 @@ void TFormWizard::ButtonBackClick() {
 
 void TFormWizard::ButtonNextClick() {
     PageManager->GoNext();
+    // Next, which had the focus, is off on an account page that still needs input: the user
+    // starts in the first field that needs it rather than on Cancel.
+    if (PageManager->ActivePage() == AccountOptionsPage && !WizButtonNext->isEnabled()) {
+        const std::pair<QLineEdit*, QLabel*> fields[] = {{EditPOP3Server, HintPOP3Server},
+                                                         {EditPOP3Port, HintPOP3Port},
+                                                         {EditPOP3Account, HintPOP3Account},
+                                                         {EditPOP3Password, HintPOP3Password}};
+        for (const auto& [edit, hint] : fields) {
+            if (!hint->isHidden()) {
+                edit->setFocus();
+                break;
+            }
+        }
+    }
 }
 
 void TFormWizard::ButtonFinishClick() {

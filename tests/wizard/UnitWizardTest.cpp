@@ -613,6 +613,7 @@ TEST_F(WizardTest, NextLeavesTheAccountPageOnlyWithAnAccountAChecksCanUse) {
     EXPECT_EQ(Wizard->HintPOP3Server->text(), "Required");
     EXPECT_EQ(Wizard->HintPOP3Port->text(), "1 to 65535");
     EXPECT_FALSE(Wizard->WizButtonNext->isEnabled());
+    EXPECT_TRUE(Wizard->EditPOP3Server->hasFocus()) << "where input is needed, not on Cancel";
     EXPECT_TRUE(Wizard->WizButtonBack->isEnabled());
 
     QTest::keyClicks(Wizard->EditPOP3Server, "pop.example.com");
