@@ -188,7 +188,8 @@ TEST(Sender, CutAtAngleBracketAndTrimmedOfBlanksOnly) {
     EXPECT_EQ(ExtractSender("  bob@example.org  "), "bob@example.org");
     EXPECT_EQ(ExtractSender("\"Smith, Bob\" <bob@example.org>"), "\"Smith, Bob\"");
     EXPECT_EQ(ExtractSender(""), "");
-    EXPECT_EQ(ExtractSender("<bob@example.org>"), "");
+    EXPECT_EQ(ExtractSender("<bob@example.org>"), "bob@example.org") << "only an address";
+    EXPECT_EQ(ExtractSender(" < bob@example.org"), "bob@example.org");
     EXPECT_EQ(ExtractSender("\tBob\t<b@x>"), "\tBob\t") << "only blanks are trimmed";
     EXPECT_EQ(RecentEntryText(12, ExtractSender("Bob <b@x>")), "12: Bob");
 }
