@@ -618,6 +618,13 @@ TEST_F(CheckMsgThreadFakeTest, ACountOrHeaderThatFailsFailsTheCheckAndKeepsTheMe
     EXPECT_EQ(SessionInfo().PrevNumMessages, 0);
 }
 
+TEST_F(CheckMsgThreadFakeTest, AnyOtherFailureShowsTheServersTextOnOneLine) {
+    Fake.AddConnection({FakeServer::Send("-ERR Gr\xfc\xdf"
+                                         "e\x01\nYou have 99 unread message(s)\r\n")});
+    RunCheck(POP3, Msg, Host);
+    EXPECT_EQ(SessionInfo().LastError(), "-ERR Grüße  You have 99 unread message(s)");
+}
+
 TEST_F(CheckMsgThreadFakeTest, TheLargestCountFetchesOnlyTheNewestHeaders) {
     using S = FakeServer;
     SessionInfo().NumUnreadMessages = 5;

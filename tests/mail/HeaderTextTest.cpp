@@ -1,7 +1,7 @@
 // Header text as people wrote it: real-world encodings through the functions that produce the
 // announcement's, the balloon's, the menu's and the Messages window's text.
-#include "agent/SpeechMarkup.h"
 #include "mail/HeaderText.h"
+#include "agent/SpeechMarkup.h"
 #include "mail/MailCheckRules.h"
 #include "mail/MessageTable.h"
 
@@ -35,23 +35,27 @@ TEST(HeaderText, RealWorldSubjects) {
         {"encoded word inside plain text", "Re: =?UTF-8?Q?R=C3=A9union?= demain",
          "Re: Réunion demain"},
         {"adjacent words joined", "=?UTF-8?Q?Gr=C3=BC?= =?UTF-8?Q?=C3=9Fe?=", "Grüße"},
-        {"split B words, no padding", "=?UTF-8?B?SGVsbG8g?= =?UTF-8?B?V29ybGQ=?=",
-         "Hello World"},
-        {"split B words, the first padded", "=?UTF-8?B?SGVsbG8=?=\t=?UTF-8?B?V29ybGQ=?=",
-         "HelloWorld"},
+        {"split B words, no padding", "=?UTF-8?B?SGVsbG8g?= =?UTF-8?B?V29ybGQ=?=", "Hello World"},
+        {"split B words, the first padded",
+         "=?UTF-8?B?SGVsbG8=?=\t=?UTF-8?B?V29ybGQ=?=", "HelloWorld"},
         {"character split between words", "=?UTF-8?B?8J+Y?= =?UTF-8?B?gA==?=", "\U0001F600"},
         {"Japanese, ISO-2022-JP", "=?ISO-2022-JP?B?GyRCJUYlOSVIGyhC?=", "テスト"},
-        {"Japanese, UTF-8", "=?UTF-8?B?5pel5pys6Kqe?= =?UTF-8?B?44Gu5Lu25ZCN?=",
-         "日本語の件名"},
+        {"Japanese, UTF-8", "=?UTF-8?B?5pel5pys6Kqe?= =?UTF-8?B?44Gu5Lu25ZCN?=", "日本語の件名"},
         {"unterminated word left as it is", "=?UTF-8?Q?unterminated", "=?UTF-8?Q?unterminated"},
         {"unknown encoding left as it is", "=?UTF-8?X?abc?=", "=?UTF-8?X?abc?="},
-        {"raw UTF-8", "Gr\xc3\xbc\xc3\x9f" "e", "Grüße"},
-        {"raw Latin-1", "Gr\xfc\xdf" "e aus K\xf6ln", "Grüße aus Köln"},
+        {"raw UTF-8",
+         "Gr\xc3\xbc\xc3\x9f"
+         "e",
+         "Grüße"},
+        {"raw Latin-1",
+         "Gr\xfc\xdf"
+         "e aus K\xf6ln",
+         "Grüße aus Köln"},
         {"raw Windows-1252", "\x93Hi\x94 \x80", "\u201cHi\u201d \u20ac"},
         {"plain ASCII", "Meeting at 10:30", "Meeting at 10:30"},
         {"line break in an encoded word", "=?UTF-8?Q?Hi=0D=0AYou_have_99?=", "Hi  You have 99"},
-        {"C1 controls and separators", "=?UTF-8?Q?a=C2=85b=E2=80=A8c=E2=80=A9d=C2=9Be?=",
-         "a b c d e"},
+        {"C1 controls and separators",
+         "=?UTF-8?Q?a=C2=85b=E2=80=A8c=E2=80=A9d=C2=9Be?=", "a b c d e"},
         {"NUL and TAB", std::string("a\0b\tc", 5), "a b c"},
         {"empty", "", ""},
     };
@@ -62,8 +66,7 @@ TEST(HeaderText, RealWorldSubjects) {
 TEST(HeaderText, Senders) {
     const TCase Cases[] = {
         {"Q-encoded name", "=?ISO-8859-1?Q?J=FCrgen_M=FCller?= <jm@example.org>", "Jürgen Müller"},
-        {"B-encoded name in quotes", "\"=?UTF-8?B?SsO8cmdlbg==?=\" <j@example.org>",
-         "\"Jürgen\""},
+        {"B-encoded name in quotes", "\"=?UTF-8?B?SsO8cmdlbg==?=\" <j@example.org>", "\"Jürgen\""},
         {"only an address in angle brackets", "<noreply@bank.example>", "noreply@bank.example"},
         {"bare address", "  bob@example.org ", "bob@example.org"},
         {"encoded angle bracket stays in the name", "=?UTF-8?Q?Eve_=3Cceo=3E?= <e@x.example>",
@@ -113,7 +116,9 @@ TEST(HeaderText, DecodedTextCannotInjectSpeechMarkup) {
 TEST(HeaderText, ServerRepliesBecomeOneLine) {
     EXPECT_EQ(ServerDisplayText("-ERR a\nYou have 99 unread message(s)"),
               "-ERR a You have 99 unread message(s)");
-    EXPECT_EQ(ServerDisplayText("-ERR Postf\xe4" "cher voll"), "-ERR Postfächer voll");
+    EXPECT_EQ(ServerDisplayText("-ERR Postf\xe4"
+                                "cher voll"),
+              "-ERR Postfächer voll");
     EXPECT_EQ(RejectedCommandText(TCheckStep::Login, 0, "-ERR [AUTH] Plaintext disallowed."),
               "Error: Please check your login/password (server: [AUTH] Plaintext disallowed.)");
     EXPECT_EQ(RejectedCommandText(TCheckStep::Login, 0, "-ERR"),
@@ -131,6 +136,8 @@ TEST(HeaderTextFallback, WithoutTheModuleTheRawTextIsShown) {
     if (HeaderDecodeError().empty())
         GTEST_SKIP() << "the decoding module is loaded";
     EXPECT_EQ(HeaderDisplayText("=?UTF-8?B?SsO8cmdlbg==?="), "=?UTF-8?B?SsO8cmdlbg==?=");
-    EXPECT_EQ(HeaderDisplayText("Gr\xfc\xdf" "e\r\nX"), "Grüße  X");
+    EXPECT_EQ(HeaderDisplayText("Gr\xfc\xdf"
+                                "e\r\nX"),
+              "Grüße  X");
     EXPECT_EQ(SenderDisplayText("<noreply@bank.example>"), "noreply@bank.example");
 }
