@@ -274,7 +274,7 @@ void TCheckMsgThread::CheckSteps() {
     for (const std::string& Line : Decision.DebugLines)
         Debug(Line);
 
-    if (Decision.NumNewMessages > 0 && !Fetch(Decision))
+    if (Decision.NumNewMessages > 0 && !Fetch(Decision, NumMessages))
         return;
 
     FStep = TCheckStep::Quit;
@@ -307,18 +307,21 @@ int32_t TCheckMsgThread::PositionOfLastUID(int32_t NumMessages) {
 }
 
 // Returns false when the check ended at a stop point.
-bool TCheckMsgThread::Fetch(const TDecision& Decision) {
+bool TCheckMsgThread::Fetch(const TDecision& Decision, int32_t NumMessages) {
     SessionInfoRecord& Info = SessionInfo();
-    Info.NumUnreadMessages = SaturatingAdd(Info.NumUnreadMessages, Decision.NumNewMessages);
-    FUnreadPending = Decision.NumNewMessages;
+    const int32_t UnreadBefore = Info.NumUnreadMessages;
+    const int32_t UnreadAfter = SaturatingAdd(UnreadBefore, Decision.NumNewMessages);
+    Info.NumUnreadMessages = UnreadAfter;
+    FUnreadPending = UnreadAfter - UnreadBefore;
 
     int32_t MaxMessages = 0;
     Synchronize([this, &MaxMessages] { MaxMessages = FHost.MaxMessages(); });
     const int32_t NumToAnnounce = NumToAnnounceFor(Decision.NumNewMessages, MaxMessages);
     Info.NumToAnnounce = NumToAnnounce;
-    const int32_t NumMessages = Info.NumMessages;
-    // NumToAnnounce <= NumNewMessages <= NumMessages, so First >= 1; the loops count announcements
-    // instead of running a message number up to NumMessages, which may be the largest int.
+    // NumMessages is this check's own count, not the shared one, which the reset of the count may
+    // clear meanwhile. NumToAnnounce <= NumNewMessages <= NumMessages, so First >= 1; the loops
+    // count announcements instead of running a message number up to NumMessages, which may be the
+    // largest int.
     const int32_t First = FirstToFetch(NumMessages, NumToAnnounce);
     Info.FirstAnnouncement = true;
 

@@ -65,7 +65,7 @@ private:
 
     void Execute();
     void CheckSteps();
-    bool Fetch(const TDecision& Decision);
+    bool Fetch(const TDecision& Decision, int32_t NumMessages);
     int32_t PositionOfLastUID(int32_t NumMessages);
     void Debug(const std::string& Text);
     void Synchronize(std::function<void()> Step);

@@ -36,8 +36,10 @@ public:
     bool Agent = true;
     bool Loaded = true;
     bool SpeakFails = false;
-    // Runs inside AddMessage on the window thread, while the worker waits.
+    // Run on the window thread while the worker waits: inside AddMessage, and when the worker
+    // reads MaxMessages.
     std::function<void()> DuringAddMessage;
+    std::function<void()> DuringMaxMessages;
     int WrongThreadCalls = 0;
     TMessageTable Table;
     TRecentList Recent;
@@ -65,6 +67,8 @@ public:
     void StopConnectionTimer() override { Note("StopTimer"); }
     int32_t MaxMessages() override {
         Here();
+        if (DuringMaxMessages)
+            DuringMaxMessages();
         return Max;
     }
     std::string UserName() override {
@@ -640,6 +644,18 @@ TEST_F(CheckMsgThreadFakeTest, TheLargestCountFetchesOnlyTheNewestHeaders) {
     EXPECT_EQ(SessionInfo().NumUnreadMessages, 2147483647);
     EXPECT_EQ(Host.Lines("Speak").size(), 3u);
     EXPECT_EQ(LastMessageUID().Get(), "u-big");
+}
+
+TEST_F(CheckMsgThreadFakeTest, AResetOfTheCountDuringTheCheckLeavesItsFetchAlone) {
+    using S = FakeServer;
+    Fake.AddConnection(LoggedIn(FakeServer::Script{S::Expect("STAT"), S::Send("+OK 2 200\r\n")} +
+                                Header(2, "<m2>") + Header(1, "<m1>") + Header(2, "<m2>") +
+                                FakeServer::Script{S::Expect("UIDL 2"), S::Send("+OK 2 u2\r\n"),
+                                                   S::Expect("Quit"), S::Send("+OK\r\n")}));
+    Host.DuringMaxMessages = [this] { ResetMessageCount(Host.Table, Host.Recent); };
+    RunCheck(POP3, Msg, Host);
+    EXPECT_FALSE(SessionInfo().ErrorFlag()) << SessionInfo().LastError();
+    EXPECT_TRUE(Fake.Mismatches().empty()) << Fake.Mismatches().front();
 }
 
 TEST_F(CheckMsgThreadFakeTest, UniqueIDsOnTheWire) {
