@@ -31,7 +31,11 @@
 // back, so there is no enter event for both directions and no show event after the page is in
 // view; an exception in its page hooks leaves it half-way through its move; and its Finish
 // button, button row and header/side-widget layout follow its own style rather than this
-// window's fixed 446 by 284 layout with the logo panel and the "&Stop Talking" button.
+// window's layout with the logo column and the "&Stop Talking" button.
+//
+// The window takes 446 by 284 pixels, or more where its text needs it (the account page with
+// its "Security" row, a wider desktop font): nothing is clipped, elided or drawn over anything
+// else, at any scale factor.
 #include "wizard/IWizardHost.h"
 #include "wizard/PageManager.h"
 
