@@ -17,7 +17,7 @@ public:
     // The current value of the main-window control Name, one of the names of WizardOptions():
     // a bool for a check box, an int item index (-1 none) for a radio group and for the
     // security list "ComboBoxPOP3Security", a QString for a text (the password in plain form,
-    // the character box's text). An invalid QVariant for a name the host does not know.
+    // the character box's text).
     virtual QVariant GetOption(const QString& name) = 0;
 
     // Sets the main-window control Name as a user's change would, so that the control's own
