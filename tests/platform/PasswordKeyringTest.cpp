@@ -8,9 +8,6 @@
 #include "QtGtest.h"
 
 #include <QCoreApplication>
-#include <QDBusMessage>
-#include <QDBusMetaType>
-#include <QDBusObjectPath>
 #include <QDir>
 #include <QDirIterator>
 #include <QTest>
@@ -41,7 +38,6 @@ protected:
         qputenv("XDG_RUNTIME_DIR", (Bus.Folder() + "/run").toUtf8());
         for (const char* desktop : {"XDG_CURRENT_DESKTOP", "DESKTOP_SESSION", "KDE_FULL_SESSION"})
             qunsetenv(desktop);
-        Observer = Bus.Connect(QStringLiteral("observer"));
     }
     void TearDown() override {
         if (KeyringPid > 0)
@@ -60,23 +56,28 @@ protected:
         KeyringPid = SecretsPid();
     }
 
-    qint64 SecretsPid() {
-        QDBusMessage call =
-            QDBusMessage::createMethodCall("org.freedesktop.DBus", "/org/freedesktop/DBus",
-                                           "org.freedesktop.DBus", "GetConnectionUnixProcessID");
-        call << QStringLiteral("org.freedesktop.secrets");
-        const QDBusMessage reply = Observer.call(call);
-        return reply.type() == QDBusMessage::ReplyMessage ? reply.arguments().value(0).toLongLong()
-                                                          : 0;
+    // Asks the bus with gdbus, as any other client would.
+    static QString BusCall(const QStringList& arguments) {
+        QProcess gdbus;
+        gdbus.start(QStringLiteral("gdbus"), QStringList{"call", "--session"} + arguments);
+        gdbus.waitForFinished(20000);
+        return gdbus.exitCode() == 0 ? QString::fromUtf8(gdbus.readAllStandardOutput()) : QString();
     }
 
-    void LockKeyring() {
-        QDBusMessage call =
-            QDBusMessage::createMethodCall("org.freedesktop.secrets", "/org/freedesktop/secrets",
-                                           "org.freedesktop.Secret.Service", "Lock");
-        call << QVariant::fromValue(
-            QList<QDBusObjectPath>{QDBusObjectPath("/org/freedesktop/secrets/collection/login")});
-        ASSERT_EQ(Observer.call(call).type(), QDBusMessage::ReplyMessage);
+    static qint64 SecretsPid() {
+        // "(uint32 1234,)"
+        const QString reply = BusCall(
+            {"--dest", "org.freedesktop.DBus", "--object-path", "/org/freedesktop/DBus", "--method",
+             "org.freedesktop.DBus.GetConnectionUnixProcessID", "org.freedesktop.secrets"});
+        return reply.section(' ', 1, 1).section(',', 0, 0).toLongLong();
+    }
+
+    static void LockKeyring() {
+        ASSERT_FALSE(
+            BusCall({"--dest", "org.freedesktop.secrets", "--object-path",
+                     "/org/freedesktop/secrets", "--method", "org.freedesktop.Secret.Service.Lock",
+                     "['/org/freedesktop/secrets/collection/login']"})
+                .isEmpty());
     }
 
     // What another client of the keyring finds under Server and Login.
@@ -100,7 +101,6 @@ protected:
     }
 
     TPrivateBus Bus;
-    QDBusConnection Observer{QStringLiteral("none")};
     pid_t KeyringPid = 0;
 };
 

@@ -7,9 +7,6 @@
 // Before Qt's headers, which define "signals" as a word of their own.
 #include <gio/gio.h>
 
-#include <QDBusConnection>
-#include <QDBusMessage>
-#include <QDBusVariant>
 #include <QObject>
 #include <QThread>
 
@@ -27,7 +24,7 @@ using platform::TKeyringReply;
 using platform::TKeyringStatus;
 using TPromise = std::shared_ptr<std::promise<TKeyringReply>>;
 
-const QString SecretsService = QStringLiteral("org.freedesktop.secrets");
+const char* const SecretsService = "org.freedesktop.secrets";
 constexpr int DiagnosisTimeoutMs = 3000;
 
 void Answer(const TPromise& promise, TKeyringReply reply) {
@@ -39,29 +36,45 @@ void Answer(const TPromise& promise, TKeyringReply reply) {
 }
 
 // What a failed job means for the user: QtKeychain reports a locked keyring
-// and a missing one alike, so the Secret Service is asked directly.
+// and a missing one alike, so the Secret Service is asked directly, over the
+// same GLib connection that libsecret uses (on the keyring thread).
 TKeyringStatus Diagnose() {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected())
+    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+    if (bus == nullptr)
         return TKeyringStatus::NoKeyring;
-    QDBusMessage hasOwner = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameHasOwner"));
-    hasOwner << SecretsService;
-    const QDBusMessage owned = bus.call(hasOwner, QDBus::Block, DiagnosisTimeoutMs);
-    if (owned.type() != QDBusMessage::ReplyMessage || owned.arguments().isEmpty() ||
-        !owned.arguments().first().toBool())
-        return TKeyringStatus::NoKeyring;
-    QDBusMessage locked = QDBusMessage::createMethodCall(
-        SecretsService, QStringLiteral("/org/freedesktop/secrets/aliases/default"),
-        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
-    locked << QStringLiteral("org.freedesktop.Secret.Collection") << QStringLiteral("Locked");
-    const QDBusMessage answer = bus.call(locked, QDBus::Block, DiagnosisTimeoutMs);
-    if (answer.type() != QDBusMessage::ReplyMessage || answer.arguments().isEmpty())
-        return TKeyringStatus::NoKeyring; // a service without a default keyring
-    if (answer.arguments().first().value<QDBusVariant>().variant().toBool())
-        return TKeyringStatus::Locked;
-    return TKeyringStatus::Failed;
+    const auto call = [bus](const char* service, const char* path, const char* interface,
+                            const char* method, GVariant* arguments, const char* replyType) {
+        return g_dbus_connection_call_sync(
+            bus, service, path, interface, method, arguments, G_VARIANT_TYPE(replyType),
+            G_DBUS_CALL_FLAGS_NO_AUTO_START, DiagnosisTimeoutMs, nullptr, nullptr);
+    };
+    TKeyringStatus status = TKeyringStatus::NoKeyring;
+    if (GVariant* owned =
+            call("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                 "NameHasOwner", g_variant_new("(s)", SecretsService), "(b)")) {
+        gboolean hasOwner = FALSE;
+        g_variant_get(owned, "(b)", &hasOwner);
+        g_variant_unref(owned);
+        // A service without a default keyring has nowhere to keep the password.
+        if (hasOwner) {
+            if (GVariant* locked = call(
+                    SecretsService, "/org/freedesktop/secrets/aliases/default",
+                    "org.freedesktop.DBus.Properties", "Get",
+                    g_variant_new("(ss)", "org.freedesktop.Secret.Collection", "Locked"), "(v)")) {
+                GVariant* value = nullptr;
+                g_variant_get(locked, "(v)", &value);
+                const bool isLocked = value != nullptr &&
+                                      g_variant_is_of_type(value, G_VARIANT_TYPE_BOOLEAN) &&
+                                      g_variant_get_boolean(value);
+                if (value != nullptr)
+                    g_variant_unref(value);
+                g_variant_unref(locked);
+                status = isLocked ? TKeyringStatus::Locked : TKeyringStatus::Failed;
+            }
+        }
+    }
+    g_object_unref(bus);
+    return status;
 }
 
 TKeyringReply ReplyOf(const QKeychain::Job& job) {
