@@ -6,6 +6,7 @@
 #include "QtGtest.h"
 #include "SeedProfile.h"
 
+#include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QImage>
@@ -120,7 +121,9 @@ TEST_F(InstallTest, TheDesktopFindsALauncherIconsAppStreamDataAndAManualPage) {
 
 // The installed program, given no hint where its files are, finds the help
 // file's folder and the characters beside itself and loads its modules from
-// there, not from the build tree it was made in.
+// there, not from the build tree it was made in. Its clock starts just before
+// the full hour, so the character loads and says the time (the speech engine
+// and, with the option on, the keyring are program modules).
 TEST_F(InstallTest, TheInstalledProgramRunsFromItsOwnLayout) {
     const QString program = Staged("bin/talvoro");
     const TRun version = RunTool(program, {"--version"});
@@ -128,7 +131,9 @@ TEST_F(InstallTest, TheInstalledProgramRunsFromItsOwnLayout) {
     EXPECT_TRUE(QFile::exists(Staged("share/talvoro/Talvoro.hlp")));
 
     QTemporaryDir profile;
-    SeedProfile(profile.filePath("config"));
+    SeedProfile(profile.filePath("config"),
+                "\"RadioGroupSayTimeInterval\"=\"0\"\r\n\"CheckBoxPasswordInKeyring\"=\"1\"\r\n"
+                "\"EditPOP3Server\"=\"pop.example.org\"\r\n\"EditPOP3Account\"=\"alice\"\r\n");
     QDir().mkpath(profile.filePath("run"));
     QFile::setPermissions(profile.filePath("run"),
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -145,6 +150,8 @@ TEST_F(InstallTest, TheInstalledProgramRunsFromItsOwnLayout) {
     environment.insert("TALVORO_HEADLESS_DIALOGS", "1");
     environment.insert("TALVORO_AUDIO", "none");
     environment.insert("TALVORO_AGENT_LOG", profile.filePath("agent.log"));
+    environment.insert("LD_PRELOAD", "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1");
+    environment.insert("FAKETIME", "@2026-12-09 10:59:57");
 
     // Which character files are opened, in the installed layout and in the tree.
     const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
@@ -160,8 +167,9 @@ TEST_F(InstallTest, TheInstalledProgramRunsFromItsOwnLayout) {
         QFile log(profile.filePath("agent.log"));
         return log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
     };
-    EXPECT_TRUE(QTest::qWaitFor([&] { return agentLog().contains("load Genie.acs"); }, 30000))
+    EXPECT_TRUE(QTest::qWaitFor([&] { return agentLog().contains("speak "); }, 30000))
         << talvoro.readAllStandardError().toStdString();
+    EXPECT_TRUE(agentLog().contains("load Genie.acs"));
 
     QStringList opened;
     alignas(inotify_event) char buffer[8192];
@@ -176,13 +184,21 @@ TEST_F(InstallTest, TheInstalledProgramRunsFromItsOwnLayout) {
     EXPECT_TRUE(opened.contains("1:Genie.acs")) << opened.join(' ').toStdString();
     EXPECT_FALSE(opened.join(' ').contains("2:")) << "opened in the source tree";
 
-    // Program modules mapped so far come from the installed folder only.
+    // Program modules mapped so far come from the installed folder only, and
+    // every installed module finds the libraries it needs.
     QFile maps(QStringLiteral("/proc/%1/maps").arg(talvoro.processId()));
     ASSERT_TRUE(maps.open(QIODevice::ReadOnly));
     for (const QByteArray& line : maps.readAll().split('\n')) {
         if (line.contains("/libtalvoro_")) {
             EXPECT_TRUE(line.contains(QFile::encodeName(Stage->path()))) << line.toStdString();
         }
+    }
+    const QDir modules(Staged("lib/talvoro"));
+    EXPECT_FALSE(modules.entryList({"*.so"}).isEmpty());
+    for (const QString& module : modules.entryList({"*.so"})) {
+        const TRun ldd = RunTool("ldd", {"-r", modules.filePath(module)});
+        EXPECT_FALSE((ldd.Out + ldd.Err).contains("not found")) << ldd.Out.toStdString();
+        EXPECT_FALSE((ldd.Out + ldd.Err).contains("undefined symbol")) << ldd.Err.toStdString();
     }
 
     ::kill(static_cast<pid_t>(talvoro.processId()), SIGTERM);
