@@ -15,7 +15,9 @@
 #   scripts/demo.sh --virtual  on a virtual display even on a desktop
 #
 # Environment: TALVORO_DEMO_OUT=DIR keeps the results in DIR (default: a new
-# folder under /tmp); TALVORO_DEMO_NO_BUILD=1 uses the program already built.
+# folder under /tmp); TALVORO_DEMO_NO_BUILD=1 uses the program already built;
+# TALVORO_DEMO_PROGRAM=PATH runs another copy of the program (for example the
+# installed /usr/bin/talvoro) and builds nothing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source_root=$PWD
@@ -27,6 +29,9 @@ virtual=0
 python=python3
 [[ -x /usr/bin/python3 ]] && python=/usr/bin/python3
 
+if [[ -n "${TALVORO_DEMO_PROGRAM:-}" ]]; then
+    TALVORO_DEMO_NO_BUILD=1
+fi
 if [[ "${TALVORO_DEMO_NO_BUILD:-0}" != 1 ]]; then
     scripts/install-deps.sh
     echo "Building Talvoro..."
@@ -39,7 +44,7 @@ if [[ "${TALVORO_DEMO_NO_BUILD:-0}" != 1 ]]; then
     fi
     rm -f "$build_log"
 fi
-program=$source_root/build/default/src/app/talvoro
+program=${TALVORO_DEMO_PROGRAM:-$source_root/build/default/src/app/talvoro}
 [[ -x $program ]] || { echo "demo: $program is not built" >&2; exit 1; }
 
 # Everything the demo writes, except its results, lives here. Dovecot's socket
@@ -228,10 +233,10 @@ with open(sys.argv[1], "w", newline="") as f:
 EOF
 
 # --- the program ---------------------------------------------------------------
-# The program's clock starts six seconds before the coming full hour: at the
+# The program's clock starts five seconds before the coming full hour: at the
 # full hour it says the time, and, the minute being even, checks the mailbox
 # (every second minute: not at the odd minute it starts in).
-fake_start=$(date -d "@$(( ($(date +%s) / 3600 + 1) * 3600 - 6 ))" '+%Y-%m-%d %H:%M:%S')
+fake_start=$(date -d "@$(( ($(date +%s) / 3600 + 1) * 3600 - 5 ))" '+%Y-%m-%d %H:%M:%S')
 agent_log=$work/agent.log
 # On a virtual display nothing is heard, but speech keeps its natural pace, so
 # the balloon follows the words as it would on a desktop.
