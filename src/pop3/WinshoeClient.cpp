@@ -173,6 +173,7 @@ void TWinshoeClient::Connect() {
         throw EWinshoeAlreadyConnected();
     }
     ReportStatus("Connecting to " + FHost);
+    FRefused.reset();
     ResetBuffer();
     SetPeerAddress({});
     if (FStreamFactory) {
@@ -231,6 +232,11 @@ void TWinshoeClient::StartTLS() {
     if (engine == nullptr) {
         throw EWinshoeTLSError(std::string("Secure connections are not available: ") + error);
     }
-    NegotiateTLS(engine, FHost);
+    try {
+        NegotiateTLS(engine, FHost);
+    } catch (const EWinshoeCertificateError& e) {
+        FRefused = TTrustedCertificate{e.ServerName(), e.Fingerprint()};
+        throw;
+    }
     ReportStatus("Secure connection (" + SecureProtocol() + ")");
 }

@@ -58,6 +58,11 @@ public:
         FTrusted = ParseTrustedCertificate(stored);
     }
     const std::optional<TTrustedCertificate>& TrustedCertificate() const { return FTrusted; }
+    // The certificate the last Connect refused (server name and fingerprint, as
+    // EWinshoeCertificateError carries them), for offering "trust this certificate" once the
+    // check has ended; empty when the last Connect refused none. Session thread, or any thread
+    // after the session has ended.
+    const std::optional<TTrustedCertificate>& RefusedCertificate() const { return FRefused; }
 
     int AddressConnectLimit() const { return FAddressConnectLimit; }
     void SetAddressConnectLimit(int millis) { FAddressConnectLimit = millis; }
@@ -87,6 +92,7 @@ private:
     std::string FPassword;
     TWinshoeSecurity FSecurity = TWinshoeSecurity::None;
     std::optional<TTrustedCertificate> FTrusted;
+    std::optional<TTrustedCertificate> FRefused;
     int FAddressConnectLimit = DefaultAddressConnectLimit;
     TResolver FResolver;
     TStreamFactory FStreamFactory;

@@ -186,10 +186,13 @@ TEST_F(Tls, TrustedCertificateAcceptsExactlyThatCertificateForThatServer) {
     } catch (const EWinshoeCertificateError& e) {
         setting = e.TrustedCertificateSetting();
     }
+    ASSERT_TRUE(Client.RefusedCertificate().has_value());
+    EXPECT_EQ(FormatTrustedCertificate(*Client.RefusedCertificate()), setting);
     EXPECT_EQ(setting, "127.0.0.5 " + TestCertificates::Fingerprint(World->SelfFile));
 
     Client.SetTrustedCertificate(setting);
     Client.Connect();
+    EXPECT_FALSE(Client.RefusedCertificate().has_value());
     EXPECT_EQ(Client.CheckMessages(), 3);
     Client.Quit();
     Client.Disconnect();
