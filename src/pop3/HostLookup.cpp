@@ -18,7 +18,7 @@ std::shared_ptr<THostLookup> THostLookup::Start(const std::string& host, TResolv
     auto lookup = std::make_shared<THostLookup>();
     if (!resolver) {
         resolver = [](const std::string& name, std::vector<TResolvedAddress>& found) {
-            return GWinsockInterface().ResolveHost(name, false, found);
+            return ResolveHostAddresses(name, false, found);
         };
     }
     if (OutstandingLookups.fetch_add(1) >= MaxOutstanding) {

@@ -21,7 +21,7 @@
 #include "pop3/WinsockIntf.h"
 
 // Resolves a host name: 0 and the addresses, or a Winsock code. Must be safe to run on any
-// thread; the default is the binding's ResolveHost.
+// thread; the default is ResolveHostAddresses of the binding.
 using TResolver = std::function<int(const std::string& host, std::vector<TResolvedAddress>& found)>;
 
 class THostLookup {

@@ -373,8 +373,8 @@ int TWinsockIntf11::PendingError(TSocket s) {
     return error == 0 ? 0 : WinsockCodeFromErrno(error);
 }
 
-int TWinsockIntf11::ResolveHost(const std::string& host, bool numericOnly,
-                                std::vector<TResolvedAddress>& found) {
+int ResolveHostAddresses(const std::string& host, bool numericOnly,
+                         std::vector<TResolvedAddress>& found) {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
@@ -396,6 +396,11 @@ int TWinsockIntf11::ResolveHost(const std::string& host, bool numericOnly,
     }
     ::freeaddrinfo(answer);
     return found.empty() ? 11004 : 0;
+}
+
+int TWinsockIntf11::ResolveHost(const std::string& host, bool numericOnly,
+                                std::vector<TResolvedAddress>& found) {
+    return ResolveHostAddresses(host, numericOnly, found);
 }
 
 std::string TWinsockIntf11::AddressText(const sockaddr* address) {

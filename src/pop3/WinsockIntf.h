@@ -141,6 +141,11 @@ public:
 int WinsockCodeFromErrno(int errnoValue);
 int WinsockCodeFromLookup(int getAddrInfoResult);
 
+// ResolveHost of the binding as a plain function: a lookup thread that outlives the program's
+// end must not use the binding object, which is destroyed then.
+int ResolveHostAddresses(const std::string& host, bool numericOnly,
+                         std::vector<TResolvedAddress>& found);
+
 // The text after the CR LF of the error message, empty for a code without one.
 std::string WinsockErrorText(int errorCode);
 
