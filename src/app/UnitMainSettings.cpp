@@ -3,6 +3,7 @@
 // option.
 #include "app/UnitMain.h"
 
+#include "app/AccountFields.h"
 #include "mail/SessionInfoRecord.h"
 #include "platform/RadioGroup.h"
 #include "platform/Sounds.h"
@@ -16,14 +17,18 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSlider>
 #include <QSpinBox>
+#include <QTimeEdit>
 
 namespace {
 
 const QString EmailCheckName = QStringLiteral("CheckBoxEnableEmailCheck");
 const QString ShowAgentMessageName = QStringLiteral("gblnShowAgentNotInstalledMessage");
 const QString LastMessageIDName = QStringLiteral("PanelLastMessageID");
+const QString TrustedCertificateName = QStringLiteral("POP3TrustedCertificate");
+const QString TimeFormat = QStringLiteral("HH:mm");
 
 } // namespace
 
@@ -66,6 +71,8 @@ void TFormMain::SetInteger(const QString& name, int value) {
         group->SetItemIndex(value);
     else if (auto* slider = qobject_cast<QSlider*>(control))
         slider->setValue(value);
+    else if (auto* combo = qobject_cast<QComboBox*>(control))
+        combo->setCurrentIndex(value); // a list of choices, stored as the item index
 }
 
 int TFormMain::GetInteger(const QString& name) const {
@@ -76,14 +83,30 @@ int TFormMain::GetInteger(const QString& name) const {
         return group->ItemIndex();
     if (auto* slider = qobject_cast<QSlider*>(control))
         return slider->value();
+    if (auto* combo = qobject_cast<QComboBox*>(control))
+        return combo->currentIndex();
     return 0;
 }
 
 void TFormMain::SetString(const QString& name, const QString& value) {
+    if (name == TrustedCertificateName) {
+        SetTrustedCertificate(value);
+        return;
+    }
     if (name == LastMessageIDName)
         LastMessageID().Set(value.toStdString());
     QWidget* control = OptionControl(name);
-    if (auto* edit = qobject_cast<QLineEdit*>(control))
+    if (auto* time = qobject_cast<QTimeEdit*>(control)) {
+        // A text that is no time of day gives the row's default.
+        QTime parsed = QTime::fromString(value, TimeFormat);
+        if (!parsed.isValid()) {
+            const TSettingEntry* entry = FindSetting(name.toStdString());
+            parsed =
+                QTime::fromString(QString::fromLatin1(entry ? entry->DefaultText : ""), TimeFormat);
+        }
+        if (parsed.isValid())
+            time->setTime(parsed);
+    } else if (auto* edit = qobject_cast<QLineEdit*>(control))
         edit->setText(value);
     else if (auto* combo = qobject_cast<QComboBox*>(control))
         combo->setEditText(value);
@@ -92,9 +115,13 @@ void TFormMain::SetString(const QString& name, const QString& value) {
 }
 
 QString TFormMain::GetString(const QString& name) const {
+    if (name == TrustedCertificateName)
+        return TrustedCertificateText;
     if (name == LastMessageIDName)
         return QString::fromStdString(LastMessageID().Get());
     QWidget* control = OptionControl(name);
+    if (auto* time = qobject_cast<QTimeEdit*>(control))
+        return time->time().toString(TimeFormat);
     if (auto* edit = qobject_cast<QLineEdit*>(control))
         return edit->text();
     if (auto* combo = qobject_cast<QComboBox*>(control))
@@ -112,6 +139,28 @@ void TFormMain::ReadRegistryEntries() {
 void TFormMain::WriteRegistryEntries() {
     ::WriteRegistryEntries(*RegistryStore, *this, SessionInfo().StoredPassword(),
                            [this](const QString& line) { DebugLine(line, true); });
+}
+
+void TFormMain::SetTrustedCertificate(const QString& value) {
+    TrustedCertificateText = value;
+    const qsizetype blank = value.indexOf(QLatin1Char(' '));
+    const QString server = blank < 0 ? value : value.left(blank);
+    const QString fingerprint = blank < 0 ? QString() : value.mid(blank + 1);
+    LabelTrustedCertificate->setText(QStringLiteral("Certificate trusted for ") + server);
+    LabelTrustedCertificate->setToolTip(QStringLiteral("SHA-256 fingerprint: ") + fingerprint);
+    LabelTrustedCertificate->setVisible(!value.isEmpty());
+    ButtonForgetCertificate->setVisible(!value.isEmpty());
+}
+
+void TFormMain::ButtonForgetCertificateClick() {
+    SetTrustedCertificate(QString());
+}
+
+void TFormMain::ComboBoxPOP3SecurityChange() {
+    const QString port =
+        PortAfterSecurityChoice(EditPOP3Port->text(), ComboBoxPOP3Security->currentIndex());
+    if (port != EditPOP3Port->text())
+        EditPOP3Port->setText(port);
 }
 
 void TFormMain::CheckBoxStartWithWindowsClick() {
