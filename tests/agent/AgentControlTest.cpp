@@ -16,7 +16,8 @@ namespace {
 
 const QString Genie = QStringLiteral("Genie.acs");
 
-// Reads the request log written through TALVORO_AGENT_LOG.
+// Reads the request log written through TALVORO_AGENT_LOG: the requests
+// carried out, without what the balloon and the voice said for each Speak.
 class TRequestLog {
 public:
     explicit TRequestLog(const QString& path) : FPath(path) {
@@ -28,7 +29,11 @@ public:
         if (!f.open(QIODevice::ReadOnly))
             return {};
         QStringList lines = QString::fromUtf8(f.readAll()).split('\n');
-        lines.removeAll(QString());
+        lines.removeIf([](const QString& line) {
+            return line.isEmpty() || line.startsWith(QLatin1String("balloon ")) ||
+                   line.startsWith(QLatin1String("voice ")) ||
+                   line.startsWith(QLatin1String("status "));
+        });
         return lines;
     }
     bool Has(const QString& line) const { return Lines().contains(line); }
