@@ -8,11 +8,13 @@
 // "message" priority (heard after more urgent speech, never cut off by
 // ordinary screen reader text), and turns the service's notifications into
 // events. The service tells nothing when it dies or a module hangs, so the
-// worker gives up on an utterance that has not begun within StartLimit or not
-// ended within a limit that grows with its length. Release closes the
+// worker watches the connection while it waits, and gives up on an utterance
+// that has not begun within StartLimit or not ended within a limit that grows
+// with its length. Release closes the
 // connection and ends the thread until the next utterance.
 #include "agent/SpeechOutput.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
@@ -21,6 +23,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <poll.h>
 #include <pthread.h>
 #include <signal.h>
 #include <thread>
@@ -32,6 +35,7 @@ using TClock = std::chrono::steady_clock;
 
 constexpr auto StartLimit = std::chrono::seconds(10);
 constexpr auto CancelLimit = std::chrono::seconds(2);
+constexpr auto HangUpCheck = std::chrono::milliseconds(250);
 
 struct TJob {
     std::uint64_t Ticket = 0;
@@ -183,8 +187,8 @@ private:
             bool cancelled = false;
             {
                 std::unique_lock lock(Mutex);
-                const TClock::time_point until =
-                    cancelDeadline ? std::min(*cancelDeadline, deadline) : deadline;
+                const TClock::time_point until = std::min(
+                    {cancelDeadline.value_or(deadline), deadline, TClock::now() + HangUpCheck});
                 Wake.wait_until(lock, until, [&] {
                     return !Notices.empty() || ((job.Cancelled || Stopping) && !cancelDeadline);
                 });
@@ -218,6 +222,16 @@ private:
             if (cancelled && !cancelDeadline) {
                 spd_cancel(Connection);
                 cancelDeadline = TClock::now() + CancelLimit;
+            }
+            if (HungUp()) {
+                Disconnect();
+                if (cancelled) {
+                    if (started)
+                        Emit(job, TKind::Finished);
+                } else {
+                    Emit(job, TKind::Failed, "the service went away");
+                }
+                return;
             }
             const TClock::time_point now = TClock::now();
             if (cancelDeadline && now >= *cancelDeadline) {
@@ -264,6 +278,14 @@ private:
             return false;
         }
         return true;
+    }
+
+    // Whether the service has closed the connection. libspeechd reports no
+    // such thing, so its socket is looked at directly.
+    bool HungUp() const {
+        pollfd look{Connection->socket, POLLRDHUP, 0};
+        return poll(&look, 1, 0) != 0 &&
+               (look.revents & (POLLRDHUP | POLLHUP | POLLERR | POLLNVAL));
     }
 
     void Disconnect() {
