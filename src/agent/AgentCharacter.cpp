@@ -108,6 +108,9 @@ void TAgentCharacter::GestureAt(qint16 x, qint16 y) {
 void TAgentCharacter::Speak(const QString& text,
                             const QString& /*url: sound files are not supported*/) {
     CheckLoaded();
+    // The first sentence is due: the engine starts up behind the animations
+    // that come before it.
+    TSpeechEngine::Instance().Prepare(FControl.Options().Engine);
     Enqueue(MakeRequest(TKind::Speak, 0, 0, 0, false, text));
 }
 
@@ -281,6 +284,7 @@ void TAgentCharacter::OnSpeechEvent(quint64 ticket, const TSpeechEvent& event) {
         FWindow->SetSpeaking(true);
         if (event.Marks)
             FMarkWaitTimer.start(FirstMarkWaitMs);
+        emit SpeechStarted();
         break;
     case TSpeechEvent::TKind::Word:
         FDueWords.emplace_back(event.AudioMs, FMarkup.RevealEnd(event.TextPosition, event.Length));

@@ -78,6 +78,8 @@ public:
 signals:
     // The queue has run empty.
     void Idle();
+    // The voice of a Speak has begun to be heard (its first samples went out).
+    void SpeechStarted();
 
 private:
     enum class TKind { Move, Show, Gesture, Speak, Hide };

@@ -248,6 +248,11 @@ quint64 TSpeechEngine::Speak(const QString& ssml, const TSpeechSettings& setting
     return Speak(markup, settings, std::move(listener));
 }
 
+void TSpeechEngine::Prepare(TSpeechVoice engine) {
+    std::lock_guard lock(D->Mutex);
+    TImpl::Load(engine == TSpeechVoice::DesktopService ? D->Service : D->BuiltIn);
+}
+
 void TSpeechEngine::Cancel(quint64 ticket) {
     std::lock_guard lock(D->Mutex);
     const auto it = D->Live.find(ticket);

@@ -60,6 +60,9 @@ public:
     quint64 Speak(const TSpeechMarkup& markup, const TSpeechSettings& settings, TListener listener);
     // The same SSML for either engine.
     quint64 Speak(const QString& ssml, const TSpeechSettings& settings, TListener listener);
+    // Loads the engine ahead of an utterance that is due, so that it starts
+    // while the character is still walking and pointing.
+    void Prepare(TSpeechVoice engine);
     // Drops a queued utterance or cuts off the one being spoken. Its listener
     // still gets Finished when it was already started.
     void Cancel(quint64 ticket);
