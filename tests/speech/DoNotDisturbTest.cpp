@@ -129,10 +129,7 @@ TEST(DoNotDisturb, TheNotificationServersInhibitedProperty) {
     ASSERT_TRUE(bus.isConnected());
 
     // No server: not on, and none was started to answer.
-    QElapsedTimer t;
-    t.start();
     EXPECT_FALSE(platform::NotificationsInhibited(bus));
-    EXPECT_LT(t.elapsed(), 400);
     EXPECT_FALSE(QFile::exists(Temp->filePath(QStringLiteral("activated"))));
     EXPECT_FALSE(platform::NotificationsInhibited(QDBusConnection(QStringLiteral("none"))));
 

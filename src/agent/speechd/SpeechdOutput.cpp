@@ -256,8 +256,16 @@ private:
         if (Connection != nullptr)
             return true;
         char* error = nullptr;
-        Connection = spd_open2("talvoro", "speech", nullptr, SPD_MODE_THREADED, nullptr,
-                               1 /* start the user's service when it is not running */, &error);
+        // libspeechd starts the user's service when it is not running, as
+        // screen readers have it do; a running one is connected to without
+        // that (the start runs a program, every time it is asked to).
+        Connection = spd_open2("talvoro", "speech", nullptr, SPD_MODE_THREADED, nullptr, 0, &error);
+        if (Connection == nullptr) {
+            std::free(error);
+            error = nullptr;
+            Connection =
+                spd_open2("talvoro", "speech", nullptr, SPD_MODE_THREADED, nullptr, 1, &error);
+        }
         if (Connection == nullptr) {
             failure = error != nullptr && *error != '\0' ? error : "no connection";
             std::free(error);
