@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTemporaryDir>
@@ -262,13 +263,21 @@ private slots:
         QVERIFY(sheet);
         sheet->findChild<QSpinBox*>("SpinBoxSpeed")->setValue(150);
         sheet->findChild<QCheckBox*>("CheckBoxBalloon")->setChecked(false);
+        auto* desktop = sheet->findChild<QRadioButton*>("RadioButtonDesktopVoice");
+        QCOMPARE(desktop->text(), QStringLiteral("Voice: desktop speech service"));
+        desktop->click();
         sheet->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
         QVERIFY(!FControl->PropertySheetVisible());
         QCOMPARE(FControl->Options().Speed, 150);
         QVERIFY(!FControl->Options().Balloon);
+        QCOMPARE(FControl->Options().Engine, TSpeechVoice::DesktopService);
         // Kept in the component's own file, and read by the next control.
         FControl = std::make_unique<TAgentControl>(nullptr);
         QCOMPARE(FControl->Options().Speed, 150);
+        QCOMPARE(FControl->Options().Engine, TSpeechVoice::DesktopService);
+        TAgentOptions builtIn = FControl->Options(); // no speech service in this test
+        builtIn.Engine = TSpeechVoice::BuiltIn;
+        FControl->SetOptions(builtIn);
         TAgentCharacter& c = LoadGenie();
         c.Show(true);
         c.Speak(QStringLiteral("No balloon"));
