@@ -7,7 +7,8 @@
 //   talvoro_speechd  the desktop speech service: speech-dispatcher, through
 //                    libspeechd, with the voice and settings the user chose
 // Each module exports `extern "C" ISpeechOutput* TalvoroCreateSpeechOutput()`,
-// which makes the module's one engine; it never fails and never throws.
+// which makes the module's one engine (null only when no thread can be
+// started) and never throws; the caller deletes it.
 //
 // Plain C++, standard types only. Every event of one utterance comes on the
 // engine's own thread, in order: Started, then Word or Mark events, then
