@@ -6,7 +6,8 @@
 // thread, each when the one before has ended (a Speak ends when its last
 // sample has been heard, so a Hide queued behind it waits for the voice).
 // StopAll drops the current request and the queued ones. Every request carried
-// out is written to the request log (AgentLog.h).
+// out is written to the request log (AgentLog.h); a Speak also logs what the
+// balloon shows and what the voice says.
 //
 // After its character has been unloaded the object stays valid, but every
 // call throws EAgentError. Window thread only.
@@ -79,6 +80,8 @@ public:
 signals:
     // The queue has run empty.
     void Idle();
+    // The voice of a Speak has begun to be heard (its first samples went out).
+    void SpeechStarted();
 
 private:
     enum class TKind { Move, Show, Gesture, Speak, Hide };
@@ -126,5 +129,6 @@ private:
     QElapsedTimer FSpeechClock;
     std::deque<std::pair<int, int>> FDueWords; // (ms into the utterance, reveal up to)
     QTimer FWordTimer;
+    QTimer FMarkWaitTimer;
     QTimer FLingerTimer;
 };
