@@ -52,16 +52,14 @@ TFormMain::TFormMain(const QStringList& arguments, QWidget* parent)
     setObjectName(QStringLiteral("FormMain"));
     setWindowTitle(identity::ProductName);
     setWindowIcon(TImageLists::AppIcon());
-    setFixedSize(388, 452);
-    // The window was laid out for an 8-point font; the desktop's own family
-    // stands in for "MS Sans Serif", which Linux desktops do not have.
-    QFont small = font();
-    small.setPointSize(8);
-    setFont(small);
+    // The window uses the desktop's font in place of "MS Sans Serif" 8 point,
+    // which Linux desktops do not have; FitToContent gives it the size that
+    // font needs.
 
     // The window's components, before its creation sequence runs.
     ActionList = CreateActions(this);
     BuildControls();
+    FitToContent();
     ImageClockFace = ::OvcClock::RenderFacePicture(devicePixelRatioF());
     TimerConnection = new QTimer(this);
     TimerConnection->setObjectName(QStringLiteral("TimerConnection"));
@@ -186,9 +184,20 @@ void TFormMain::FormCreate(const QStringList& arguments) {
     OvcClock->SetActive(true);
     // 24.
     PageControl->setCurrentWidget(TabSheetAbout);
+    FitToContent();
     LayOutAllPages();
     // 25.
     TimerConnection->setInterval(SliderTimeout->value());
+}
+
+// The designed size, 388 by 452, unless the desktop's font or scale needs
+// more: then the size the controls need, so that no text is cut. The user
+// cannot resize the window either way.
+void TFormMain::FitToContent() {
+    ensurePolished();
+    layout()->invalidate();
+    layout()->activate();
+    setFixedSize(layout()->totalMinimumSize().expandedTo(DesignedSize));
 }
 
 // A page lays out its controls only when it is first shown; the character
@@ -298,6 +307,11 @@ void TFormMain::AppRestore() {
 
 void TFormMain::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
+        if (layout() != nullptr)
+            FitToContent();
+        return;
+    }
     if (event->type() != QEvent::WindowStateChange)
         return;
     const auto* change = static_cast<QWindowStateChangeEvent*>(event);

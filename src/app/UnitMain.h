@@ -289,6 +289,7 @@ private:
     void FormCreate(const QStringList& arguments);
     void StartSpeechHost();
     void FillCharacterBox();
+    void FitToContent();
     void LayOutAllPages();
     void RunFirstStartWizard();
     void ShowStatusHere(const QString& text, bool alsoTray);
@@ -297,6 +298,7 @@ private:
     void UpdateMailCommands();
     QWidget* OptionControl(const QString& name) const;
 
+    static constexpr QSize DesignedSize{388, 452};
     bool Debugging = false;
     bool StartHiddenFlag = false;
     bool RunWizardFlag = false;

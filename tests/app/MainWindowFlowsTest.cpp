@@ -12,7 +12,9 @@
 #include "platform/TalvoroApplication.h"
 #include "tray/TrayIcon.h"
 #include "wizard/UnitWizard.h"
+#include "wizard/WizardPages.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -76,7 +78,7 @@ TEST_F(MainWindowFlowsTest, WithoutCharactersTheAgentFunctionsAreOffAndTheMessag
         ASSERT_EQ(Boxes.size(), 1u);
         EXPECT_EQ(Boxes[0].Caption, "Information");
         EXPECT_EQ(Boxes[0].Text,
-                  "Microsoft Talking Agent not installed.\nTo enable Agent notifications, please "
+                  "The talking character is not installed.\nTo enable Agent notifications, please "
                   "reinstall this software.\nAgent functions are disabled.");
         EXPECT_FALSE(form.AgentLoaded());
         EXPECT_FALSE(form.CheckBoxEnableAgent->isEnabled());
@@ -116,7 +118,7 @@ TEST_F(MainWindowFlowsTest, AFileThatIsNoCharacterCannotBeLoaded) {
     ASSERT_EQ(Boxes.size(), 1u);
     EXPECT_EQ(Boxes[0].Caption, "Error");
     EXPECT_EQ(Boxes[0].Text,
-              "Microsoft Talking Agent could not be loaded, please reinstall this software.\n"
+              "The talking character could not be loaded, please reinstall this software.\n"
               "Agent functions are disabled.");
     EXPECT_FALSE(form.AgentLoaded());
     EXPECT_FALSE(form.ShowAgentNotInstalledMessage());
@@ -222,6 +224,37 @@ TEST_F(MainWindowFlowsTest, CheckNowWithAnIncompleteAccountSaysWhatIsMissing) {
               "fields on the E-mail tab.");
     EXPECT_EQ(form.TrayIcon()->Tag(), 0); // checking is off
     EXPECT_EQ(form.LabelTimeout->text(), "[1 minutes 0 seconds]");
+}
+
+// On the Linux desktop no caption, hint or spoken guide names Windows or the Windows character
+// component; they name the desktop's stand-ins.
+TEST_F(MainWindowFlowsTest, NoTextNamesWindowsOrItsCharacterComponent) {
+    SeedProfile(Dir.path() + "/config");
+    TFormMain form({"/D"});
+    TFormWizard wizard(form);
+    QStringList texts;
+    for (const QWidget* root :
+         {static_cast<const QWidget*>(&form), static_cast<const QWidget*>(&wizard)}) {
+        for (const QWidget* widget : root->findChildren<QWidget*>()) {
+            texts << widget->toolTip() << widget->windowTitle();
+            if (const auto* button = qobject_cast<const QAbstractButton*>(widget))
+                texts << button->text();
+            if (const auto* label = qobject_cast<const QLabel*>(widget))
+                texts << label->text();
+            if (const auto* group = qobject_cast<const QGroupBox*>(widget))
+                texts << group->title();
+        }
+    }
+    for (int i = 0; i < WizardPageCount; ++i)
+        texts << WizardPageInfo(i).Header << WizardPageInfo(i).Paragraphs
+              << WizardPageInfo(i).Guide;
+    for (const QString& text : std::as_const(texts)) {
+        EXPECT_FALSE(text.contains("Windows")) << text;
+        EXPECT_FALSE(text.contains("Microsoft")) << text;
+    }
+    EXPECT_EQ(form.CheckBoxSoundBeep->text(), "Desktop Default Sound");
+    EXPECT_EQ(form.CheckBoxEnableAgent->text(), "Talking Character");
+    EXPECT_EQ(wizard.CheckBoxEnableAgent->text(), "Talking Character");
 }
 
 } // namespace
