@@ -2,6 +2,7 @@
 // the folder given (run it under a real display, e.g. Xvfb):
 //   talvoro_main_screenshots docs/screenshots
 // It uses a throw-away profile, so the user's own settings are not touched.
+#include "app/Application.h"
 #include "app/UnitDebug.h"
 #include "app/UnitMain.h"
 #include "platform/TalvoroApplication.h"
@@ -32,7 +33,7 @@ int main(int argc, char** argv) {
     hive.close();
 
     platform::TTalvoroApplication application(argc, argv);
-    application.setApplicationDisplayName(QStringLiteral("Talvoro"));
+    ConfigureApplication(application);
     const QString folder = QString::fromLocal8Bit(argv[1]);
     QDir().mkpath(folder);
 

@@ -1,5 +1,6 @@
 // The process entry: the console options, the single-instance rule, then the
 // three windows and the message loop.
+#include "app/Application.h"
 #include "app/CommandLine.h"
 #include "app/Identity.h"
 #include "app/UnitDebug.h"
@@ -65,10 +66,7 @@ int main(int argc, char** argv) {
     PreferX11();
 
     platform::TTalvoroApplication application(argc, argv);
-    application.setApplicationName(identity::ProductName);
-    application.setApplicationDisplayName(identity::ProductName);
-    application.setApplicationVersion(identity::Version);
-    application.setQuitOnLastWindowClosed(false);
+    ConfigureApplication(application);
 
     const auto lock = platform::CreateInstanceLock(identity::InstanceLockName);
     if (lock->TryAcquire() == platform::TInstanceLock::TResult::HeldByOther) {

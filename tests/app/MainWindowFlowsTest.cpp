@@ -3,6 +3,7 @@
 // platform with the real subsystems behind them.
 #include "QtGtest.h"
 #include "SeedProfile.h"
+#include "app/Application.h"
 #include "app/Identity.h"
 #include "app/Labels.h"
 #include "app/UnitMain.h"
@@ -264,7 +265,7 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     qputenv("TALVORO_AUDIO", "none");
     platform::TTalvoroApplication application(argc, argv);
-    application.setApplicationDisplayName(identity::ProductName);
+    ConfigureApplication(application);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -1,5 +1,6 @@
 // The main window on the offscreen platform: its properties, the status
 // routine and the debug log.
+#include "app/Application.h"
 #include "app/Identity.h"
 #include "app/Labels.h"
 #include "app/UnitDebug.h"
@@ -352,7 +353,7 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     platform::TTalvoroApplication application(argc, argv);
-    application.setApplicationDisplayName(identity::ProductName);
+    ConfigureApplication(application);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

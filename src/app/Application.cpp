@@ -1,0 +1,13 @@
+#include "app/Application.h"
+
+#include "app/Identity.h"
+
+#include <QApplication>
+
+void ConfigureApplication(QApplication& application) {
+    application.setApplicationName(identity::ProductName);
+    application.setApplicationVersion(identity::Version);
+    // The program ends when its main window closes, not when its last window does: the tray
+    // icon keeps it running with every window hidden.
+    application.setQuitOnLastWindowClosed(false);
+}
