@@ -316,9 +316,17 @@ void TFormMain::changeEvent(QEvent* event) {
         return;
     const auto* change = static_cast<QWindowStateChangeEvent*>(event);
     if (isMinimized()) {
-        // Minimising hides the window completely, leaving the tray icon.
+        // Minimising hides the window completely, leaving the tray icon. One
+        // minimise may bring several state changes (the window's own and the
+        // window system's): it is handled once, and only while the window
+        // is still shown.
+        if (MinimizePending)
+            return;
+        MinimizePending = true;
         QTimer::singleShot(0, this, [this] {
-            AppMinimize();
+            MinimizePending = false;
+            if (isVisible())
+                AppMinimize();
             setWindowState(windowState() & ~Qt::WindowMinimized);
         });
     } else if ((change->oldState() & Qt::WindowMinimized) && isVisible()) {

@@ -304,6 +304,7 @@ private:
     bool RunWizardFlag = false;
     bool HighColor = false;
     bool Closing = false;
+    bool MinimizePending = false;
     bool RecursionFlag = false;
     bool RasAvailableFlag = false;
     bool AgentLoadedFlag = false;

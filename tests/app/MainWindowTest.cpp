@@ -317,14 +317,24 @@ TEST_F(MainWindowTest, MinimiseHidesTheWindowAndTheTrayCommandBringsItBack) {
 }
 
 TEST_F(MainWindowTest, MinimisingLogsOnlyTheMinimise) {
+    const QString sounds = Dir.path() + "/sounds.log";
+    qputenv("TALVORO_SOUND_LOG", sounds.toUtf8());
     TFormMain form({"/D"});
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    QFile::remove(sounds);
     form.showMinimized();
     QTRY_VERIFY(!form.isVisible());
+    // Whatever the minimise has left queued runs now.
+    for (int i = 0; i < 3; ++i)
+        QCoreApplication::processEvents();
+    qunsetenv("TALVORO_SOUND_LOG");
     const QStringList lines = LogLines();
-    EXPECT_EQ(lines.filter("DEBUG: AppMinimize: ").size(), 1);
+    EXPECT_EQ(lines.filter("DEBUG: AppMinimize: ").size(), 1) << lines.join(" | ");
     EXPECT_TRUE(lines.filter("DEBUG: AppRestore").isEmpty()) << lines.join(" | ");
+    QFile log(sounds);
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_EQ(log.readAll(), "MessageBeep 64\n"); // the asterisk sound, once
 }
 
 // An exception that escapes an event handler is reported in an error box
