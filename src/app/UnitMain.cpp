@@ -186,8 +186,9 @@ void TFormMain::FormCreate(const QStringList& arguments) {
     PageControl->setCurrentWidget(TabSheetAbout);
     FitToContent();
     LayOutAllPages();
-    // 25.
-    TimerConnection->setInterval(SliderTimeout->value());
+    // 25. The slider's handler sets the interval and the label; the load
+    //     has not run it when the stored value equals the slider's first one.
+    SliderTimeoutChange();
 }
 
 // The designed size, 388 by 452, unless the desktop's font or scale needs

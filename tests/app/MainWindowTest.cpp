@@ -24,6 +24,7 @@
 #include <QTest>
 #include <QThread>
 #include <QTimeEdit>
+#include <QTimer>
 #include <QToolButton>
 
 #include "QtGtest.h"
@@ -221,6 +222,18 @@ TEST_F(MainWindowTest, AccountFieldsRefuseLineBreaksAndNul) {
         QApplication::clipboard()->setText("cd");
         edit->paste();
         EXPECT_EQ(edit->text(), "abcd") << edit->objectName();
+    }
+}
+
+// The slider starts at 30000; a stored time-out of that or less (held at 30000) does not move it.
+TEST_F(MainWindowTest, TimeoutLabelShowsTheStoredTimeoutFromTheStart) {
+    for (const char* stored : {"30000", "5000", "90000"}) {
+        SeedProfile(Dir.path() + "/config", QByteArray("\"Timeout\"=\"") + stored + "\"\r\n");
+        TFormMain form({});
+        EXPECT_EQ(form.LabelTimeout->text(), QString(stored) == "90000" ? "[1 minutes 30 seconds]"
+                                                                        : "[0 minutes 30 seconds]")
+            << stored;
+        EXPECT_EQ(form.TimerConnection->interval(), form.SliderTimeout->value());
     }
 }
 
