@@ -173,6 +173,8 @@ void TFormMain::FileComboBoxAgentChange() {
         RecentCharacters.prepend(CharacterFileName);
         while (RecentCharacters.size() > RecentCharacterCount)
             RecentCharacters.removeLast();
+        // The box lists the most recent choices first, this one included.
+        FillCharacterBox();
     } catch (const std::exception&) {
         AgentLoadedFlag = false;
         SetAgentEnabled(false);

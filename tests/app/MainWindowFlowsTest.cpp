@@ -227,6 +227,37 @@ TEST_F(MainWindowFlowsTest, CheckNowWithAnIncompleteAccountSaysWhatIsMissing) {
     EXPECT_EQ(form.LabelTimeout->text(), "[1 minutes 0 seconds]");
 }
 
+// After each switch of character the box lists the three most recent choices first, then the
+// others by name.
+TEST_F(MainWindowFlowsTest, TheCharacterBoxListsTheThreeMostRecentFirst) {
+    for (const char* name : {"Genie.acs", "Owl.acs", "Robot.acs"})
+        CopyCharacter(name, name);
+    CopyCharacter("Owl.acs", "Zed.acs");
+    SeedProfile(Dir.path() + "/config");
+    TFormMain form({});
+    auto choose = [&form](const QString& name) {
+        const int index = form.FileComboBoxAgent->findText(name);
+        ASSERT_GE(index, 0) << name;
+        form.FileComboBoxAgent->setCurrentIndex(index);
+        emit form.FileComboBoxAgent->activated(index);
+        EXPECT_EQ(form.CharacterFile(), name);
+        EXPECT_EQ(form.FileComboBoxAgent->currentText(), name);
+    };
+    auto listed = [&form] {
+        QStringList names;
+        for (int i = 0; i < form.FileComboBoxAgent->count(); ++i)
+            names << form.FileComboBoxAgent->itemText(i);
+        return names;
+    };
+    choose("Zed.acs");
+    choose("Robot.acs");
+    EXPECT_EQ(listed(), QStringList({"Robot.acs", "Zed.acs", "Genie.acs", "Owl.acs"}));
+    choose("Owl.acs");
+    choose("Genie.acs");
+    EXPECT_EQ(listed(), QStringList({"Genie.acs", "Owl.acs", "Robot.acs", "Zed.acs"}));
+    EXPECT_TRUE(Boxes.empty());
+}
+
 // On the Linux desktop no caption, hint or spoken guide names Windows or the Windows character
 // component; they name the desktop's stand-ins.
 TEST_F(MainWindowFlowsTest, NoTextNamesWindowsOrItsCharacterComponent) {
