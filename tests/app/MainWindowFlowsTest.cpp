@@ -29,6 +29,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -225,6 +226,30 @@ TEST_F(MainWindowFlowsTest, CheckNowWithAnIncompleteAccountSaysWhatIsMissing) {
               "fields on the E-mail tab.");
     EXPECT_EQ(form.TrayIcon()->Tag(), 0); // checking is off
     EXPECT_EQ(form.LabelTimeout->text(), "[1 minutes 0 seconds]");
+}
+
+// Whatever sets the unread count back, status bar, tray hint and counter follow it together.
+TEST_F(MainWindowFlowsTest, CommandsThatResetTheUnreadCountUpdateStatusHintAndCounter) {
+    SeedProfile(Dir.path() + "/config", "\"FilenameEmailClient\"=\"/bin/true\"\r\n");
+    TFormMain form({});
+    const std::pair<const char*, std::function<void()>> commands[] = {
+        {"Launch E-mail", [&form] { form.Actions().ActionLaunchEmail->trigger(); }},
+        {"Mark Read", [&form] { form.Actions().ActionMarkAsRead->trigger(); }},
+        {"tray double-click", [&form] { emit form.TrayIcon()->DoubleClicked(); }},
+        {"count reset", [&form] { emit form.LabelNumMessages->DoubleClicked(); }},
+    };
+    for (const auto& [name, run] : commands) {
+        // As a check that found nine unread messages leaves the window.
+        SessionInfo().EmailFlag = true;
+        SessionInfo().NumUnreadMessages = 9;
+        form.LabelNumUnreadMessages->setText("9");
+        form.ShowStatus("You have 9 unread message(s)", true);
+        form.Actions().ActionMarkAsRead->setEnabled(true);
+        run();
+        EXPECT_EQ(form.StatusText(), "No unread messages") << name;
+        EXPECT_EQ(form.TrayHint(), "Talvoro: Right click for menu [No unread messages]") << name;
+        EXPECT_EQ(form.LabelNumUnreadMessages->text(), "0") << name;
+    }
 }
 
 // After each switch of character the box lists the three most recent choices first, then the
