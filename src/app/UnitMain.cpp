@@ -43,6 +43,8 @@
 #include <QThread>
 #include <QTimer>
 
+#include <cstdio>
+#include <cstdlib>
 #include <exception>
 
 TFormMain::TFormMain(const QStringList& arguments, QWidget* parent)
@@ -385,25 +387,67 @@ void TFormMain::FormClose() {
     WriteRegistryEntries();
 }
 
+void TFormMain::EndSession() {
+    EndRequested = true;
+    close();
+}
+
+// A request to end (a signal, the end of the session) cannot be refused: a
+// failed save is reported where it can still be read, the debug log and
+// standard error, and the program ends with a non-zero exit status. The
+// settings file keeps its last good content, since every write replaces it
+// whole or not at all.
+void TFormMain::ReportFailedSave(const std::exception_ptr& failure) {
+    QString text;
+    try {
+        std::rethrow_exception(failure);
+    } catch (const std::exception& e) {
+        text = QString::fromUtf8(e.what());
+    } catch (...) {
+        text = QStringLiteral("Unknown error.");
+    }
+    text = QStringLiteral("The settings could not be saved: ") + text;
+    std::fprintf(stderr, "talvoro: %s\n", text.toLocal8Bit().constData());
+    std::fflush(stderr);
+    try {
+        ShowStatus(text, false);
+    } catch (...) {
+        // The log itself is what failed; standard error has the text.
+    }
+    ExitStatus = EXIT_FAILURE;
+}
+
 void TFormMain::closeEvent(QCloseEvent* event) {
     if (Closing) {
         event->accept();
         return;
     }
-    // A failure to write the settings abandons the close: the error box shows
-    // it, the window stays open and the program goes on.
     event->ignore();
-    if (!FormCloseQuery())
-        return;
+    // A failure to write the settings abandons a close that the user asked
+    // for: the error box shows it, the window stays open, and the clock that
+    // FormCloseQuery stopped runs again, so the time is spoken and mail
+    // checked as before.
+    auto abandonOrReport = [this] {
+        if (!EndRequested) {
+            Closing = false;
+            OvcClock->SetActive(true);
+            throw;
+        }
+        ReportFailedSave(std::current_exception());
+    };
+    try {
+        FormCloseQuery();
+    } catch (...) {
+        abandonOrReport();
+    }
     Closing = true;
     try {
         FormClose();
     } catch (...) {
-        Closing = false;
-        throw;
+        abandonOrReport();
     }
     event->accept();
     // Closing the main window always ends the program, whatever other
     // windows are open.
-    QCoreApplication::quit();
+    QCoreApplication::exit(ExitStatus);
 }

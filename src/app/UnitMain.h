@@ -26,6 +26,7 @@
 #include <QStringList>
 #include <QVariant>
 #include <QWidget>
+#include <exception>
 #include <memory>
 
 class QCheckBox;
@@ -115,6 +116,11 @@ public:
     // the close may go on. Both throw when the settings cannot be written.
     bool FormCloseQuery();
     void FormClose();
+    // Closes the window at a request to end that cannot be refused (SIGTERM,
+    // SIGINT, SIGHUP, the end of the desktop session): a failed save does
+    // not keep the program running but is reported on standard error and in
+    // the debug log, and the program's exit status is then EXIT_FAILURE.
+    void EndSession();
 
     // Settings.
     void ReadRegistryEntries();
@@ -290,6 +296,7 @@ private:
     void StartSpeechHost();
     void FillCharacterBox();
     void FitToContent();
+    void ReportFailedSave(const std::exception_ptr& failure);
     void LayOutAllPages();
     void RunFirstStartWizard();
     void ShowStatusHere(const QString& text, bool alsoTray);
@@ -305,6 +312,8 @@ private:
     bool HighColor = false;
     bool Closing = false;
     bool MinimizePending = false;
+    bool EndRequested = false;
+    int ExitStatus = 0;
     bool RecursionFlag = false;
     bool RasAvailableFlag = false;
     bool AgentLoadedFlag = false;

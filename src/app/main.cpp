@@ -85,7 +85,7 @@ int main(int argc, char** argv) {
     platform::InstallSessionEndHandler(&application, [&formMain, &stopRequested] {
         stopRequested = true;
         if (formMain) {
-            formMain->close();
+            formMain->EndSession();
         } else if (QWidget* modal = QApplication::activeModalWidget()) {
             modal->close();
         }
@@ -104,7 +104,7 @@ int main(int argc, char** argv) {
     formMain->SetMessagesForm(&formMessages);
 
     if (stopRequested) {
-        QTimer::singleShot(0, formMain.get(), [&formMain] { formMain->close(); });
+        QTimer::singleShot(0, formMain.get(), [&formMain] { formMain->EndSession(); });
     } else if (!formMain->StartHidden()) {
         QTimer::singleShot(0, formMain.get(), [&formMain] { formMain->show(); });
     }

@@ -7,6 +7,7 @@
 #include "app/UnitMain.h"
 #include "platform/MessageBox.h"
 #include "platform/TalvoroApplication.h"
+#include "speech/OvcClock.h"
 
 #include <QCheckBox>
 #include <QClipboard>
@@ -230,8 +231,8 @@ TEST_F(MainWindowTest, TimeoutLabelShowsTheStoredTimeoutFromTheStart) {
     for (const char* stored : {"30000", "5000", "90000"}) {
         SeedProfile(Dir.path() + "/config", QByteArray("\"Timeout\"=\"") + stored + "\"\r\n");
         TFormMain form({});
-        EXPECT_EQ(form.LabelTimeout->text(), QString(stored) == "90000" ? "[1 minutes 30 seconds]"
-                                                                        : "[0 minutes 30 seconds]")
+        EXPECT_EQ(form.LabelTimeout->text(),
+                  QString(stored) == "90000" ? "[1 minutes 30 seconds]" : "[0 minutes 30 seconds]")
             << stored;
         EXPECT_EQ(form.TimerConnection->interval(), form.SliderTimeout->value());
     }
@@ -348,6 +349,34 @@ TEST_F(MainWindowTest, MinimisingLogsOnlyTheMinimise) {
     QFile log(sounds);
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));
     EXPECT_EQ(log.readAll(), "MessageBeep 64\n"); // the asterisk sound, once
+}
+
+// The settings folder replaced by a file: every save fails.
+void BlockSettings(const QString& configHome) {
+    ASSERT_TRUE(QDir().rename(configHome + "/talvoro", configHome + "/talvoro.kept"));
+    QFile blocker(configHome + "/talvoro");
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+}
+
+// A close the user asked for that cannot save is abandoned: the window stays, and the clock that
+// the close stopped ticks again.
+TEST_F(MainWindowTest, AnAbandonedCloseLeavesTheClockRunning) {
+    QStringList boxes;
+    platform::SetMessageBoxHook(
+        [&](const QString& caption, const QString& text, platform::TMsgDlgType, unsigned) {
+            boxes << caption + "|" + text;
+            return platform::TModalResult::OK;
+        });
+    TFormMain form({});
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    BlockSettings(Dir.path() + "/config");
+    EXPECT_FALSE(form.close());
+    platform::SetMessageBoxHook({});
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_TRUE(boxes[0].startsWith("Talvoro|")) << boxes[0];
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_TRUE(form.OvcClock->Active());
 }
 
 // An exception that escapes an event handler is reported in an error box
