@@ -46,6 +46,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <utility>
 
 TFormMain::TFormMain(const QStringList& arguments, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -123,13 +124,24 @@ void TFormMain::FormCreate(const QStringList& arguments) {
     if (!hiveError.empty())
         platform::MessageDlg(QString::fromStdString(hiveError), platform::TMsgDlgType::Error,
                              platform::mbOK);
-    // 8.
-    ReadRegistryEntries();
+    // 8. A start-up step that fails while the settings are applied (the
+    //    start-at-login entry cannot be written) is skipped; its error is
+    //    shown once, after the load, and the start-up goes on.
+    {
+        LoadingSettings = true;
+        struct TLoadEnd {
+            bool& Flag;
+            ~TLoadEnd() { Flag = false; }
+        } loadEnd{LoadingSettings};
+        ReadRegistryEntries();
+    }
+    ShowStartUpErrors();
     // 9.
     Debugging = false;
     StartHiddenFlag = false;
     PageControl->setTabVisible(PageControl->indexOf(TabSheetDebug), false);
-    // 10. A failure to create the log ends the creation here.
+    // 10. A log that cannot be created is reported once; debugging goes on
+    //     without the file (the debug window still lists every entry).
     for (const QString& argument : arguments) {
         const QString upper = argument.toUpper();
         if (upper == QLatin1String("/M")) {
@@ -137,9 +149,17 @@ void TFormMain::FormCreate(const QStringList& arguments) {
         } else if (upper == QLatin1String("/D")) {
             Debugging = true;
             PageControl->setTabVisible(PageControl->indexOf(TabSheetDebug), true);
-            LogFile.Create();
+            if (LogFileUsable) {
+                try {
+                    LogFile.Create();
+                } catch (const std::exception& e) {
+                    LogFileUsable = false;
+                    StartUpErrors << QString::fromUtf8(e.what());
+                }
+            }
         }
     }
+    ShowStartUpErrors();
     // 11. The help file lives in the read-only data directory.
     HelpFile = platform::DataDir() + "/" + identity::HelpFileName;
     // 12.
@@ -277,7 +297,16 @@ void TFormMain::ShowStatusHere(const QString& text, bool alsoTray) {
         DebugForm->AddEntry(entry);
     else
         PendingDebugEntries << entry;
-    LogFile.Append(entry);
+    if (LogFileUsable)
+        LogFile.Append(entry);
+}
+
+// The framework's error box, once for each error a start-up step has
+// collected; the start-up then goes on.
+void TFormMain::ShowStartUpErrors() {
+    const QStringList errors = std::exchange(StartUpErrors, {});
+    for (const QString& error : errors)
+        platform::ShowErrorReport(error);
 }
 
 void TFormMain::DebugLine(const QString& text, bool asteriskSound) {

@@ -297,6 +297,7 @@ private:
     void FillCharacterBox();
     void FitToContent();
     void ReportFailedSave(const std::exception_ptr& failure);
+    void ShowStartUpErrors();
     void LayOutAllPages();
     void RunFirstStartWizard();
     void ShowStatusHere(const QString& text, bool alsoTray);
@@ -313,6 +314,9 @@ private:
     bool Closing = false;
     bool MinimizePending = false;
     bool EndRequested = false;
+    bool LoadingSettings = false;
+    bool LogFileUsable = true;
+    QStringList StartUpErrors;
     int ExitStatus = 0;
     bool RecursionFlag = false;
     bool RasAvailableFlag = false;

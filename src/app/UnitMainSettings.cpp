@@ -164,6 +164,15 @@ void TFormMain::ComboBoxPOP3SecurityChange() {
 }
 
 void TFormMain::CheckBoxStartWithWindowsClick() {
-    ApplyStartWithWindows(*AutoStart, CheckBoxStartWithWindows->isChecked(), ExecutablePath,
-                          [this](const QString& line) { DebugLine(line, false); });
+    try {
+        ApplyStartWithWindows(*AutoStart, CheckBoxStartWithWindows->isChecked(), ExecutablePath,
+                              [this](const QString& line) { DebugLine(line, false); });
+    } catch (const std::exception& e) {
+        // At start the entry is written again from the stored option; when
+        // that fails, the start goes on and says so once. A user's click
+        // shows the error at once.
+        if (!LoadingSettings)
+            throw;
+        StartUpErrors << QString::fromUtf8(e.what());
+    }
 }

@@ -13,6 +13,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -377,6 +378,41 @@ TEST_F(MainWindowTest, AnAbandonedCloseLeavesTheClockRunning) {
     EXPECT_TRUE(boxes[0].startsWith("Talvoro|")) << boxes[0];
     EXPECT_TRUE(form.isVisible());
     EXPECT_TRUE(form.OvcClock->Active());
+}
+
+// A start-up step that fails is skipped with its error shown once; the rest of the start-up
+// runs: an autostart folder that cannot be written while start-at-login is stored on, a debug
+// log that cannot be created.
+TEST_F(MainWindowTest, AFailedStartUpStepIsShownOnceAndTheStartGoesOn) {
+    QStringList boxes;
+    platform::SetMessageBoxHook(
+        [&](const QString& caption, const QString& text, platform::TMsgDlgType, unsigned) {
+            boxes << caption + "|" + text;
+            return platform::TModalResult::OK;
+        });
+    SeedProfile(Dir.path() + "/config", "\"CheckBoxStartWithWindows\"=\"1\"\r\n"
+                                        "\"EditYourName\"=\"Ada\"\r\n");
+    for (const QString& blocked :
+         {Dir.path() + "/config/autostart", Dir.path() + "/state/talvoro"}) {
+        QDir().mkpath(QFileInfo(blocked).path());
+        QFile file(blocked);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    {
+        TFormMain form({"/D", "/D"});
+        EXPECT_EQ(boxes.size(), 2) << boxes.join(" / ");
+        for (const QString& box : std::as_const(boxes))
+            EXPECT_TRUE(box.startsWith("Talvoro|")) << box;
+        EXPECT_TRUE(form.CheckBoxStartWithWindows->isChecked());
+        EXPECT_EQ(form.EditYourName->text(), "Ada"); // the load went on
+        EXPECT_TRUE(form.DebugMode());
+        EXPECT_TRUE(form.OvcClock->Active()); // the start-up ran to its end
+        form.ShowStatus("still working", false);
+        EXPECT_EQ(form.StatusText(), "still working");
+        form.close();
+    }
+    platform::SetMessageBoxHook({});
+    EXPECT_EQ(boxes.size(), 2);
 }
 
 // An exception that escapes an event handler is reported in an error box
