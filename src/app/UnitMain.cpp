@@ -78,6 +78,12 @@ TFormMain::TFormMain(const QStringList& arguments, QWidget* parent)
     AutoStart = std::make_unique<TXdgAutoStart>();
     Probes = platform::CreateSystemProbes();
     ConnectControls();
+    SaveTimer = new QTimer(this);
+    SaveTimer->setObjectName(QStringLiteral("SaveTimer"));
+    SaveTimer->setSingleShot(true);
+    SaveTimer->setInterval(1000);
+    connect(SaveTimer, &QTimer::timeout, this, &TFormMain::SaveSettingsNow);
+    WatchOptionChanges();
 
     try {
         FormCreate(arguments);
@@ -211,6 +217,11 @@ void TFormMain::FormCreate(const QStringList& arguments) {
     // 25. The slider's handler sets the interval and the label; the load
     //     has not run it when the stored value equals the slider's first one.
     SliderTimeoutChange();
+    // From here on the user's changes are saved as they are made; what the
+    // first-run wizard chose is saved at once.
+    Created = true;
+    if (RunWizardFlag)
+        SaveSettingsNow();
 }
 
 // The designed size, 388 by 452, unless the desktop's font or scale needs
@@ -385,7 +396,7 @@ void TFormMain::ButtonDebugAClick() {
 
 bool TFormMain::FormCloseQuery() {
     OvcClock->SetActive(false);
-    SessionInfo().SetStoredPassword(ScrambleText(EditPOP3Password->text().toStdString()));
+    PrepareStoredPassword();
     WriteRegistryEntries();
     DebugLine(QStringLiteral("DEBUG: FormCloseQuery done"), true);
     // The close is allowed: the placement store keeps the position.

@@ -125,6 +125,13 @@ public:
     // Settings.
     void ReadRegistryEntries();
     void WriteRegistryEntries();
+    // Besides the close, the settings are written (atomically, as at the
+    // close) after each completed mail check and about a second after the
+    // user has changed an option, so that a crash, a power cut or SIGKILL
+    // loses neither the option nor what the last check left for the next.
+    // A failure is shown in the status bar once; the close still reports it.
+    void SaveSettingsSoon();
+    void SaveSettingsNow();
     void CheckBoxStartWithWindowsClick();
     void SetBoolean(const QString& name, bool value) override;
     void SetInteger(const QString& name, int value) override;
@@ -298,6 +305,8 @@ private:
     void FitToContent();
     void ReportFailedSave(const std::exception_ptr& failure);
     void ShowStartUpErrors();
+    void PrepareStoredPassword();
+    void WatchOptionChanges();
     void LayOutAllPages();
     void RunFirstStartWizard();
     void ShowStatusHere(const QString& text, bool alsoTray);
@@ -317,6 +326,9 @@ private:
     bool LoadingSettings = false;
     bool LogFileUsable = true;
     QStringList StartUpErrors;
+    bool Created = false;
+    bool SaveFailing = false;
+    QTimer* SaveTimer = nullptr;
     int ExitStatus = 0;
     bool RecursionFlag = false;
     bool RasAvailableFlag = false;
