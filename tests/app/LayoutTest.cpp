@@ -3,11 +3,14 @@
 // and 2 (QT_SCALE_FACTOR).
 #include "app/Identity.h"
 #include "app/UnitDebug.h"
+#include "agent/AgentControl.h"
+#include "agent/PropertySheet.h"
 #include "app/UnitMain.h"
 #include "mail/MessageTable.h"
 #include "mail/UnitMessages.h"
 #include "platform/MessageBox.h"
 #include "platform/TalvoroApplication.h"
+#include "platform/help/HelpViewer.h"
 
 #include <QMessageBox>
 #include <QTabWidget>
@@ -62,6 +65,11 @@ TEST_F(LayoutTest, TheOtherWindowsFitTheirText) {
     TMessageTable table;
     TFormMessages messages(table);
     EXPECT_EQ(Check(messages), QStringList()) << "messages window";
+    TAgentControl agent(nullptr);
+    TAgentPropertySheet properties(agent);
+    EXPECT_EQ(Check(properties), QStringList()) << "character options";
+    platform::THelpViewer help;
+    EXPECT_EQ(Check(help), QStringList()) << "help window";
 }
 
 TEST_F(LayoutTest, MessageBoxesFitTheirText) {
