@@ -1,10 +1,10 @@
 // Every page of the main window and the windows it opens fit their text at the desktop's font:
 // nothing clipped, elided or drawn over another control. CTest runs this at scale factors 1
 // and 2 (QT_SCALE_FACTOR).
-#include "app/Identity.h"
-#include "app/UnitDebug.h"
 #include "agent/AgentControl.h"
 #include "agent/PropertySheet.h"
+#include "app/Identity.h"
+#include "app/UnitDebug.h"
 #include "app/UnitMain.h"
 #include "mail/MessageTable.h"
 #include "mail/UnitMessages.h"
