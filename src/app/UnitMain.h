@@ -26,6 +26,7 @@
 #include <QStringList>
 #include <QVariant>
 #include <QWidget>
+#include <exception>
 #include <memory>
 
 class QCheckBox;
@@ -114,10 +115,22 @@ public:
     // the close may go on. Both throw when the settings cannot be written.
     bool FormCloseQuery();
     void FormClose();
+    // Closes the window at a request to end that cannot be refused (SIGTERM,
+    // SIGINT, SIGHUP, the end of the desktop session): a failed save does
+    // not keep the program running but is reported on standard error and in
+    // the debug log, and the program's exit status is then EXIT_FAILURE.
+    void EndSession();
 
     // Settings.
     void ReadRegistryEntries();
     void WriteRegistryEntries();
+    // Besides the close, the settings are written (atomically, as at the
+    // close) after each completed mail check and about a second after the
+    // user has changed an option, so that a crash, a power cut or SIGKILL
+    // loses neither the option nor what the last check left for the next.
+    // A failure is shown in the status bar once; the close still reports it.
+    void SaveSettingsSoon();
+    void SaveSettingsNow();
     void CheckBoxStartWithWindowsClick();
     void SetBoolean(const QString& name, bool value) override;
     void SetInteger(const QString& name, int value) override;
@@ -288,6 +301,11 @@ private:
     void FormCreate(const QStringList& arguments);
     void StartSpeechHost();
     void FillCharacterBox();
+    void FitToContent();
+    void ReportFailedSave(const std::exception_ptr& failure);
+    void ShowStartUpErrors();
+    void PrepareStoredPassword();
+    void WatchOptionChanges();
     void LayOutAllPages();
     void RunFirstStartWizard();
     void ShowStatusHere(const QString& text, bool alsoTray);
@@ -296,11 +314,21 @@ private:
     void UpdateMailCommands();
     QWidget* OptionControl(const QString& name) const;
 
+    static constexpr QSize DesignedSize{388, 452};
     bool Debugging = false;
     bool StartHiddenFlag = false;
     bool RunWizardFlag = false;
     bool HighColor = false;
     bool Closing = false;
+    bool MinimizePending = false;
+    bool EndRequested = false;
+    bool LoadingSettings = false;
+    bool LogFileUsable = true;
+    QStringList StartUpErrors;
+    bool Created = false;
+    bool SaveFailing = false;
+    QTimer* SaveTimer = nullptr;
+    int ExitStatus = 0;
     bool RecursionFlag = false;
     bool RasAvailableFlag = false;
     bool AgentLoadedFlag = false;

@@ -9,6 +9,7 @@
 #include "platform/Sounds.h"
 #include "platform/autostart/AutoStart.h"
 #include "settings/RegistryEntries.h"
+#include "settings/Scrambler.h"
 #include "settings/SettingsTable.h"
 #include "tray/ActionTable.h"
 
@@ -21,6 +22,7 @@
 #include <QSlider>
 #include <QSpinBox>
 #include <QTimeEdit>
+#include <QTimer>
 
 namespace {
 
@@ -141,7 +143,65 @@ void TFormMain::WriteRegistryEntries() {
                            [this](const QString& line) { DebugLine(line, true); });
 }
 
+void TFormMain::PrepareStoredPassword() {
+    SessionInfo().SetStoredPassword(ScrambleText(EditPOP3Password->text().toStdString()));
+}
+
+void TFormMain::SaveSettingsSoon() {
+    if (Created && !Closing)
+        SaveTimer->start();
+}
+
+void TFormMain::SaveSettingsNow() {
+    SaveTimer->stop();
+    // The close writes them itself, after the last check has ended.
+    if (Closing)
+        return;
+    try {
+        PrepareStoredPassword();
+        ::WriteRegistryEntries(*RegistryStore, *this, SessionInfo().StoredPassword(), {});
+        SaveFailing = false;
+    } catch (const std::exception& e) {
+        if (!SaveFailing)
+            ShowStatus(QStringLiteral("The settings could not be saved: ") +
+                           QString::fromUtf8(e.what()),
+                       false);
+        SaveFailing = true;
+    }
+}
+
+// Every control that holds an option asks for a save when its value
+// changes. The counters and IDs on the Debug page change with mail checks,
+// which save when they end.
+void TFormMain::WatchOptionChanges() {
+    const auto soon = [this] { SaveSettingsSoon(); };
+    connect(ActionList.ActionEmailCheckingEnabled, &QAction::toggled, this, soon);
+    for (const TSettingEntry& entry : SettingsTable()) {
+        const QString name = QString::fromLatin1(entry.Name);
+        if (name == ShowAgentMessageName || name == EmailCheckName ||
+            name == TrustedCertificateName)
+            continue;
+        QWidget* control = OptionControl(name);
+        if (auto* box = qobject_cast<QCheckBox*>(control))
+            connect(box, &QCheckBox::toggled, this, soon);
+        else if (auto* spin = qobject_cast<QSpinBox*>(control))
+            connect(spin, &QSpinBox::valueChanged, this, soon);
+        else if (auto* group = qobject_cast<platform::TRadioGroup*>(control))
+            connect(group, &platform::TRadioGroup::Click, this, soon);
+        else if (auto* slider = qobject_cast<QSlider*>(control))
+            connect(slider, &QSlider::valueChanged, this, soon);
+        else if (auto* time = qobject_cast<QTimeEdit*>(control))
+            connect(time, &QTimeEdit::timeChanged, this, soon);
+        else if (auto* edit = qobject_cast<QLineEdit*>(control))
+            connect(edit, &QLineEdit::textChanged, this, soon);
+        else if (auto* combo = qobject_cast<QComboBox*>(control))
+            connect(combo, &QComboBox::currentTextChanged, this, soon);
+    }
+}
+
 void TFormMain::SetTrustedCertificate(const QString& value) {
+    if (value != TrustedCertificateText)
+        SaveSettingsSoon();
     TrustedCertificateText = value;
     const qsizetype blank = value.indexOf(QLatin1Char(' '));
     const QString server = blank < 0 ? value : value.left(blank);
@@ -164,6 +224,15 @@ void TFormMain::ComboBoxPOP3SecurityChange() {
 }
 
 void TFormMain::CheckBoxStartWithWindowsClick() {
-    ApplyStartWithWindows(*AutoStart, CheckBoxStartWithWindows->isChecked(), ExecutablePath,
-                          [this](const QString& line) { DebugLine(line, false); });
+    try {
+        ApplyStartWithWindows(*AutoStart, CheckBoxStartWithWindows->isChecked(), ExecutablePath,
+                              [this](const QString& line) { DebugLine(line, false); });
+    } catch (const std::exception& e) {
+        // At start the entry is written again from the stored option; when
+        // that fails, the start goes on and says so once. A user's click
+        // shows the error at once.
+        if (!LoadingSettings)
+            throw;
+        StartUpErrors << QString::fromUtf8(e.what());
+    }
 }

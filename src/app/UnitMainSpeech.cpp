@@ -6,6 +6,7 @@
 #include "agent/CharacterFile.h"
 #include "mail/CheckMsgThread.h"
 #include "platform/MessageBox.h"
+#include "platform/PlatformTexts.h"
 #include "platform/RadioGroup.h"
 #include "platform/TalvoroApplication.h"
 #include "speech/MinuteTick.h"
@@ -31,12 +32,13 @@ namespace {
 
 // Lines of a message box are separated by the system's line end.
 const QString AgentNotInstalledText =
-    QStringLiteral("Microsoft Talking Agent not installed.\n"
-                   "To enable Agent notifications, please reinstall this software.\n"
+    platform::PlatformText("Microsoft Talking Agent not installed.") +
+    QStringLiteral("\nTo enable Agent notifications, please reinstall this software.\n"
                    "Agent functions are disabled.");
 const QString AgentNotLoadedText =
-    QStringLiteral("Microsoft Talking Agent could not be loaded, please reinstall this software.\n"
-                   "Agent functions are disabled.");
+    platform::PlatformText(
+        "Microsoft Talking Agent could not be loaded, please reinstall this software.") +
+    QStringLiteral("\nAgent functions are disabled.");
 const QString DefaultCharacter = QStringLiteral("Genie.acs");
 constexpr int EnglishUnitedStates = 1033;
 constexpr int RecentCharacterCount = 3;
@@ -144,6 +146,8 @@ void TFormMain::SetAgentEnabled(bool enabled) {
     LabelYourName->setEnabled(enabled);
     LabelFileComboBoxAgent->setEnabled(enabled);
     gblnShowAgentNotInstalledMessage = enabled;
+    // The "[Agent Not Installed]" markers take room.
+    FitToContent();
 }
 
 void TFormMain::FileComboBoxAgentChange() {
@@ -170,6 +174,8 @@ void TFormMain::FileComboBoxAgentChange() {
         RecentCharacters.prepend(CharacterFileName);
         while (RecentCharacters.size() > RecentCharacterCount)
             RecentCharacters.removeLast();
+        // The box lists the most recent choices first, this one included.
+        FillCharacterBox();
     } catch (const std::exception&) {
         AgentLoadedFlag = false;
         SetAgentEnabled(false);

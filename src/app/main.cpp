@@ -1,5 +1,6 @@
 // The process entry: the console options, the single-instance rule, then the
 // three windows and the message loop.
+#include "app/Application.h"
 #include "app/CommandLine.h"
 #include "app/Identity.h"
 #include "app/UnitDebug.h"
@@ -65,12 +66,7 @@ int main(int argc, char** argv) {
     PreferX11();
 
     platform::TTalvoroApplication application(argc, argv);
-    application.setApplicationName(identity::ProductName);
-    application.setApplicationDisplayName(identity::ProductName);
-    application.setApplicationVersion(identity::Version);
-    // The launcher's id: docks and task switchers match the windows to it.
-    application.setDesktopFileName(QStringLiteral("com.example.Talvoro"));
-    application.setQuitOnLastWindowClosed(false);
+    ConfigureApplication(application);
 
     const auto lock = platform::CreateInstanceLock(identity::InstanceLockName);
     if (lock->TryAcquire() == platform::TInstanceLock::TResult::HeldByOther) {
@@ -89,7 +85,7 @@ int main(int argc, char** argv) {
     platform::InstallSessionEndHandler(&application, [&formMain, &stopRequested] {
         stopRequested = true;
         if (formMain) {
-            formMain->close();
+            formMain->EndSession();
         } else if (QWidget* modal = QApplication::activeModalWidget()) {
             modal->close();
         }
@@ -108,7 +104,7 @@ int main(int argc, char** argv) {
     formMain->SetMessagesForm(&formMessages);
 
     if (stopRequested) {
-        QTimer::singleShot(0, formMain.get(), [&formMain] { formMain->close(); });
+        QTimer::singleShot(0, formMain.get(), [&formMain] { formMain->EndSession(); });
     } else if (!formMain->StartHidden()) {
         QTimer::singleShot(0, formMain.get(), [&formMain] { formMain->show(); });
     }

@@ -1,6 +1,7 @@
 #include "wizard/UnitWizard.h"
 
 #include "platform/Display.h"
+#include "platform/PlatformTexts.h"
 #include "platform/RadioGroup.h"
 #include "settings/FormPlacement.h"
 #include "wizard/AccountRules.h"
@@ -373,10 +374,10 @@ void TFormWizard::BuildNotificationPage(QWidget* content) {
     notification->setContentsMargins(8, 2, 8, 4);
     notification->setSpacing(2);
     CheckBoxEnableAgent =
-        Named(new QCheckBox(QStringLiteral("Microsoft Agent"), GroupBoxNotification),
+        Named(new QCheckBox(platform::PlatformText("Microsoft Agent"), GroupBoxNotification),
               "CheckBoxEnableAgent");
     CheckBoxSoundBeep =
-        Named(new QCheckBox(QStringLiteral("Windows default sound"), GroupBoxNotification),
+        Named(new QCheckBox(platform::PlatformText("Windows default sound"), GroupBoxNotification),
               "CheckBoxSoundBeep");
     notification->addWidget(CheckBoxEnableAgent);
     notification->addWidget(CheckBoxSoundBeep);
@@ -414,9 +415,9 @@ void TFormWizard::BuildTimePage(QWidget* content) {
 }
 
 void TFormWizard::BuildStartupPage(QWidget* content) {
-    CheckBoxStartWithWindows =
-        Named(new QCheckBox(QStringLiteral("Start Automatically at Windows Startup"), content),
-              "CheckBoxStartWithWindows");
+    CheckBoxStartWithWindows = Named(
+        new QCheckBox(platform::PlatformText("Start Automatically at Windows Startup"), content),
+        "CheckBoxStartWithWindows");
     content->layout()->addWidget(CheckBoxStartWithWindows);
 }
 

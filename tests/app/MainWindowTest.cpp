@@ -1,16 +1,19 @@
 // The main window on the offscreen platform: its properties, the status
 // routine and the debug log.
+#include "app/Application.h"
 #include "app/Identity.h"
 #include "app/Labels.h"
 #include "app/UnitDebug.h"
 #include "app/UnitMain.h"
 #include "platform/MessageBox.h"
 #include "platform/TalvoroApplication.h"
+#include "speech/OvcClock.h"
 
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -23,6 +26,7 @@
 #include <QTest>
 #include <QThread>
 #include <QTimeEdit>
+#include <QTimer>
 #include <QToolButton>
 
 #include "QtGtest.h"
@@ -55,8 +59,10 @@ protected:
 TEST_F(MainWindowTest, WindowPropertiesWithoutDebugging) {
     TFormMain form({});
     EXPECT_EQ(form.windowTitle(), "Talvoro");
-    EXPECT_EQ(form.size(), QSize(388, 452));
-    EXPECT_EQ(form.minimumSize(), form.maximumSize()); // not resizable
+    // The designed size, or more where the desktop's font needs it; never resizable.
+    EXPECT_GE(form.width(), 388);
+    EXPECT_GE(form.height(), 452);
+    EXPECT_EQ(form.minimumSize(), form.maximumSize());
     EXPECT_FALSE(form.windowFlags() & Qt::WindowMinimizeButtonHint);
     EXPECT_FALSE(form.windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_FALSE(form.PageControl->isTabVisible(form.PageControl->indexOf(form.TabSheetDebug)));
@@ -78,9 +84,9 @@ TEST_F(MainWindowTest, WindowPropertiesWithoutDebugging) {
 
 TEST_F(MainWindowTest, ControlsCarryTheirCaptionsHintsAndLimits) {
     TFormMain form({});
-    EXPECT_EQ(form.CheckBoxStartWithWindows->text(), "Start Automatically at Windows Startup");
+    EXPECT_EQ(form.CheckBoxStartWithWindows->text(), "Start Automatically When I Log In");
     EXPECT_EQ(form.CheckBoxStartWithWindows->toolTip(),
-              "Start programs automatically at Windows startup");
+              "Start programs automatically when you log in");
     EXPECT_EQ(form.ButtonSetupWizard->toolTip(), "Click to run the preferences setup wizard");
     EXPECT_EQ(form.CheckInterval->minimum(), 1);
     EXPECT_EQ(form.CheckInterval->maximum(), 60);
@@ -221,6 +227,18 @@ TEST_F(MainWindowTest, AccountFieldsRefuseLineBreaksAndNul) {
     }
 }
 
+// The slider starts at 30000; a stored time-out of that or less (held at 30000) does not move it.
+TEST_F(MainWindowTest, TimeoutLabelShowsTheStoredTimeoutFromTheStart) {
+    for (const char* stored : {"30000", "5000", "90000"}) {
+        SeedProfile(Dir.path() + "/config", QByteArray("\"Timeout\"=\"") + stored + "\"\r\n");
+        TFormMain form({});
+        EXPECT_EQ(form.LabelTimeout->text(),
+                  QString(stored) == "90000" ? "[1 minutes 30 seconds]" : "[0 minutes 30 seconds]")
+            << stored;
+        EXPECT_EQ(form.TimerConnection->interval(), form.SliderTimeout->value());
+    }
+}
+
 TEST_F(MainWindowTest, DebuggingShowsTheDebugPageAndCaptionAndEmptiesTheLog) {
     QDir().mkpath(Dir.path() + "/state/talvoro");
     QFile old(LogPath());
@@ -271,6 +289,7 @@ TEST_F(MainWindowTest, ShowStatusWithDebuggingLogsEveryTextInOrder) {
 
 TEST_F(MainWindowTest, ShowStatusFromAnotherThreadRunsOnTheWindowThreadInOrder) {
     TFormMain form({"/D"});
+    form.OvcClock->SetActive(false); // no minute tick adds its own line meanwhile
     TFormDebug debug;
     form.SetDebugForm(&debug);
     QThread* worker = QThread::create([&form] {
@@ -278,7 +297,7 @@ TEST_F(MainWindowTest, ShowStatusFromAnotherThreadRunsOnTheWindowThreadInOrder) 
             form.ShowStatus(QString("DEBUG: line %1").arg(i), false);
     });
     worker->start();
-    QTRY_VERIFY_WITH_TIMEOUT(worker->isFinished(), 10000);
+    ASSERT_TRUE(QTest::qWaitFor([worker] { return worker->isFinished(); }, 10000));
     worker->wait();
     delete worker;
     const QStringList lines = LogLines();
@@ -310,18 +329,110 @@ TEST_F(MainWindowTest, MinimiseHidesTheWindowAndTheTrayCommandBringsItBack) {
     form.PopupMenuTrayShowClick();
     EXPECT_TRUE(form.isVisible());
     form.showMinimized();
-    QTRY_VERIFY(!form.isVisible());
+    ASSERT_TRUE(QTest::qWaitFor([&form] { return !form.isVisible(); }));
 }
 
 TEST_F(MainWindowTest, MinimisingLogsOnlyTheMinimise) {
+    const QString sounds = Dir.path() + "/sounds.log";
+    qputenv("TALVORO_SOUND_LOG", sounds.toUtf8());
     TFormMain form({"/D"});
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    QFile::remove(sounds);
     form.showMinimized();
-    QTRY_VERIFY(!form.isVisible());
+    ASSERT_TRUE(QTest::qWaitFor([&form] { return !form.isVisible(); }));
+    // Whatever the minimise has left queued runs now.
+    for (int i = 0; i < 3; ++i)
+        QCoreApplication::processEvents();
+    qunsetenv("TALVORO_SOUND_LOG");
     const QStringList lines = LogLines();
-    EXPECT_EQ(lines.filter("DEBUG: AppMinimize: ").size(), 1);
+    EXPECT_EQ(lines.filter("DEBUG: AppMinimize: ").size(), 1) << lines.join(" | ");
     EXPECT_TRUE(lines.filter("DEBUG: AppRestore").isEmpty()) << lines.join(" | ");
+    QFile log(sounds);
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_EQ(log.readAll(), "MessageBeep 64\n"); // the asterisk sound, once
+}
+
+// An option the user changes reaches the settings file about a second later, without a close.
+TEST_F(MainWindowTest, AChangedOptionIsSavedShortlyAfter) {
+    auto hive = [this] {
+        QFile file(Dir.path() + "/config/talvoro/registry.reg");
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    TFormMain form({});
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    EXPECT_FALSE(hive().contains("EditYourName")); // nothing written at start
+    form.CheckBoxSoundBeep->click();
+    QTest::keyClicks(form.EditYourName, "Ada");
+    form.QuietHoursFrom->setTime(QTime(23, 15));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return hive().contains("\"CheckBoxSoundBeep\"=\"1\""); }, 10000));
+    EXPECT_TRUE(hive().contains("\"EditYourName\"=\"MasterAda\""));
+    EXPECT_TRUE(hive().contains("\"QuietHoursFrom\"=\"23:15\""));
+}
+
+// The settings folder replaced by a file: every save fails.
+void BlockSettings(const QString& configHome) {
+    ASSERT_TRUE(QDir().rename(configHome + "/talvoro", configHome + "/talvoro.kept"));
+    QFile blocker(configHome + "/talvoro");
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+}
+
+// A close the user asked for that cannot save is abandoned: the window stays, and the clock that
+// the close stopped ticks again.
+TEST_F(MainWindowTest, AnAbandonedCloseLeavesTheClockRunning) {
+    QStringList boxes;
+    platform::SetMessageBoxHook(
+        [&](const QString& caption, const QString& text, platform::TMsgDlgType, unsigned) {
+            boxes << caption + "|" + text;
+            return platform::TModalResult::OK;
+        });
+    TFormMain form({});
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    BlockSettings(Dir.path() + "/config");
+    EXPECT_FALSE(form.close());
+    platform::SetMessageBoxHook({});
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_TRUE(boxes[0].startsWith("Talvoro|")) << boxes[0];
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_TRUE(form.OvcClock->Active());
+}
+
+// A start-up step that fails is skipped with its error shown once; the rest of the start-up
+// runs: an autostart folder that cannot be written while start-at-login is stored on, a debug
+// log that cannot be created.
+TEST_F(MainWindowTest, AFailedStartUpStepIsShownOnceAndTheStartGoesOn) {
+    QStringList boxes;
+    platform::SetMessageBoxHook(
+        [&](const QString& caption, const QString& text, platform::TMsgDlgType, unsigned) {
+            boxes << caption + "|" + text;
+            return platform::TModalResult::OK;
+        });
+    SeedProfile(Dir.path() + "/config", "\"CheckBoxStartWithWindows\"=\"1\"\r\n"
+                                        "\"EditYourName\"=\"Ada\"\r\n");
+    for (const QString& blocked :
+         {Dir.path() + "/config/autostart", Dir.path() + "/state/talvoro"}) {
+        QDir().mkpath(QFileInfo(blocked).path());
+        QFile file(blocked);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    {
+        TFormMain form({"/D", "/D"});
+        EXPECT_EQ(boxes.size(), 2) << boxes.join(" / ");
+        for (const QString& box : std::as_const(boxes))
+            EXPECT_TRUE(box.startsWith("Talvoro|")) << box;
+        EXPECT_TRUE(form.CheckBoxStartWithWindows->isChecked());
+        EXPECT_EQ(form.EditYourName->text(), "Ada"); // the load went on
+        EXPECT_TRUE(form.DebugMode());
+        EXPECT_TRUE(form.OvcClock->Active()); // the start-up ran to its end
+        form.ShowStatus("still working", false);
+        EXPECT_EQ(form.StatusText(), "still working");
+        form.close();
+    }
+    platform::SetMessageBoxHook({});
+    EXPECT_EQ(boxes.size(), 2);
 }
 
 // An exception that escapes an event handler is reported in an error box
@@ -350,7 +461,7 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     platform::TTalvoroApplication application(argc, argv);
-    application.setApplicationDisplayName(identity::ProductName);
+    ConfigureApplication(application);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -170,7 +170,7 @@ TEST_F(WizardTest, WindowIsLaidOutAsDesigned) {
     EXPECT_EQ(w.RadioGroupInternetConnection->title(), "Connection");
     EXPECT_EQ(w.RadioGroupInternetConnection->Button(0)->text(), "Dial-up Networking");
     EXPECT_EQ(w.RadioGroupInternetConnection->Button(1)->text(), "Local Area Network");
-    EXPECT_EQ(w.CheckBoxSoundBeep->text(), "Windows default sound");
+    EXPECT_EQ(w.CheckBoxSoundBeep->text(), "Desktop default sound");
     EXPECT_EQ(w.EditYourName->toolTip(), "Agent will speak the name given here. OK to leave blank");
     EXPECT_TRUE(w.FileComboBoxAgent->isHidden());
     EXPECT_FALSE(w.FileComboBoxAgent->isEnabled());
@@ -178,7 +178,7 @@ TEST_F(WizardTest, WindowIsLaidOutAsDesigned) {
     ASSERT_EQ(w.RadioGroupSayTimeInterval->Count(), 4);
     EXPECT_EQ(w.RadioGroupSayTimeInterval->Button(3)->text(), "Never");
     EXPECT_EQ(w.ButtonSayTimeTest->text(), "Test");
-    EXPECT_EQ(w.CheckBoxStartWithWindows->text(), "Start Automatically at Windows Startup");
+    EXPECT_EQ(w.CheckBoxStartWithWindows->text(), "Start Automatically When I Log In");
 }
 
 TEST_F(WizardTest, CreationCopiesTheOptionsInInOrder) {
@@ -346,12 +346,12 @@ TEST_F(WizardTest, EachPageSpeaksItsGuideBesideThePageArea) {
              << Guide({"I can speak the time.  Press the Test button for a demo.  Select "
                        "\"Never\" if you do not wish me to speak the time."})
              << Guide({R"(Place a check in the box to enable \map="Tal Voro"="Talvoro"\ to )"
-                       "automatically load when Windows starts."})
+                       "automatically load when you log in."})
              << Guide({"You are done!  Press the finish button to save your configuration.  "
                        "Press the cancel button to abandon.  These options can be changed at "
                        "any time from main configuration screens."})
              << Guide({R"(Place a check in the box to enable \map="Tal Voro"="Talvoro"\ to )"
-                       "automatically load when Windows starts."});
+                       "automatically load when you log in."});
     EXPECT_EQ(Speech(), expected);
 
     // Back on "Welcome" the welcome is spoken again, now beside the page area.
