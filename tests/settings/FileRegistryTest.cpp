@@ -142,6 +142,16 @@ TEST_F(FileRegistryTest, AFileThatCannotBeParsedIsKeptAsideAndTheDefaultsUsed) {
     EXPECT_EQ(again.TakeHiveError(), "");
 }
 
+TEST_F(FileRegistryTest, AFileFarLargerThanAnyHiveIsKeptAsideUnread) {
+    QDir().mkpath(QString::fromStdString(Folder));
+    WriteFile(Hive, "REGEDIT4\n" + std::string(MaxHiveFileBytes, ';'));
+    TFileRegistry registry(Hive);
+    ASSERT_TRUE(registry.OpenKey(SettingsKey, true));
+    EXPECT_NE(registry.TakeHiveError().find("is damaged (line 1: the file is larger than 16 MiB)"),
+              std::string::npos);
+    EXPECT_EQ(FilesInFolder().size(), 2u);
+}
+
 TEST_F(FileRegistryTest, FailuresToStoreAreReportedWithTheValueOrKeyName) {
     TFileRegistry registry(Hive);
     ASSERT_TRUE(registry.OpenKey(SettingsKey, true));

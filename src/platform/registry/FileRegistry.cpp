@@ -55,6 +55,9 @@ TReadResult ReadWholeFile(const std::string& path, std::string& bytes) {
         if (n == 0)
             break;
         bytes.append(buffer, std::size_t(n));
+        // Enough to know that the file is too large to be a hive.
+        if (bytes.size() > MaxHiveFileBytes)
+            break;
     }
     close(fd);
     return TReadResult::Read;
