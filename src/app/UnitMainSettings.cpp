@@ -105,6 +105,7 @@ QString TFormMain::GetString(const QString& name) const {
 }
 
 void TFormMain::ReadRegistryEntries() {
+    RegistryStore->RemoveInterruptedSaves();
     const TRegistryLoad load = ::ReadRegistryEntries(*RegistryStore, *this);
     SessionInfo().PrevNumMessages = load.PrevNumMessages;
 }

@@ -219,4 +219,10 @@ TEST_F(FileRegistryTest, AKillDuringAWriteLeavesTheOldOrTheNewFile) {
     TFileRegistry after(Hive);
     ASSERT_TRUE(after.OpenKey(SettingsKey, false));
     EXPECT_EQ(after.TakeHiveError(), "");
+
+    // What the killed writes left, however young, goes at the next start; nothing else does.
+    WriteFile(Hive + ".tmp-Ab12Cd", "scrambled password");
+    WriteFile(Folder + "/other.tmp-Ab12Cd", "not ours");
+    after.RemoveInterruptedSaves();
+    EXPECT_EQ(FilesInFolder(), (std::vector<std::string>{"other.tmp-Ab12Cd", "registry.reg"}));
 }

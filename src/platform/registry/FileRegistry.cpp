@@ -242,3 +242,7 @@ bool TFileRegistry::DeleteValue(const std::string& name) {
 std::string TFileRegistry::TakeHiveError() {
     return std::exchange(HiveError, {});
 }
+
+void TFileRegistry::RemoveInterruptedSaves() {
+    RemoveInterruptedWrites(HiveFile);
+}

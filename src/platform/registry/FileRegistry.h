@@ -44,6 +44,7 @@ public:
     void WriteString(const std::string& name, const std::string& text) override;
     bool DeleteValue(const std::string& name) override;
     std::string TakeHiveError() override;
+    void RemoveInterruptedSaves() override;
 
 private:
     struct TChange {
