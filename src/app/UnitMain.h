@@ -38,6 +38,7 @@ class QSlider;
 class QSpinBox;
 class QStatusBar;
 class QTabWidget;
+class QTimeEdit;
 class QTimer;
 class QToolBar;
 class QToolButton;
@@ -161,6 +162,15 @@ public:
     void ActionLaunchEmailExecute();
     void FilenameEmailClientChange();
     void ButtonBrowseEmailClientClick();
+
+    // Connection security: the user's choice of "SSL/TLS" moves the usual plain port 110 to
+    // 995, and "None" or "STARTTLS" moves 995 back; any other port stays as typed.
+    void ComboBoxPOP3SecurityChange();
+    // The certificate the user chose to trust for the server: "<server> <SHA-256 in hex>", or
+    // empty. Stored as "POP3TrustedCertificate"; shown read-only on the E-mail Server page.
+    const QString& TrustedCertificate() const { return TrustedCertificateText; }
+    void SetTrustedCertificate(const QString& value);
+    void ButtonForgetCertificateClick();
     bool RasAvailable() const { return RasAvailableFlag; }
 
     // What the setup wizard needs of this window.
@@ -200,12 +210,17 @@ public:
     QGroupBox* GroupBoxClockFace;
     QCheckBox* CheckBoxClockFace;
     QCheckBox* CheckBoxDrawClockTickMarks;
+    QGroupBox* GroupBoxQuietHours;
+    QCheckBox* CheckBoxQuietHours;
+    QTimeEdit* QuietHoursFrom;
+    QTimeEdit* QuietHoursTo;
     QToolButton* ToolButtonSayTime;
     QLabel* LabelMSAgentNotInstalled2;
     // Notification
     QCheckBox* CheckBoxEnableAgent;
     QLabel* LabelMSAgentNotInstalled1;
     QCheckBox* CheckBoxSoundBeep;
+    QCheckBox* CheckBoxDesktopNotification;
     QCheckBox* CheckBoxAgentNoFly;
     QGroupBox* GroupBoxAgentOptions;
     QLabel* LabelFileComboBoxAgent;
@@ -217,8 +232,12 @@ public:
     // E-mail Server
     QLineEdit* EditPOP3Server;
     QLineEdit* EditPOP3Port;
+    QComboBox* ComboBoxPOP3Security;
     QLineEdit* EditPOP3Account;
     QLineEdit* EditPOP3Password;
+    QCheckBox* CheckBoxPasswordInKeyring;
+    QLabel* LabelTrustedCertificate;
+    QPushButton* ButtonForgetCertificate;
     QSlider* SliderTimeout;
     QLabel* LabelTimeout;
     // E-mail Options
@@ -228,6 +247,7 @@ public:
     platform::TRadioGroup* RadioGroupInternetConnection;
     QLineEdit* FilenameEmailClient;
     QToolButton* ButtonBrowseEmailClient;
+    QPushButton* ButtonDefaultEmailClient;
     QCheckBox* CheckBoxSuspendChecks;
     // Debug
     QPushButton* ButtonDebugA;
@@ -235,6 +255,7 @@ public:
     QPushButton* ButtonDebugC;
     QLabel* PanelLastMessageID;
     QLabel* PanelPrevNumMessages;
+    QLabel* PanelLastMessageUID;
     QPushButton* ButtonDebugCheckNow;
     QPushButton* ButtonMessageWindow;
     // Below the pages
@@ -291,6 +312,7 @@ private:
     QString CharacterDirectory;
     QString CharacterFileName;
     QStringList RecentCharacters;
+    QString TrustedCertificateText;
     TDebugLogFile LogFile;
     TFormDebug* DebugForm = nullptr;
     TFormMessages* FormMessages = nullptr;

@@ -1,4 +1,5 @@
 // The main window's pages and controls: captions, hints and limits.
+#include "app/AccountFields.h"
 #include "app/Identity.h"
 #include "app/Labels.h"
 #include "app/UnitMain.h"
@@ -21,6 +22,7 @@
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTimeEdit>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -243,6 +245,27 @@ QWidget* TFormMain::BuildTimePage() {
     faceLayout->addWidget(CheckBoxDrawClockTickMarks);
     column->addWidget(GroupBoxClockFace);
 
+    // Times without speech: neither the time nor new mail is spoken from "From" until "To"
+    // (a range may span midnight).
+    GroupBoxQuietHours =
+        Named(new QGroupBox(QStringLiteral("Quiet hours"), page), "GroupBoxQuietHours");
+    auto* quiet = new QFormLayout(GroupBoxQuietHours);
+    quiet->setContentsMargins(6, 2, 6, 4);
+    CheckBoxQuietHours =
+        Named(new QCheckBox(QStringLiteral("Keep quiet"), GroupBoxQuietHours), "CheckBoxQuietHours",
+              "Speak neither the time nor new mail between these times");
+    quiet->addRow(CheckBoxQuietHours);
+    QuietHoursFrom = Named(new QTimeEdit(QTime(22, 0), GroupBoxQuietHours), "QuietHoursFrom");
+    QuietHoursTo = Named(new QTimeEdit(QTime(7, 0), GroupBoxQuietHours), "QuietHoursTo");
+    for (QTimeEdit* edit : {QuietHoursFrom, QuietHoursTo}) {
+        edit->setDisplayFormat(QStringLiteral("HH:mm"));
+        edit->setWrapping(true);
+        edit->setEnabled(false);
+    }
+    quiet->addRow(QStringLiteral("From"), QuietHoursFrom);
+    quiet->addRow(QStringLiteral("To"), QuietHoursTo);
+    column->addWidget(GroupBoxQuietHours);
+
     LabelMSAgentNotInstalled2 = Named(new QLabel(QStringLiteral("[Agent Not Installed]"), page),
                                       "LabelMSAgentNotInstalled2");
     QFont bold = LabelMSAgentNotInstalled2->font();
@@ -285,6 +308,10 @@ QWidget* TFormMain::BuildNotificationPage() {
     CheckBoxSoundBeep = Named(new QCheckBox(QStringLiteral("Windows Default Sound"), notification),
                               "CheckBoxSoundBeep", "Play default sound when new mail arrives");
     notificationLayout->addWidget(CheckBoxSoundBeep, 1, 0);
+    CheckBoxDesktopNotification = Named(
+        new QCheckBox(QStringLiteral("Also show a desktop notification"), notification),
+        "CheckBoxDesktopNotification", "Show new mail in the desktop's notifications as well");
+    notificationLayout->addWidget(CheckBoxDesktopNotification, 2, 0, 1, 2);
     // Carried from load to save; never shown and never read.
     CheckBoxAgentNoFly =
         Named(new QCheckBox(QStringLiteral("Don't Play Charater Animations"), notification),
@@ -342,10 +369,38 @@ QWidget* TFormMain::BuildEmailServerPage() {
     EditPOP3Password = Named(new QLineEdit(account), "EditPOP3Password",
                              "Password used to access your e-mail account");
     EditPOP3Password->setEchoMode(QLineEdit::Password);
+    for (QLineEdit* edit : {EditPOP3Server, EditPOP3Port, EditPOP3Account, EditPOP3Password})
+        edit->setValidator(new TSingleLineValidator(edit));
+    ComboBoxPOP3Security = Named(new QComboBox(account), "ComboBoxPOP3Security",
+                                 "How the connection to the server is secured");
+    ComboBoxPOP3Security->addItems(
+        {QStringLiteral("None"), QStringLiteral("SSL/TLS"), QStringLiteral("STARTTLS")});
+    auto* securityLabel = new QLabel(QStringLiteral("Security"), account);
+    securityLabel->setBuddy(ComboBoxPOP3Security);
+    auto* portRow = new QHBoxLayout;
+    portRow->addWidget(EditPOP3Port, 1);
+    portRow->addWidget(securityLabel);
+    portRow->addWidget(ComboBoxPOP3Security);
     form->addRow(QStringLiteral("Server"), EditPOP3Server);
-    form->addRow(QStringLiteral("Port"), EditPOP3Port);
+    form->addRow(QStringLiteral("Port"), portRow);
     form->addRow(QStringLiteral("Login name"), EditPOP3Account);
     form->addRow(QStringLiteral("Password"), EditPOP3Password);
+    CheckBoxPasswordInKeyring =
+        Named(new QCheckBox(QStringLiteral("Keep the password in the desktop keyring"), account),
+              "CheckBoxPasswordInKeyring",
+              "Keep the password in the desktop keyring instead of the settings file");
+    form->addRow(CheckBoxPasswordInKeyring);
+    // Shown only while a certificate is trusted for the server.
+    LabelTrustedCertificate = Named(new QLabel(account), "LabelTrustedCertificate");
+    LabelTrustedCertificate->setWordWrap(true);
+    ButtonForgetCertificate = Named(new QPushButton(QStringLiteral("Forget"), account),
+                                    "ButtonForgetCertificate", "Stop trusting this certificate");
+    auto* certificateRow = new QHBoxLayout;
+    certificateRow->addWidget(LabelTrustedCertificate, 1);
+    certificateRow->addWidget(ButtonForgetCertificate, 0, Qt::AlignTop);
+    form->addRow(certificateRow);
+    LabelTrustedCertificate->setVisible(false);
+    ButtonForgetCertificate->setVisible(false);
     layout->addWidget(account);
 
     auto* timeout =
@@ -414,11 +469,15 @@ QWidget* TFormMain::BuildEmailOptionsPage() {
     ButtonBrowseEmailClient->setText(QStringLiteral("..."));
     clientLayout->addWidget(FilenameEmailClient, 1, 0);
     clientLayout->addWidget(ButtonBrowseEmailClient, 1, 1);
+    ButtonDefaultEmailClient =
+        Named(new QPushButton(QStringLiteral("Use Default Mail Client"), client),
+              "ButtonDefaultEmailClient", "Fill in the desktop's default mail program");
+    clientLayout->addWidget(ButtonDefaultEmailClient, 2, 0, 1, 2, Qt::AlignRight);
     CheckBoxSuspendChecks = Named(
         new QCheckBox(QStringLiteral("Suspend E-mail Checks While E-mail Client Active"), client),
         "CheckBoxSuspendChecks",
         "Prevent Talvoro from checking for e-mail while your e-mail client is active");
-    clientLayout->addWidget(CheckBoxSuspendChecks, 2, 0, 1, 2);
+    clientLayout->addWidget(CheckBoxSuspendChecks, 3, 0, 1, 2);
     layout->addWidget(client);
     layout->addStretch(1);
     return page;
@@ -437,7 +496,8 @@ QWidget* TFormMain::BuildDebugPage() {
     layout->addWidget(ButtonDebugC, 2, 0);
     PanelLastMessageID = Named(new QLabel(page), "PanelLastMessageID");
     PanelPrevNumMessages = Named(new QLabel(page), "PanelPrevNumMessages");
-    for (QLabel* panel : {PanelLastMessageID, PanelPrevNumMessages}) {
+    PanelLastMessageUID = Named(new QLabel(page), "PanelLastMessageUID");
+    for (QLabel* panel : {PanelLastMessageID, PanelPrevNumMessages, PanelLastMessageUID}) {
         panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         panel->setMinimumHeight(22);
         panel->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -446,13 +506,15 @@ QWidget* TFormMain::BuildDebugPage() {
     layout->addWidget(PanelLastMessageID, 4, 0, 1, 2);
     layout->addWidget(new QLabel(QStringLiteral("Previous message count"), page), 5, 0);
     layout->addWidget(PanelPrevNumMessages, 6, 0, 1, 2);
+    layout->addWidget(new QLabel(QStringLiteral("Last message unique ID"), page), 7, 0);
+    layout->addWidget(PanelLastMessageUID, 8, 0, 1, 2);
     ButtonDebugCheckNow =
         Named(new QPushButton(QStringLiteral("Check Now"), page), "ButtonDebugCheckNow");
     ButtonMessageWindow =
         Named(new QPushButton(QStringLiteral("Messages"), page), "ButtonMessageWindow");
     ButtonMessageWindow->setVisible(false);
-    layout->addWidget(ButtonDebugCheckNow, 7, 0);
-    layout->addWidget(ButtonMessageWindow, 7, 1);
-    layout->setRowStretch(8, 1);
+    layout->addWidget(ButtonDebugCheckNow, 9, 0);
+    layout->addWidget(ButtonMessageWindow, 9, 1);
+    layout->setRowStretch(10, 1);
     return page;
 }

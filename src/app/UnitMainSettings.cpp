@@ -3,6 +3,7 @@
 // option.
 #include "app/UnitMain.h"
 
+#include "app/AccountFields.h"
 #include "mail/SessionInfoRecord.h"
 #include "platform/MessageBox.h"
 #include "platform/RadioGroup.h"
@@ -19,14 +20,18 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSlider>
 #include <QSpinBox>
+#include <QTimeEdit>
 
 namespace {
 
 const QString EmailCheckName = QStringLiteral("CheckBoxEnableEmailCheck");
 const QString ShowAgentMessageName = QStringLiteral("gblnShowAgentNotInstalledMessage");
 const QString LastMessageIDName = QStringLiteral("PanelLastMessageID");
+const QString TrustedCertificateName = QStringLiteral("POP3TrustedCertificate");
+const QString TimeFormat = QStringLiteral("HH:mm");
 
 } // namespace
 
@@ -69,6 +74,8 @@ void TFormMain::SetInteger(const QString& name, int value) {
         group->SetItemIndex(value);
     else if (auto* slider = qobject_cast<QSlider*>(control))
         slider->setValue(value);
+    else if (auto* combo = qobject_cast<QComboBox*>(control))
+        combo->setCurrentIndex(value); // a list of choices, stored as the item index
 }
 
 int TFormMain::GetInteger(const QString& name) const {
@@ -79,28 +86,49 @@ int TFormMain::GetInteger(const QString& name) const {
         return group->ItemIndex();
     if (auto* slider = qobject_cast<QSlider*>(control))
         return slider->value();
+    if (auto* combo = qobject_cast<QComboBox*>(control))
+        return combo->currentIndex();
     return 0;
 }
 
 void TFormMain::SetString(const QString& name, const std::string& bytes) {
+    if (name == TrustedCertificateName) {
+        SetTrustedCertificate(QString::fromStdString(bytes));
+        return;
+    }
     if (name == LastMessageIDName)
         LastMessageID().Set(bytes);
     QWidget* control = OptionControl(name);
     const TStoredText text(bytes);
     AttachStoredText(*control, text);
-    if (auto* edit = qobject_cast<QLineEdit*>(control))
+    if (auto* time = qobject_cast<QTimeEdit*>(control)) {
+        // A text that is no time of day gives the row's default.
+        QTime parsed = QTime::fromString(text.Shown(), TimeFormat);
+        if (!parsed.isValid()) {
+            const TSettingEntry* entry = FindSetting(name.toStdString());
+            parsed =
+                QTime::fromString(QString::fromLatin1(entry ? entry->DefaultText : ""), TimeFormat);
+        }
+        if (parsed.isValid())
+            time->setTime(parsed);
+    } else if (auto* edit = qobject_cast<QLineEdit*>(control)) {
         edit->setText(text.Shown());
-    else if (auto* combo = qobject_cast<QComboBox*>(control))
+    } else if (auto* combo = qobject_cast<QComboBox*>(control)) {
         combo->setEditText(text.Shown());
-    else if (auto* label = qobject_cast<QLabel*>(control))
+    } else if (auto* label = qobject_cast<QLabel*>(control)) {
         label->setText(text.Shown());
+    }
 }
 
 std::string TFormMain::GetString(const QString& name) const {
+    if (name == TrustedCertificateName)
+        return TrustedCertificateText.toStdString();
     // The worker keeps the newest message's ID as the server sent it.
     if (name == LastMessageIDName)
         return LastMessageID().Get();
     QWidget* control = OptionControl(name);
+    if (auto* time = qobject_cast<QTimeEdit*>(control))
+        return StoredBytes(*time, time->time().toString(TimeFormat));
     if (auto* edit = qobject_cast<QLineEdit*>(control))
         return StoredBytes(*edit, edit->text());
     if (auto* combo = qobject_cast<QComboBox*>(control))
@@ -131,6 +159,28 @@ void TFormMain::WriteRegistryEntries() {
         ScrambleText(StoredBytes(*EditPOP3Password, EditPOP3Password->text())));
     ::WriteRegistryEntries(*RegistryStore, *this, SessionInfo().StoredPassword(),
                            [this](const QString& line) { DebugLine(line, true); });
+}
+
+void TFormMain::SetTrustedCertificate(const QString& value) {
+    TrustedCertificateText = value;
+    const qsizetype blank = value.indexOf(QLatin1Char(' '));
+    const QString server = blank < 0 ? value : value.left(blank);
+    const QString fingerprint = blank < 0 ? QString() : value.mid(blank + 1);
+    LabelTrustedCertificate->setText(QStringLiteral("Certificate trusted for ") + server);
+    LabelTrustedCertificate->setToolTip(QStringLiteral("SHA-256 fingerprint: ") + fingerprint);
+    LabelTrustedCertificate->setVisible(!value.isEmpty());
+    ButtonForgetCertificate->setVisible(!value.isEmpty());
+}
+
+void TFormMain::ButtonForgetCertificateClick() {
+    SetTrustedCertificate(QString());
+}
+
+void TFormMain::ComboBoxPOP3SecurityChange() {
+    const QString port =
+        PortAfterSecurityChoice(EditPOP3Port->text(), ComboBoxPOP3Security->currentIndex());
+    if (port != EditPOP3Port->text())
+        EditPOP3Port->setText(port);
 }
 
 void TFormMain::CheckBoxStartWithWindowsClick() {

@@ -8,6 +8,8 @@
 #include "platform/TalvoroApplication.h"
 
 #include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
@@ -20,6 +22,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <QTimeEdit>
 #include <QToolButton>
 
 #include "QtGtest.h"
@@ -115,8 +118,107 @@ TEST_F(MainWindowTest, ControlsCarryTheirCaptionsHintsAndLimits) {
                              "FilenameEmailClient",
                              "PanelLastMessageID",
                              "LabelNumMessages",
-                             "PanelPrevNumMessages"})
+                             "PanelPrevNumMessages",
+                             "ComboBoxPOP3Security",
+                             "PanelLastMessageUID",
+                             "CheckBoxQuietHours",
+                             "QuietHoursFrom",
+                             "QuietHoursTo",
+                             "CheckBoxDesktopNotification",
+                             "CheckBoxPasswordInKeyring"})
         EXPECT_NE(form.findChild<QWidget*>(name), nullptr) << name;
+}
+
+// The values added after the original ones: written after all the others in their fixed order,
+// with their defaults on a fresh profile; loaded into their controls and saved back.
+TEST_F(MainWindowTest, LaterOptionsFollowTheOthersAndKeepTheirValues) {
+    auto hive = [this] {
+        QFile file(Dir.path() + "/config/talvoro/registry.reg");
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    TFormMain({}).close();
+    EXPECT_TRUE(hive().contains("\"PanelPrevNumMessages\"=\"\"\r\n"
+                                "\"ComboBoxPOP3Security\"=\"0\"\r\n"
+                                "\"POP3TrustedCertificate\"=\"\"\r\n"
+                                "\"PanelLastMessageUID\"=\"\"\r\n"
+                                "\"CheckBoxQuietHours\"=\"0\"\r\n"
+                                "\"QuietHoursFrom\"=\"22:00\"\r\n"
+                                "\"QuietHoursTo\"=\"07:00\"\r\n"
+                                "\"CheckBoxDesktopNotification\"=\"0\"\r\n"
+                                "\"CheckBoxPasswordInKeyring\"=\"0\"\r\n"))
+        << hive().toStdString();
+
+    const QByteArray stored = "\"EditPOP3Port\"=\"995\"\r\n\"ComboBoxPOP3Security\"=\"1\"\r\n"
+                              "\"POP3TrustedCertificate\"=\"pop.example.org 0a1b\"\r\n"
+                              "\"PanelLastMessageUID\"=\"UID77\"\r\n"
+                              "\"CheckBoxQuietHours\"=\"1\"\r\n"
+                              "\"QuietHoursFrom\"=\"21:30\"\r\n"
+                              "\"QuietHoursTo\"=\"bad\"\r\n"
+                              "\"CheckBoxDesktopNotification\"=\"1\"\r\n"
+                              "\"CheckBoxPasswordInKeyring\"=\"1\"\r\n";
+    SeedProfile(Dir.path() + "/config", stored);
+    {
+        TFormMain form({});
+        EXPECT_EQ(form.ComboBoxPOP3Security->currentText(), "SSL/TLS");
+        EXPECT_EQ(form.EditPOP3Port->text(), "995");
+        EXPECT_EQ(form.TrustedCertificate(), "pop.example.org 0a1b");
+        EXPECT_FALSE(form.ButtonForgetCertificate->isHidden());
+        EXPECT_EQ(form.PanelLastMessageUID->text(), "UID77");
+        EXPECT_TRUE(form.QuietHoursFrom->isEnabled());
+        EXPECT_EQ(form.QuietHoursTo->time(), QTime(7, 0)); // not a time: the default
+        EXPECT_TRUE(form.CheckBoxDesktopNotification->isChecked());
+        EXPECT_TRUE(form.CheckBoxPasswordInKeyring->isChecked());
+        form.close();
+    }
+    QByteArray expected = stored;
+    expected.replace("bad", "07:00");
+    for (const QByteArray& line : expected.split('\n'))
+        EXPECT_TRUE(hive().contains(line)) << line.toStdString();
+}
+
+// Choosing a security moves the usual port of the other kind of connection; a port the user
+// typed stays.
+TEST_F(MainWindowTest, ChoosingASecurityMovesOnlyTheUsualPort) {
+    struct {
+        const char* Port;
+        int From;
+        Qt::Key Key;
+        const char* Expected;
+    } const cases[] = {
+        {"110", 0, Qt::Key_Down, "995"}, // None -> SSL/TLS
+        {"995", 1, Qt::Key_Down, "110"}, // SSL/TLS -> STARTTLS
+        {"995", 1, Qt::Key_Up, "110"},   // SSL/TLS -> None
+        {"2110", 0, Qt::Key_Down, "2110"}, {"", 0, Qt::Key_Down, ""},
+        {"110", 2, Qt::Key_Up, "995"},   // STARTTLS -> SSL/TLS
+        {"110", 1, Qt::Key_Down, "110"}, // SSL/TLS -> STARTTLS keeps 110
+    };
+    TFormMain form({});
+    for (const auto& c : cases) {
+        form.ComboBoxPOP3Security->setCurrentIndex(c.From);
+        form.EditPOP3Port->setText(c.Port);
+        QTest::keyClick(form.ComboBoxPOP3Security, c.Key);
+        EXPECT_EQ(form.EditPOP3Port->text(), c.Expected) << c.Port << " from " << c.From;
+    }
+}
+
+// A line break or NUL in an account field would end a protocol command early: neither typing
+// nor pasting puts one there.
+TEST_F(MainWindowTest, AccountFieldsRefuseLineBreaksAndNul) {
+    TFormMain form({});
+    for (QLineEdit* edit :
+         {form.EditPOP3Server, form.EditPOP3Port, form.EditPOP3Account, form.EditPOP3Password}) {
+        edit->setText("ab");
+        edit->setFocus();
+        edit->end(false);
+        QTest::keyClick(edit, Qt::Key_Return);
+        QApplication::clipboard()->setText("x\r\nDELE 1");
+        edit->paste();
+        QApplication::clipboard()->setText(QString("y") + QChar(0));
+        edit->paste();
+        QApplication::clipboard()->setText("cd");
+        edit->paste();
+        EXPECT_EQ(edit->text(), "abcd") << edit->objectName();
+    }
 }
 
 TEST_F(MainWindowTest, DebuggingShowsTheDebugPageAndCaptionAndEmptiesTheLog) {
