@@ -321,12 +321,14 @@ TEST_F(EndToEndFixture, MarkupInAHeaderIsSpokenAsText) {
 // password and the newest message's ID are stored back unchanged.
 TEST_F(EndToEndFixture, StoredBytesReachTheServerAndTheFileUnchanged) {
     HostileServer server;
-    server.SetMailbox(Mailbox(3));
+    auto mailbox = Mailbox(3);
+    mailbox[2] = HostileServer::Message("Three <t@example.org>", "Three", "m3\xE9");
+    server.SetMailbox(mailbox);
     const std::string password = "p\xE4ssw\xF6rd";
     const std::string lines = Value("EditPOP3Password", ScrambleText(password)) +
                               Value("EditYourName", "Gr\xE4"
                                                     "ce") +
-                              Value("PanelLastMessageID", "<m3@example.org>") +
+                              Value("PanelLastMessageID", "<m3\xE9@example.org>") +
                               Value("PanelPrevNumMessages", "3");
     Program.Seed(Account(server.Port()) + lines);
     Program.Start("@2026-12-09 10:17:55 x10");
@@ -340,7 +342,7 @@ TEST_F(EndToEndFixture, StoredBytesReachTheServerAndTheFileUnchanged) {
     for (const std::string& line : {Value("EditPOP3Password", ScrambleText(password)),
                                     Value("EditYourName", "Gr\xE4"
                                                           "ce"),
-                                    Value("PanelLastMessageID", "<m3@example.org>")})
+                                    Value("PanelLastMessageID", "<m3\xE9@example.org>")})
         EXPECT_TRUE(hive.contains(QByteArray::fromStdString(line))) << line << hive.toStdString();
     EXPECT_TRUE(Program.Spoken().isEmpty());
 }
