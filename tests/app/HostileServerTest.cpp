@@ -188,6 +188,14 @@ std::string ManyHeaderLines() {
     return headers;
 }
 
+// A Message-ID folded over 15,000 lines: 15 MB that must not be kept, shown or stored whole.
+std::string HugeFoldedMessageID() {
+    std::string id = "Message-ID: <huge";
+    for (int n = 0; n < 15000; ++n)
+        id += "\r\n " + std::string(1000, char('a' + n % 26));
+    return id + "@example.org>\r\n";
+}
+
 const char* const LineTooLong = "The server sent a line longer than";
 const char* const ReplyTooLong = "The server sent a (reply|header) (of more|longer) than";
 const char* const Closed = "Connection Closed Gracefully|Socket Error #";
@@ -240,6 +248,9 @@ const TCase Cases[] = {
      "+OK\r\nFrom: Big <big@example.org>\r\nSubject: Big\r\nMessage-ID: <big@example.org>\r\n" +
          ManyHeaderLines() + "\r\n.\r\n",
      3, "The server sent a reply of more than|unread message"},
+    {"HugeFoldedMessageID", TStep::Top, TAttack::Reply,
+     "+OK\r\nFrom: F <f@example.org>\r\nSubject: S\r\n" + HugeFoldedMessageID() + "\r\n.\r\n", 3,
+     "unread message", 3, "header values kept to 998 bytes (net)"},
     {"ThousandsOfNewMessages", TStep::Greeting, TAttack::None, {}, 5000, nullptr, 5000},
 };
 
@@ -288,6 +299,8 @@ TEST_P(HostileServerTest, TheProgramRecoversAndStaysBounded) {
                 static_cast<long long>(closing));
     EXPECT_GE(closing, 0);
     EXPECT_LE(closing, TALVORO_SANITIZED ? 3000 : 1000);
+    // Nothing a server sent made the settings grow.
+    EXPECT_LT(Program.Hive().size(), 16 * 1024);
 }
 
 INSTANTIATE_TEST_SUITE_P(Attacks, HostileServerTest, ::testing::ValuesIn(Cases),
