@@ -199,7 +199,9 @@ TEST(RegDocument, ATenMegabyteFileParsesQuicklyInLittleMemory) {
     };
     for (const TShape& shape : shapes) {
         std::string file = "Windows Registry Editor Version 5.00\r\n[HKEY_CURRENT_USER\\K]\r\n";
-        for (int n = 0; file.size() < (10u << 20); ++n)
+        // A sanitizer build only checks the round trip, on a smaller file.
+        const std::size_t size = TALVORO_SANITIZED ? (1u << 20) : (10u << 20);
+        for (int n = 0; file.size() < size; ++n)
             file += shape.Line(n);
 
         long grownKiB = 0;
