@@ -201,29 +201,23 @@ const char* const ReplyTooLong = "The server sent a (reply|header) (of more|long
 const char* const Closed = "Connection Closed Gracefully|Socket Error #";
 const char* const Reset = "Socket Error #10054|Connection reset|Connection Closed Gracefully";
 const char* const TimedOut = "Connection timeout";
+const char* const CannotCount = "Unable to count the messages on the server";
 
 const TCase Cases[] = {
     {"EndlessGreeting", TStep::Greeting, TAttack::EndlessLine, {}, 3, LineTooLong},
     {"EndlessUserReply", TStep::User, TAttack::EndlessLine, {}, 3, LineTooLong},
     {"EndlessPassReply", TStep::Pass, TAttack::EndlessLine, {}, 3, LineTooLong},
-    {"EndlessStatReply",
-     TStep::Stat,
-     TAttack::EndlessLine,
-     {},
-     3,
-     LineTooLong,
-     3,
-     "STAT failures (mail)"},
+    {"EndlessStatReply", TStep::Stat, TAttack::EndlessLine, {}, 3, LineTooLong},
     {"EndlessTopReply", TStep::Top, TAttack::EndlessLine, {}, 3, LineTooLong},
     {"DripAtTheGreeting", TStep::Greeting, TAttack::Drip, {}, 3, TimedOut},
     {"DripAtStat", TStep::Stat, TAttack::Drip, {}, 3, TimedOut},
     {"CloseAtTheGreeting", TStep::Greeting, TAttack::Close, {}, 3, Closed},
     {"CloseAtUser", TStep::User, TAttack::Close, {}, 3, Closed},
     {"CloseAtPass", TStep::Pass, TAttack::Close, {}, 3, Closed},
-    {"CloseAtStat", TStep::Stat, TAttack::Close, {}, 3, Closed, 3, "STAT failures (mail)"},
+    {"CloseAtStat", TStep::Stat, TAttack::Close, {}, 3, Closed},
     {"CloseAtTop", TStep::Top, TAttack::Close, {}, 3, Closed},
     {"CloseAtQuit", TStep::Quit, TAttack::Close, {}, 3, Closed},
-    {"ResetAtStat", TStep::Stat, TAttack::Reset, {}, 3, Reset, 3, "STAT failures (mail)"},
+    {"ResetAtStat", TStep::Stat, TAttack::Reset, {}, 3, Reset},
     {"EndlessMultiLineUserReply",
      TStep::User,
      TAttack::EndlessReply,
@@ -240,10 +234,8 @@ const TCase Cases[] = {
      ReplyTooLong,
      3,
      "reply caps (net)"},
-    {"StatOfTwoToThe31", TStep::Stat, TAttack::Reply, "+OK 2147483648 100\r\n", 3, "STAT", 3,
-     "STAT failures (mail)"},
-    {"StatOfMinusFive", TStep::Stat, TAttack::Reply, "+OK -5 100\r\n", 3, "STAT", 3,
-     "STAT failures (mail)"},
+    {"StatOfTwoToThe31", TStep::Stat, TAttack::Reply, "+OK 2147483648 100\r\n", 3, CannotCount},
+    {"StatOfMinusFive", TStep::Stat, TAttack::Reply, "+OK -5 100\r\n", 3, CannotCount},
     {"HundredThousandHeaderLines", TStep::Top, TAttack::Reply,
      "+OK\r\nFrom: Big <big@example.org>\r\nSubject: Big\r\nMessage-ID: <big@example.org>\r\n" +
          ManyHeaderLines() + "\r\n.\r\n",
