@@ -139,6 +139,10 @@ int TAgentCharacter::ActiveTimers() const {
     return FWindow->ActiveTimers() + FWordTimer.isActive() + FLingerTimer.isActive();
 }
 
+QSize TAgentCharacter::BalloonLargestSize() const {
+    return FBalloon->LargestSize();
+}
+
 bool TAgentCharacter::BalloonVisible() const {
     return FBalloon->isVisible();
 }

@@ -68,6 +68,8 @@ public:
     int PendingRequests() const;
     QString BalloonText() const;
     bool BalloonVisible() const;
+    // The size of this character's balloon for the longest text.
+    QSize BalloonLargestSize() const;
     TCharacterWindow& Window() { return *FWindow; }
     // Timers of the character and its window that are running now.
     int ActiveTimers() const;

@@ -83,7 +83,6 @@ public:
     bool DebugMode() const { return Debugging; }
     bool StartHidden() const { return StartHiddenFlag; }
     bool RunWizard() const { return RunWizardFlag; }
-    bool HighColorDisplay() override { return HighColor; }
     bool AgentLoaded() override { return AgentLoadedFlag; }
     const QString& CharacterFile() const { return CharacterFileName; }
     const QString& CharacterDir() const { return CharacterDirectory; }

@@ -12,6 +12,7 @@
 #include "speech/OvcClock.h"
 #include "speech/SayTimeText.h"
 #include "speech/uAgentMessage.h"
+#include "wizard/CharacterBesideWizard.h"
 
 #include <QAction>
 #include <QApplication>
@@ -181,9 +182,11 @@ void TFormMain::ButtonAgentPropertiesClick() {
         AgentControlPtr->SetPropertySheetVisible(true);
 }
 
+// The wizard's guides and its Test button speak while the wizard is on the screen; the
+// character then stands where it leaves the wizard readable.
 void TFormMain::MyAgentSpeak(const QString& text, QWidget* anchor, bool hide) {
     if (AgentLoadedFlag && CheckBoxEnableAgent->isChecked())
-        AgentSpeakAt(*AgentControlPtr, CharacterFileName, text, anchor, hide);
+        AgentSpeakBesideWizard(*AgentControlPtr, CharacterFileName, text, anchor, hide);
 }
 
 void TFormMain::MyAgentStopAll(bool hide) {
@@ -209,8 +212,8 @@ void TFormMain::AgentDblClick() {
 void TFormMain::SayTime() {
     const QString text = SayTimeTextNow(EditYourName->text());
     if (AgentLoadedFlag)
-        AgentSpeakAt(*AgentControlPtr, CharacterFileName, text, OvcClock,
-                     CheckBoxHideAgentAfterSpeak->isChecked());
+        AgentSpeakBesideWizard(*AgentControlPtr, CharacterFileName, text, OvcClock,
+                               CheckBoxHideAgentAfterSpeak->isChecked());
 }
 
 void TFormMain::OvcClockMinuteChange() {

@@ -68,6 +68,8 @@ int main(int argc, char** argv) {
     application.setApplicationName(identity::ProductName);
     application.setApplicationDisplayName(identity::ProductName);
     application.setApplicationVersion(identity::Version);
+    // The launcher's id: docks and task switchers match the windows to it.
+    application.setDesktopFileName(QStringLiteral("com.example.Talvoro"));
     application.setQuitOnLastWindowClosed(false);
 
     const auto lock = platform::CreateInstanceLock(identity::InstanceLockName);

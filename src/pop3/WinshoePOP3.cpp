@@ -30,13 +30,28 @@ TWinshoePOP3::TWinshoePOP3() {
 }
 
 void TWinshoePOP3::Connect() {
+    // Before anything is sent: a line break in a stored value would become a command of its own.
+    if (!SafeCommandLine(UserID())) {
+        throw EWinshoeUnsafeCommand(
+            "The login name contains a line break or NUL character; nothing was sent.");
+    }
+    if (!SafeCommandLine(Password())) {
+        throw EWinshoeUnsafeCommand(
+            "The password contains a line break or NUL character; nothing was sent.");
+    }
     TWinshoeMessageClient::Connect();
     try {
+        if (Security() == TWinshoeSecurity::None) {
+            CheckForTLSServer();
+        }
         SetReplyLine(ReadLine());
         if (ReplyLine().substr(0, 3) != "+OK") {
             throw EWinshoeConnectRefused(ReplyLine());
         }
         ReportStatus("Connected");
+        if (Security() == TWinshoeSecurity::STARTTLS) {
+            NegotiateSTLS();
+        }
         SendCommand("User " + UserID(), Positive, "User Account is valid", 1);
         SendCommand("Pass " + Password(), Positive, "Password is valid", 1);
     } catch (...) {
@@ -93,10 +108,16 @@ bool TWinshoePOP3::RetrieveHeader(int messageNumber, TWinshoeMessage& message) {
     if (ReadHeaderBlock(message, terminators) == 0) {
         return true;
     }
-    for (;;) {
+    for (int lines = 1;; ++lines) {
         const std::string line = ReadLine();
         if (!line.empty()) {
             return line == ".";
+        }
+        if (lines >= MaxReplyLines()) {
+            Disconnect();
+            throw EWinshoeLineTooLong("The server sent more than " +
+                                      std::to_string(MaxReplyLines()) +
+                                      " empty lines; the connection was closed.");
         }
     }
 }

@@ -132,6 +132,9 @@ const std::vector<TWizardOption>& WizardOptions() {
         {QStringLiteral("CheckBoxEnableEmailCheck"), K::Checked, EnableEmailPage},
         {QStringLiteral("RadioGroupInternetConnection"), K::ItemIndex, AccountOptionsPage},
         {QStringLiteral("EditPOP3Server"), K::Text, AccountOptionsPage},
+        // Before the port: setting the security may change the port (110 and 995 follow it),
+        // and the port copied next must win.
+        {QStringLiteral("ComboBoxPOP3Security"), K::ItemIndex, AccountOptionsPage},
         {QStringLiteral("EditPOP3Port"), K::Text, AccountOptionsPage},
         {QStringLiteral("EditPOP3Account"), K::Text, AccountOptionsPage},
         {QStringLiteral("EditPOP3Password"), K::Text, AccountOptionsPage},

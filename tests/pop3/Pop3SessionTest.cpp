@@ -8,6 +8,7 @@
 #include "Watchdog.h"
 #include "pop3/WinshoeExceptions.h"
 #include "pop3/WinshoePOP3.h"
+#include "pop3/WinshoeStream.h"
 
 using namespace std::chrono_literals;
 using Script = FakeServer::Script;
@@ -253,4 +254,54 @@ TEST_F(Pop3Session, EndlessHeaderBlockFailsAtTheBlockCap) {
     EXPECT_THROW(Client.RetrieveHeader(1, Message), EWinshoeLineTooLong);
     EXPECT_FALSE(watchdog.Fired());
     EXPECT_FALSE(Client.Connected());
+}
+
+TEST_F(Pop3Session, LineBreakInNameOrPasswordIsRefusedBeforeConnecting) {
+    Client.SetPassword("secret\r\nDELE 1");
+    try {
+        Client.Connect();
+        FAIL();
+    } catch (const EWinshoeUnsafeCommand& e) {
+        EXPECT_STREQ(e.what(),
+                     "The password contains a line break or NUL character; nothing was sent.");
+    }
+    Client.SetPassword("secret");
+    Client.SetUserID(std::string("bob\0", 4));
+    EXPECT_THROW(Client.Connect(), EWinshoeUnsafeCommand);
+    EXPECT_TRUE(Statuses.empty());
+    EXPECT_FALSE(Client.Connected());
+}
+
+TEST_F(Pop3Session, HeaderOfTooManyLinesFailsAtTheCap) {
+    LogIn({S::Expect("TOP 1 0"), S::Send("+OK\r\n"), S::SendRepeated("X-A: b\r\n")});
+    Client.SetMaxReplyLines(1000);
+    Watchdog watchdog(Client, 5s);
+    EXPECT_THROW(Client.RetrieveHeader(1, Message), EWinshoeLineTooLong);
+    EXPECT_FALSE(watchdog.Fired());
+    EXPECT_FALSE(Client.Connected());
+}
+
+// The in-memory stream in place of the socket, as the fuzz targets use it: every byte boundary.
+TEST(Pop3FromMemory, WholeSessionFromAStream) {
+    const std::string server = "+OK ready\r\n+OK\r\n+OK Logged in.\r\n+OK 2 320\r\n"
+                               "+OK\r\nSubject: From memory\r\n\r\n.\r\n+OK bye\r\n";
+    for (const std::size_t chunk : {1, 7, 4096}) {
+        std::shared_ptr<TMemoryStream> stream;
+        TWinshoePOP3 client;
+        client.SetUserID("bob");
+        client.SetPassword("secret");
+        client.SetStreamFactory([&](const std::string&, int) {
+            return stream = std::make_shared<TMemoryStream>(server, chunk);
+        });
+        TWinshoeMessage message;
+        client.Connect();
+        EXPECT_EQ(client.CheckMessages(), 2);
+        EXPECT_TRUE(client.RetrieveHeader(1, message));
+        EXPECT_EQ(message.Subject(), "From memory");
+        client.Quit();
+        EXPECT_EQ(stream->Sent(), "User bob\r\nPass secret\r\nSTAT\r\nTOP 1 0\r\nQuit\r\n");
+        // The server's end is the end of the stream.
+        EXPECT_THROW(client.ReadLine(), EWinshoeConnClosedGraceful);
+        EXPECT_FALSE(client.Connected());
+    }
 }
