@@ -134,10 +134,10 @@ public:
     void CheckBoxStartWithWindowsClick();
     void SetBoolean(const QString& name, bool value) override;
     void SetInteger(const QString& name, int value) override;
-    void SetString(const QString& name, const QString& value) override;
+    void SetString(const QString& name, const std::string& bytes) override;
     bool GetBoolean(const QString& name) const override;
     int GetInteger(const QString& name) const override;
-    QString GetString(const QString& name) const override;
+    std::string GetString(const QString& name) const override;
 
     // Speech host, clock and spoken time.
     void SetAgentEnabled(bool enabled);

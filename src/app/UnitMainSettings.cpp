@@ -5,12 +5,14 @@
 
 #include "app/AccountFields.h"
 #include "mail/SessionInfoRecord.h"
+#include "platform/MessageBox.h"
 #include "platform/RadioGroup.h"
 #include "platform/Sounds.h"
 #include "platform/autostart/AutoStart.h"
 #include "settings/RegistryEntries.h"
 #include "settings/Scrambler.h"
 #include "settings/SettingsTable.h"
+#include "settings/StoredText.h"
 #include "tray/ActionTable.h"
 
 #include <QAction>
@@ -90,17 +92,19 @@ int TFormMain::GetInteger(const QString& name) const {
     return 0;
 }
 
-void TFormMain::SetString(const QString& name, const QString& value) {
+void TFormMain::SetString(const QString& name, const std::string& bytes) {
     if (name == TrustedCertificateName) {
-        SetTrustedCertificate(value);
+        SetTrustedCertificate(QString::fromStdString(bytes));
         return;
     }
     if (name == LastMessageIDName)
-        LastMessageID().Set(value.toStdString());
+        LastMessageID().Set(bytes);
     QWidget* control = OptionControl(name);
+    const TStoredText text(bytes);
+    AttachStoredText(*control, text);
     if (auto* time = qobject_cast<QTimeEdit*>(control)) {
         // A text that is no time of day gives the row's default.
-        QTime parsed = QTime::fromString(value, TimeFormat);
+        QTime parsed = QTime::fromString(text.Shown(), TimeFormat);
         if (!parsed.isValid()) {
             const TSettingEntry* entry = FindSetting(name.toStdString());
             parsed =
@@ -108,37 +112,52 @@ void TFormMain::SetString(const QString& name, const QString& value) {
         }
         if (parsed.isValid())
             time->setTime(parsed);
-    } else if (auto* edit = qobject_cast<QLineEdit*>(control))
-        edit->setText(value);
-    else if (auto* combo = qobject_cast<QComboBox*>(control))
-        combo->setEditText(value);
-    else if (auto* label = qobject_cast<QLabel*>(control))
-        label->setText(value);
+    } else if (auto* edit = qobject_cast<QLineEdit*>(control)) {
+        edit->setText(text.Shown());
+    } else if (auto* combo = qobject_cast<QComboBox*>(control)) {
+        combo->setEditText(text.Shown());
+    } else if (auto* label = qobject_cast<QLabel*>(control)) {
+        label->setText(text.Shown());
+    }
 }
 
-QString TFormMain::GetString(const QString& name) const {
+std::string TFormMain::GetString(const QString& name) const {
     if (name == TrustedCertificateName)
-        return TrustedCertificateText;
+        return TrustedCertificateText.toStdString();
+    // The worker keeps the newest message's ID as the server sent it.
     if (name == LastMessageIDName)
-        return QString::fromStdString(LastMessageID().Get());
+        return LastMessageID().Get();
     QWidget* control = OptionControl(name);
     if (auto* time = qobject_cast<QTimeEdit*>(control))
-        return time->time().toString(TimeFormat);
+        return StoredBytes(*time, time->time().toString(TimeFormat));
     if (auto* edit = qobject_cast<QLineEdit*>(control))
-        return edit->text();
+        return StoredBytes(*edit, edit->text());
     if (auto* combo = qobject_cast<QComboBox*>(control))
-        return combo->currentText();
+        return StoredBytes(*combo, combo->currentText());
     if (auto* label = qobject_cast<QLabel*>(control))
-        return label->text();
+        return StoredBytes(*label, label->text());
     return {};
 }
 
 void TFormMain::ReadRegistryEntries() {
+    RegistryStore->RemoveInterruptedSaves();
     const TRegistryLoad load = ::ReadRegistryEntries(*RegistryStore, *this);
     SessionInfo().PrevNumMessages = load.PrevNumMessages;
+    // A value of the wrong type has its default now, and the next save repairs it: one box
+    // says which, and the start goes on.
+    if (!load.Errors.empty()) {
+        QStringList texts;
+        for (const std::string& error : load.Errors)
+            texts << QString::fromStdString(error);
+        platform::MessageDlg(texts.join(QLatin1Char('\n')), platform::TMsgDlgType::Error,
+                             platform::mbOK);
+    }
 }
 
 void TFormMain::WriteRegistryEntries() {
+    // The password's bytes as loaded, unless the user has changed it, whoever asks for the save.
+    SessionInfo().SetStoredPassword(
+        ScrambleText(StoredBytes(*EditPOP3Password, EditPOP3Password->text())));
     ::WriteRegistryEntries(*RegistryStore, *this, SessionInfo().StoredPassword(),
                            [this](const QString& line) { DebugLine(line, true); });
 }

@@ -108,6 +108,27 @@ constexpr char16_t Windows1252High[32] = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
 };
 
+// Text that is mostly UTF-8: its valid sequences kept, each byte that is not part of one read as
+// Windows-1252. GMime passes byte runs through that merely look like UTF-8 (such as F5 81 8A 8B)
+// beside the text it has decoded; reading the whole result as Windows-1252 would garble the
+// decoded text ("\u20AC" shown as "\u00E2\u201A\u00AC").
+std::string RepairUtf8(std::string_view Text) {
+    std::string Out;
+    Out.reserve(Text.size());
+    char32_t Code = 0;
+    for (std::size_t Pos = 0; Pos < Text.size();) {
+        if (const std::size_t Length = NextCodePoint(Text, Pos, Code); Length > 0) {
+            Out.append(Text, Pos, Length);
+            Pos += Length;
+            continue;
+        }
+        const auto Byte = static_cast<unsigned char>(Text[Pos++]);
+        const char16_t High = Byte < 0xA0 ? Windows1252High[Byte - 0x80] : char16_t(Byte);
+        AppendUtf8(Out, High != 0 ? High : ' ');
+    }
+    return Out;
+}
+
 std::string TrimBlanks(const std::string& Text) {
     const auto Begin = Text.find_first_not_of(' ');
     if (Begin == std::string::npos)
@@ -176,7 +197,7 @@ std::string HeaderDisplayText(std::string_view Raw) {
         std::string Decoded;
         std::string Error;
         if (Decode(Raw.data(), Raw.size(), &Decoded, &Error))
-            return DisplayText(Decoded);
+            return DisplayText(RepairUtf8(Decoded));
     }
     return DisplayText(Raw);
 }
