@@ -61,24 +61,38 @@ OvcClock::OvcClock(QWidget* parent) : QWidget(parent) {
     setFixedSize(ClockSize, ClockSize);
     // The backdrop covers every pixel, so Qt need not paint the parent underneath first.
     setAttribute(Qt::WA_OpaquePaintEvent);
-    FTimer.setInterval(SampleIntervalMs);
-    connect(&FTimer, &QTimer::timeout, this, &OvcClock::Sample);
-    FDisplayed = WholeSeconds(FWatch.Now());
+    SetWallClock(CreateSystemWallClock());
+}
+
+void OvcClock::SetWallClock(std::unique_ptr<WallClock> clock) {
+    if (!clock) {
+        return;
+    }
+    FClock = std::move(clock);
+    connect(FClock.get(), &WallClock::Woken, this, &OvcClock::Tick);
+    const QDateTime now = FClock->Now();
+    FDisplayed = WholeSeconds(now.time());
+    if (FActive) {
+        WakeForNextReading(now);
+    }
+    update();
 }
 
 void OvcClock::SetActive(bool active) {
-    if (active == FTimer.isActive()) {
+    if (active == FActive) {
         return;
     }
+    FActive = active;
     if (active) {
-        FTimer.start();
+        FWatch.Forget();
+        FClock->WakeAt(FClock->Now()); // at once, from the event loop
     } else {
-        FTimer.stop();
+        FClock->Cancel();
     }
 }
 
 bool OvcClock::Active() const {
-    return FTimer.isActive();
+    return FActive;
 }
 
 void OvcClock::SetDrawTickMarks(bool draw) {
@@ -96,12 +110,6 @@ void OvcClock::SetFacePicture(const QPixmap& face) {
     update();
 }
 
-void OvcClock::SetTimeSource(MinuteWatch::TimeSource source) {
-    FWatch.SetTimeSource(std::move(source));
-    FDisplayed = WholeSeconds(FWatch.Now());
-    update();
-}
-
 QPixmap OvcClock::RenderFacePicture(qreal devicePixelRatio) {
     const qreal dpr = devicePixelRatio > 0 ? devicePixelRatio : 1.0;
     const int side = qCeil(ClockSize * dpr);
@@ -115,15 +123,24 @@ QPixmap OvcClock::RenderFacePicture(qreal devicePixelRatio) {
     return picture;
 }
 
-void OvcClock::Sample() {
-    const MinuteWatch::Sample sample = FWatch.Take();
-    if (isVisible() && sample.Time.isValid()) {
-        ShowTime(sample.Time);
+void OvcClock::Tick() {
+    if (!FActive) {
+        return;
     }
+    const QDateTime now = FClock->Now();
+    if (isVisible()) {
+        ShowTime(now.time());
+    }
+    const bool minuteChanged = FWatch.Take(now.time());
+    WakeForNextReading(now);
     // Last, because the minute tick may open a modal box and run a nested event loop.
-    if (sample.MinuteChanged) {
+    if (minuteChanged) {
         emit MinuteChange();
     }
+}
+
+void OvcClock::WakeForNextReading(const QDateTime& now) {
+    FClock->WakeAt(now.addMSecs(MsecsToNextReading(now.time(), isVisible())));
 }
 
 void OvcClock::ShowTime(QTime time) {
@@ -213,12 +230,23 @@ void OvcClock::paintEvent(QPaintEvent*) {
 }
 
 void OvcClock::showEvent(QShowEvent* event) {
-    // Hidden, the hands were left where they were; catch up before the first paint.
-    const QTime now = FWatch.Now();
-    if (now.isValid()) {
-        FDisplayed = WholeSeconds(now);
+    // Hidden, the hands were left where they were; catch up before the first paint, then follow
+    // the seconds.
+    const QDateTime now = FClock->Now();
+    if (now.time().isValid()) {
+        FDisplayed = WholeSeconds(now.time());
+    }
+    if (FActive) {
+        WakeForNextReading(now);
     }
     QWidget::showEvent(event);
+}
+
+void OvcClock::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    if (FActive) {
+        WakeForNextReading(FClock->Now()); // the next minute is soon enough now
+    }
 }
 
 void OvcClock::resizeEvent(QResizeEvent* event) {
