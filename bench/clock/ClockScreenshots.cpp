@@ -18,7 +18,7 @@ int main(int argc, char** argv) {
 
     OvcClock clock;
     // Ten past ten, the pose clock makers photograph their dials in.
-    clock.SetTimeSource([] { return QTime(10, 9, 37); });
+    clock.SetWallClock(CreateStoppedWallClock(QDateTime(QDate(2026, 12, 9), QTime(10, 9, 37))));
     clock.SetDrawTickMarks(true);
 
     int failures = 0;

@@ -46,3 +46,6 @@ signals:
 // The machine's clock. An empty zoneFile watches /etc/localtime, the file the C library reads,
 // unless TZ is set; tests may name another file to see its changes reported.
 std::unique_ptr<WallClock> CreateSystemWallClock(const QString& zoneFile = QString());
+
+// A clock that always reads `at` and never wakes: for pictures of the clock at a chosen time.
+std::unique_ptr<WallClock> CreateStoppedWallClock(const QDateTime& at);
