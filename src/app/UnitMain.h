@@ -152,8 +152,10 @@ public:
     void MenuMRUClick(int index);
     void ActionViewMessagesExecute();
 
-    // Tray, commands and program state.
-    int CheckProgramState();
+    // Tray, commands and program state. The e-mail client's process is looked
+    // for only when a check is about to run (RunMailCheck says so); other calls
+    // go by what that look found.
+    int CheckProgramState(bool checkAboutToRun = false);
     void SetTrayIcon(int index);
     void RxTrayIconDblClick();
     void RxPopupMenuTrayPopup();
@@ -283,6 +285,7 @@ private:
     bool Closing = false;
     bool RecursionFlag = false;
     bool RasAvailableFlag = false;
+    bool EmailClientSeenRunning = false;
     bool AgentLoadedFlag = false;
     bool gblnShowAgentNotInstalledMessage = true;
     int LastValidCheckInterval = 3;

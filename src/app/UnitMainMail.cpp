@@ -44,9 +44,9 @@ void TFormMain::RunMailCheck() {
             SetStatusBarOnly(QStringLiteral("DEBUG: E-mail check already in-progress."));
         return;
     }
-    if (CheckProgramState() == psNoDialup)
+    if (CheckProgramState(true) == psNoDialup)
         return;
-    if (CheckProgramState() == psClientActive)
+    if (CheckProgramState(true) == psClientActive)
         return;
     if (!AccountComplete(EditPOP3Server->text().toStdString(),
                          EditPOP3Account->text().toStdString(),
