@@ -148,12 +148,15 @@ void OvcClock::ShowTime(QTime time) {
     if (shown == FDisplayed) {
         return;
     }
-    const QRegion dirty = HandsRegion(FDisplayed, shown);
+    const QRect dirty = HandsRect(FDisplayed, shown);
     FDisplayed = shown;
-    update(dirty);
+    // One rectangle, painted at once. A region of several rectangles makes Qt's raster engine
+    // spread the blit of the backdrop over its thread pool, waking two more threads every
+    // second, and a deferred update() would wake the window thread a second time.
+    repaint(dirty);
 }
 
-QRegion OvcClock::HandsRegion(QTime from, QTime to) const {
+QRect OvcClock::HandsRect(QTime from, QTime to) const {
     if (!from.isValid() || !to.isValid()) {
         return rect();
     }
@@ -161,17 +164,17 @@ QRegion OvcClock::HandsRegion(QTime from, QTime to) const {
     const qreal radius = qMin(width(), height()) / 2.0;
     const auto before = HandsAt(from);
     const auto after = HandsAt(to);
-    QRegion region;
+    QRect dirty;
     for (std::size_t i = 0; i < before.size(); ++i) {
         if (before[i].Angle != after[i].Angle) {
-            region += HandRect(centre, radius, before[i]);
-            region += HandRect(centre, radius, after[i]);
+            dirty |= HandRect(centre, radius, before[i]);
+            dirty |= HandRect(centre, radius, after[i]);
         }
     }
-    if (!region.isEmpty()) {
-        region += HubRect(centre); // drawn over the hands, so it must be drawn again
+    if (!dirty.isEmpty()) {
+        dirty |= HubRect(centre); // drawn over the hands, so it must be drawn again
     }
-    return region;
+    return dirty;
 }
 
 void OvcClock::RebuildBackdrop() {

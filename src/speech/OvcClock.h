@@ -10,9 +10,9 @@
 // at once after each activation for the minute in progress (see MinuteWatch for that rule). It
 // reads the time only when it has to: a hidden clock sleeps until the next minute begins (one
 // wake-up a minute), a visible one wakes at the start of each second to move its second hand and
-// repaints just the area its moving hands cover. A jump of the wall clock or a new time zone
-// wakes it at once; it emits MinuteChange() then if the minute differs from the one it recorded.
-// Nothing here throws.
+// repaints at once just the rectangle its moving hands cover, on the window thread alone. A jump of
+// the wall clock or a new time zone wakes it at once; it emits MinuteChange() then if the minute
+// differs from the one it recorded. Nothing here throws.
 
 #include "speech/MinuteTick.h"
 #include "speech/WallClock.h"
@@ -76,7 +76,7 @@ private:
     void Tick();
     void WakeForNextReading(const QDateTime& now);
     void ShowTime(QTime time);
-    QRegion HandsRegion(QTime from, QTime to) const;
+    QRect HandsRect(QTime from, QTime to) const;
     void RebuildBackdrop();
 
     std::unique_ptr<WallClock> FClock;
