@@ -6,6 +6,7 @@
 #include "app/UnitMain.h"
 #include "mail/UnitMessages.h"
 #include "platform/InstanceLock.h"
+#include "platform/LeanStyle.h"
 #include "platform/MessageBox.h"
 #include "platform/SessionEnd.h"
 #include "platform/TalvoroApplication.h"
@@ -70,6 +71,7 @@ int main(int argc, char** argv) {
         qputenv("QT_XCB_NO_MITSHM", "1");
 
     platform::TTalvoroApplication application(argc, argv);
+    application.setStyle(new platform::TLeanStyle);
     application.setApplicationName(identity::ProductName);
     application.setApplicationDisplayName(identity::ProductName);
     application.setApplicationVersion(identity::Version);
