@@ -44,9 +44,11 @@ void TFormMain::RunMailCheck() {
             SetStatusBarOnly(QStringLiteral("DEBUG: E-mail check already in-progress."));
         return;
     }
+    // The first look at the state also looks for the e-mail client's process;
+    // the second goes by what it found a moment ago.
     if (CheckProgramState(true) == psNoDialup)
         return;
-    if (CheckProgramState(true) == psClientActive)
+    if (CheckProgramState() == psClientActive)
         return;
     if (!AccountComplete(EditPOP3Server->text().toStdString(),
                          EditPOP3Account->text().toStdString(),
