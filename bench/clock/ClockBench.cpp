@@ -90,7 +90,7 @@ int main(int argc, char** argv) {
     QObject::connect(&clock, &OvcClock::MinuteChange, [&minuteEvents] { ++minuteEvents; });
     if (shown) {
         clock.SetDrawTickMarks(true);
-        clock.SetFacePicture(OvcClock::RenderFacePicture(clock.devicePixelRatioF()));
+        clock.SetShowFace(true);
         clock.show();
     }
 

@@ -1,6 +1,7 @@
 #include "speech/OvcClock.h"
 
 #include <QEvent>
+#include <QHideEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QSvgRenderer>
@@ -104,23 +105,13 @@ void OvcClock::SetDrawTickMarks(bool draw) {
     update();
 }
 
-void OvcClock::SetFacePicture(const QPixmap& face) {
-    FFace = face;
+void OvcClock::SetShowFace(bool show) {
+    if (show == FShowFace) {
+        return;
+    }
+    FShowFace = show;
     FBackdrop = {};
     update();
-}
-
-QPixmap OvcClock::RenderFacePicture(qreal devicePixelRatio) {
-    const qreal dpr = devicePixelRatio > 0 ? devicePixelRatio : 1.0;
-    const int side = qCeil(ClockSize * dpr);
-    QPixmap picture(side, side);
-    picture.setDevicePixelRatio(dpr);
-    picture.fill(Qt::transparent);
-    QSvgRenderer renderer(FaceResource);
-    QPainter painter(&picture);
-    painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
-    renderer.render(&painter, QRectF(0, 0, ClockSize, ClockSize));
-    return picture;
 }
 
 void OvcClock::Tick() {
@@ -186,8 +177,8 @@ void OvcClock::RebuildBackdrop() {
     QPainter painter(&FBackdrop);
     painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
     const QRectF square = QRectF(rect());
-    if (!FFace.isNull()) {
-        painter.drawPixmap(square, FFace, QRectF(FFace.rect()));
+    if (FShowFace) {
+        QSvgRenderer(FaceResource).render(&painter, square);
     }
     if (FDrawTickMarks) {
         const QPointF centre = square.center();
@@ -247,6 +238,9 @@ void OvcClock::showEvent(QShowEvent* event) {
 
 void OvcClock::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
+    if (!event->spontaneous()) {
+        FBackdrop = {}; // a hidden clock holds no picture; it is drawn again when shown
+    }
     if (FActive) {
         WakeForNextReading(FClock->Now()); // the next minute is soon enough now
     }

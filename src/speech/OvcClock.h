@@ -2,8 +2,8 @@
 
 // The analog clock of the "Time" page: 297 x 297 pixels, showing the local time with an hour
 // hand (60 % of the radius, 4 px), a minute hand (80 %, 3 px) and a second hand (90 %, 1 px), all
-// black and solid, optional tick marks and an optional face picture, anti-aliased at any device
-// pixel ratio.
+// black and solid, optional tick marks and an optional face (the program's dial), anti-aliased at
+// any device pixel ratio.
 //
 // It is inactive when created. While active it emits MinuteChange() on its own (the window)
 // thread at the start of every minute of the local time, whether or not it is visible, and once
@@ -44,10 +44,11 @@ public:
     void SetDrawTickMarks(bool draw);
     bool DrawTickMarks() const { return FDrawTickMarks; }
 
-    // A null pixmap means no face. The picture is scaled to the clock's square if its size
-    // differs; give it at the widget's device pixel ratio to keep it sharp.
-    void SetFacePicture(const QPixmap& face);
-    QPixmap FacePicture() const { return FFace; }
+    // Whether the clock shows the program's own dial as its face (off when created). The dial is
+    // a vector picture, drawn when the clock is first painted at its size and pixel ratio, so a
+    // clock that is never shown never draws it.
+    void SetShowFace(bool show);
+    bool ShowFace() const { return FShowFace; }
 
     // Where the clock reads the time and waits for it; the machine's clock unless a test gives
     // another. Null is ignored. Keeps the active state.
@@ -55,10 +56,6 @@ public:
 
     // The time the hands show.
     QTime DisplayedTime() const { return FDisplayed; }
-
-    // The program's own dial, 297 x 297 device-independent pixels, rendered from its vector
-    // original at the given device pixel ratio.
-    static QPixmap RenderFacePicture(qreal devicePixelRatio = 1.0);
 
     QSize sizeHint() const override { return {ClockSize, ClockSize}; }
 
@@ -83,7 +80,9 @@ private:
     MinuteWatch FWatch;
     bool FActive = false;
     QTime FDisplayed;
-    QPixmap FFace;
-    QPixmap FBackdrop; // face and tick marks at the current size and device pixel ratio
+    bool FShowFace = false;
+    // Face and tick marks at the current size and device pixel ratio; made at the first paint and
+    // let go while the clock is hidden.
+    QPixmap FBackdrop;
     bool FDrawTickMarks = false;
 };
