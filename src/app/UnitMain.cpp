@@ -62,7 +62,6 @@ TFormMain::TFormMain(const QStringList& arguments, QWidget* parent)
     // The window's components, before its creation sequence runs.
     ActionList = CreateActions(this);
     BuildControls();
-    ImageClockFace = ::OvcClock::RenderFacePicture(devicePixelRatioF());
     TimerConnection = new QTimer(this);
     TimerConnection->setObjectName(QStringLiteral("TimerConnection"));
     RxPopupMenuTray = BuildTrayMenu(ActionList, this);
@@ -174,12 +173,12 @@ void TFormMain::FormCreate(const QStringList& arguments) {
     // 22. Display test.
     HighColor = platform::ScreenBitsPerPixel() > 8;
     if (HighColor) {
-        OvcClock->SetFacePicture(CheckBoxClockFace->isChecked() ? ImageClockFace : QPixmap());
+        OvcClock->SetShowFace(CheckBoxClockFace->isChecked());
         ImageLogo->setPixmap(TImageLists::LogoPixmap(devicePixelRatioF()));
     } else {
         GroupBoxClockFace->setVisible(false);
         CheckBoxDrawClockTickMarks->setChecked(true);
-        OvcClock->SetFacePicture(QPixmap());
+        OvcClock->SetShowFace(false);
         ImageLogo->setVisible(false);
     }
     // 23.

@@ -197,7 +197,6 @@ public:
     QPushButton* ButtonSetupWizard;
     // Time
     ::OvcClock* OvcClock;
-    QPixmap ImageClockFace;
     platform::TRadioGroup* RadioGroupSayTimeInterval;
     QGroupBox* GroupBoxClockFace;
     QCheckBox* CheckBoxClockFace;
