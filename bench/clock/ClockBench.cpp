@@ -1,16 +1,26 @@
-// Runs a hidden, active clock for a while on the offscreen platform and prints the CPU time the
-// process used. It only reports; it never fails on a slow or busy machine.
+// Runs an active clock for a while and prints the CPU time the process used and how often each of
+// its threads woke up. Hidden (the default) it runs on the offscreen platform; "shown" puts it on
+// the screen with its face and tick marks, as the Time page shows it (run that under a display,
+// e.g. xvfb-run, to see what the window system costs). It only reports; it never fails on a slow
+// or busy machine.
+//
+//   talvoro_clock_bench [seconds] [shown]      (default 600 s, hidden)
 
 #include "speech/OvcClock.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QMap>
 #include <QTimer>
 
 #include <sys/resource.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -32,43 +42,94 @@ CpuTime ProcessCpuTime() {
     return {Seconds(usage.ru_utime), Seconds(usage.ru_stime)};
 }
 
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Voluntary context switches (wake-ups after waiting) of each thread, by thread id.
+QMap<QString, std::pair<QString, qint64>> Wakeups() {
+    QMap<QString, std::pair<QString, qint64>> result;
+    for (const QString& tid :
+         QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const QString task = "/proc/self/task/" + tid;
+        qint64 switches = 0;
+        for (const QByteArray& line : ReadAll(task + "/status").split('\n')) {
+            if (line.startsWith("voluntary_ctxt_switches:")) {
+                switches = line.mid(24).trimmed().toLongLong();
+            }
+        }
+        result[tid] = {QString::fromLocal8Bit(ReadAll(task + "/comm").trimmed()), switches};
+    }
+    return result;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+    bool shown = false;
+    int seconds = 600;
+    for (int i = 1; i < argc; ++i) {
+        char* end = nullptr;
+        const long wanted = std::strtol(argv[i], &end, 10);
+        if (std::strcmp(argv[i], "shown") == 0) {
+            shown = true;
+        } else if (end != argv[i] && *end == '\0' && wanted > 0 && wanted <= 24 * 3600) {
+            seconds = int(wanted);
+        } else {
+            std::printf("ignoring argument '%s'\n", argv[i]);
+        }
+    }
+    if (!shown && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QApplication app(argc, argv);
 
-    int seconds = 600;
-    if (argc > 1) {
-        char* end = nullptr;
-        const long wanted = std::strtol(argv[1], &end, 10);
-        if (end != argv[1] && *end == '\0' && wanted > 0 && wanted <= 24 * 3600) {
-            seconds = int(wanted);
-        } else {
-            std::printf("ignoring argument '%s'; running %d s\n", argv[1], seconds);
-        }
-    }
-
     OvcClock clock;
     int minuteEvents = 0;
     QObject::connect(&clock, &OvcClock::MinuteChange, [&minuteEvents] { ++minuteEvents; });
+    if (shown) {
+        clock.SetDrawTickMarks(true);
+        clock.SetShowFace(true);
+        clock.show();
+    }
 
+    clock.SetActive(true);
+    // Start-up and the first paint are not what is measured. (Quitting the application would
+    // close the window.)
+    QEventLoop warmUp;
+    QTimer::singleShot(2000, &warmUp, &QEventLoop::quit);
+    warmUp.exec();
+    minuteEvents = 0;
+
+    const auto wakeupsBefore = Wakeups();
     const CpuTime start = ProcessCpuTime();
     QElapsedTimer wall;
     wall.start();
-    clock.SetActive(true);
-    QTimer::singleShot(seconds * 1000, &app, &QCoreApplication::quit);
-    app.exec();
+    QEventLoop measured;
+    QTimer::singleShot(seconds * 1000, &measured, &QEventLoop::quit);
+    measured.exec();
     const CpuTime end = ProcessCpuTime();
+    const auto wakeupsAfter = Wakeups();
 
+    const double elapsed = qMax(1.0, wall.elapsed() / 1000.0);
+    const double minutes = elapsed / 60.0;
     const double ticking = end.Total() - start.Total();
-    std::printf("hidden active clock, %d s (%.1f s wall):\n", seconds, wall.elapsed() / 1000.0);
-    std::printf("  CPU while ticking: %.3f s (user %.3f, system %.3f), %.4f%% of one core\n",
+    std::printf("%s active clock, %d s (%.1f s wall), platform %s:\n", shown ? "shown" : "hidden",
+                seconds, elapsed, qPrintable(QApplication::platformName()));
+    std::printf("  CPU: %.3f s (user %.3f, system %.3f), %.1f ms a minute, %.4f%% of one core\n",
                 ticking, end.User - start.User, end.System - start.System,
-                100.0 * ticking / qMax(1.0, wall.elapsed() / 1000.0));
-    std::printf("  CPU of the whole process: %.3f s\n", end.Total());
+                1000.0 * ticking / minutes, 100.0 * ticking / elapsed);
     std::printf("  minute events: %d\n", minuteEvents);
+    std::printf("  wake-ups a minute, by thread:\n");
+    double total = 0;
+    for (auto it = wakeupsAfter.cbegin(); it != wakeupsAfter.cend(); ++it) {
+        const qint64 before = wakeupsBefore.value(it.key(), {it->first, 0}).second;
+        const double rate = double(it->second - before) / minutes;
+        total += rate;
+        std::printf("    %-20s %8.1f%s\n", qPrintable(it->first), rate,
+                    wakeupsBefore.contains(it.key()) ? "" : " (started meanwhile)");
+    }
+    std::printf("    %-20s %8.1f\n", "all", total);
     return 0;
 }

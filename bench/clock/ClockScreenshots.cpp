@@ -1,5 +1,8 @@
 // Renders the clock at 297 x 297 with its face and tick marks, and without the face, into
-// clock-face.png and clock-plain.png in the given directory (default: the current one).
+// clock-face.png and clock-plain.png in the given directory (default: the current one), at the
+// given pixel ratio (default 1).
+//
+//   talvoro_clock_screenshots [DIR] [RATIO]
 
 #include "speech/OvcClock.h"
 
@@ -12,13 +15,15 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
+    const qreal ratio = argc > 2 ? qMax(0.5, QString::fromLocal8Bit(argv[2]).toDouble()) : 1.0;
+    // The clock draws its dial at the screen's pixel ratio.
+    qputenv("QT_SCALE_FACTOR", QByteArray::number(ratio));
     QApplication app(argc, argv);
     const QDir directory(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath());
-    const qreal ratio = argc > 2 ? QString::fromLocal8Bit(argv[2]).toDouble() : 1.0;
 
     OvcClock clock;
     // Ten past ten, the pose clock makers photograph their dials in.
-    clock.SetTimeSource([] { return QTime(10, 9, 37); });
+    clock.SetWallClock(CreateStoppedWallClock(QDateTime(QDate(2026, 12, 9), QTime(10, 9, 37))));
     clock.SetDrawTickMarks(true);
 
     int failures = 0;
@@ -34,9 +39,9 @@ int main(int argc, char** argv) {
             ++failures;
         }
     };
-    clock.SetFacePicture(OvcClock::RenderFacePicture(ratio));
+    clock.SetShowFace(true);
     save("clock-face.png");
-    clock.SetFacePicture(QPixmap());
+    clock.SetShowFace(false);
     save("clock-plain.png");
     return failures == 0 ? 0 : 1;
 }

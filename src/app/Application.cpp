@@ -1,10 +1,12 @@
 #include "app/Application.h"
 
 #include "app/Identity.h"
+#include "platform/LeanStyle.h"
 
 #include <QApplication>
 
 void ConfigureApplication(QApplication& application) {
+    application.setStyle(new platform::TLeanStyle);
     application.setApplicationName(identity::ProductName);
     application.setApplicationVersion(identity::Version);
     // The launcher's id: docks and task switchers match the windows to it.

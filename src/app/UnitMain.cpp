@@ -63,7 +63,6 @@ TFormMain::TFormMain(const QStringList& arguments, QWidget* parent)
     ActionList = CreateActions(this);
     BuildControls();
     FitToContent();
-    ImageClockFace = ::OvcClock::RenderFacePicture(devicePixelRatioF());
     TimerConnection = new QTimer(this);
     TimerConnection->setObjectName(QStringLiteral("TimerConnection"));
     RxPopupMenuTray = BuildTrayMenu(ActionList, this);
@@ -200,12 +199,12 @@ void TFormMain::FormCreate(const QStringList& arguments) {
     // 22. Display test.
     HighColor = platform::ScreenBitsPerPixel() > 8;
     if (HighColor) {
-        OvcClock->SetFacePicture(CheckBoxClockFace->isChecked() ? ImageClockFace : QPixmap());
+        OvcClock->SetShowFace(CheckBoxClockFace->isChecked());
         ImageLogo->setPixmap(TImageLists::LogoPixmap(devicePixelRatioF()));
     } else {
         GroupBoxClockFace->setVisible(false);
         CheckBoxDrawClockTickMarks->setChecked(true);
-        OvcClock->SetFacePicture(QPixmap());
+        OvcClock->SetShowFace(false);
         ImageLogo->setVisible(false);
     }
     // 23.

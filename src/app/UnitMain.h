@@ -165,8 +165,10 @@ public:
     void MenuMRUClick(int index);
     void ActionViewMessagesExecute();
 
-    // Tray, commands and program state.
-    int CheckProgramState();
+    // Tray, commands and program state. The e-mail client's process is looked
+    // for only when a check is about to run (RunMailCheck says so); other calls
+    // go by what that look found.
+    int CheckProgramState(bool checkAboutToRun = false);
     void SetTrayIcon(int index);
     void RxTrayIconDblClick();
     void RxPopupMenuTrayPopup();
@@ -217,7 +219,6 @@ public:
     QPushButton* ButtonSetupWizard;
     // Time
     ::OvcClock* OvcClock;
-    QPixmap ImageClockFace;
     platform::TRadioGroup* RadioGroupSayTimeInterval;
     QGroupBox* GroupBoxClockFace;
     QCheckBox* CheckBoxClockFace;
@@ -331,6 +332,7 @@ private:
     int ExitStatus = 0;
     bool RecursionFlag = false;
     bool RasAvailableFlag = false;
+    bool EmailClientSeenRunning = false;
     bool AgentLoadedFlag = false;
     bool gblnShowAgentNotInstalledMessage = true;
     int LastValidCheckInterval = 3;

@@ -45,7 +45,9 @@ void TFormMain::RunMailCheck() {
             SetStatusBarOnly(QStringLiteral("DEBUG: E-mail check already in-progress."));
         return;
     }
-    if (CheckProgramState() == psNoDialup)
+    // The first look at the state also looks for the e-mail client's process;
+    // the second goes by what it found a moment ago.
+    if (CheckProgramState(true) == psNoDialup)
         return;
     if (CheckProgramState() == psClientActive)
         return;

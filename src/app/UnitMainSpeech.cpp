@@ -244,7 +244,7 @@ void TFormMain::OvcClockMinuteChange() {
 }
 
 void TFormMain::CheckBoxClockFaceClick() {
-    OvcClock->SetFacePicture(CheckBoxClockFace->isChecked() ? ImageClockFace : QPixmap());
+    OvcClock->SetShowFace(CheckBoxClockFace->isChecked());
 }
 
 void TFormMain::CheckBoxDrawClockTickMarksClick() {

@@ -25,7 +25,7 @@
 #include <QLineEdit>
 #include <QMenu>
 
-int TFormMain::CheckProgramState() {
+int TFormMain::CheckProgramState(bool checkAboutToRun) {
     TProgramStateInputs inputs;
     inputs.EmailCheckEnabled = CheckBoxEnableEmailCheck->isChecked();
     inputs.Connection = RadioGroupInternetConnection->ItemIndex();
@@ -37,8 +37,10 @@ int TFormMain::CheckProgramState() {
     probes.GetActiveRASConnection = [this] {
         return RasAvailableFlag && Probes->GetActiveRASConnection();
     };
-    probes.IsProgramRunning = [this](const QString& path) {
-        return Probes->IsProgramRunning(path);
+    probes.IsProgramRunning = [this, checkAboutToRun](const QString& path) {
+        if (checkAboutToRun)
+            EmailClientSeenRunning = Probes->IsProgramRunning(path);
+        return EmailClientSeenRunning;
     };
 
     const TProgramStateDecision decision = DecideProgramState(inputs, probes);

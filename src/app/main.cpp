@@ -64,6 +64,11 @@ int main(int argc, char** argv) {
         return EXIT_FAILURE;
     }
     PreferX11();
+    // The program draws little and seldom (the clock's second hand once a second), so its
+    // pictures go to the X server over the connection: with shared memory each one would also
+    // wake Qt's X event thread for the server's completion notice.
+    if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM"))
+        qputenv("QT_XCB_NO_MITSHM", "1");
 
     platform::TTalvoroApplication application(argc, argv);
     ConfigureApplication(application);

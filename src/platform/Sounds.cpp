@@ -1,9 +1,11 @@
 #include "platform/Sounds.h"
 
+#include "platform/ProgramModule.h"
+
 #include <QFile>
 #include <QMutex>
 
-#include <canberra.h>
+#include <stdexcept>
 
 namespace platform {
 namespace {
@@ -17,16 +19,20 @@ void LogRequest(unsigned type) {
         log.write("MessageBeep " + QByteArray::number(type) + "\n");
 }
 
-ca_context* Context() {
-    static ca_context* context = [] {
-        ca_context* created = nullptr;
-        if (ca_context_create(&created) != CA_SUCCESS)
-            return static_cast<ca_context*>(nullptr);
-        ca_context_change_props(created, CA_PROP_APPLICATION_NAME, "Talvoro",
-                                CA_PROP_APPLICATION_ID, "talvoro", nullptr);
-        return created;
+using PlayEventSound = const char* (*)(const char* eventId, const char* description);
+
+// The sound module's entry point, loaded on the first call; null when it cannot be loaded (said
+// once on standard error).
+PlayEventSound Player() {
+    static const PlayEventSound player = []() -> PlayEventSound {
+        try {
+            return ModuleFunction<PlayEventSound>(SoundModuleName, "TalvoroPlayEventSound");
+        } catch (const std::runtime_error& error) {
+            qWarning("Talvoro plays no sounds: %s", error.what());
+            return nullptr;
+        }
     }();
-    return context;
+    return player;
 }
 
 } // namespace
@@ -37,13 +43,14 @@ void MessageBeep(unsigned type) {
     LogRequest(type);
     if (qEnvironmentVariable("TALVORO_AUDIO") == QLatin1String("none"))
         return;
-    ca_context* context = Context();
-    if (context == nullptr)
+    const PlayEventSound play = Player();
+    if (play == nullptr)
         return;
-    // The theme falls back along the name, e.g. "message-new-email" to "message".
-    const char* event = type == MB_ICONASTERISK ? "dialog-information" : "message-new-email";
-    ca_context_play(context, 0, CA_PROP_EVENT_ID, event, CA_PROP_EVENT_DESCRIPTION,
-                    type == MB_ICONASTERISK ? "Talvoro notice" : "New e-mail", nullptr);
+    // A failure (no sound device, no such sound in the theme) is not worth telling anyone.
+    if (type == MB_ICONASTERISK)
+        play("dialog-information", "Talvoro notice");
+    else
+        play("message-new-email", "New e-mail");
 }
 
 } // namespace platform

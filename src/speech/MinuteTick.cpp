@@ -2,30 +2,22 @@
 
 #include <algorithm>
 
-MinuteWatch::MinuteWatch(TimeSource source) {
-    SetTimeSource(std::move(source));
-}
-
-void MinuteWatch::SetTimeSource(TimeSource source) {
-    if (source) {
-        FSource = std::move(source);
-    } else {
-        FSource = [] { return QTime::currentTime(); };
-    }
-}
-
-QTime MinuteWatch::Now() const {
-    return FSource();
-}
-
-MinuteWatch::Sample MinuteWatch::Take() {
-    const QTime now = FSource();
+bool MinuteWatch::Take(QTime now) {
     if (!now.isValid()) {
-        return {now, false};
+        return false;
     }
-    const bool changed = now.minute() != FRecordedMinute;
+    const bool changed = FRecordedMinute != now.minute();
     FRecordedMinute = now.minute();
-    return {now, changed};
+    return changed;
+}
+
+qint64 MsecsToNextReading(QTime now, bool everySecond) {
+    if (!now.isValid()) {
+        return 1000;
+    }
+    const qint64 intoSecond = now.msec();
+    const qint64 untilNextSecond = 1000 - intoSecond;
+    return everySecond ? untilNextSecond : untilNextSecond + (59 - now.second()) * 1000;
 }
 
 int EffectiveCheckInterval(const QString& fieldText, int lastValidValue) {

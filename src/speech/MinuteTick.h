@@ -2,42 +2,36 @@
 
 // The clock's heartbeat as plain logic, callable without a window.
 //
-// MinuteWatch notices when the minute of the local time changes between samples; MinuteTick
-// decides what one minute tick does: whether the time is spoken, and whether a mail check is
-// started or only the program state refreshed. Nothing here throws.
+// MinuteWatch notices when the minute of the local time changes between readings,
+// MsecsToNextReading says when to read it again, and MinuteTick decides what one minute tick does:
+// whether the time is spoken, and whether a mail check is started or only the program state
+// refreshed. Nothing here throws.
 
 #include <QString>
 #include <QTime>
 
-#include <functional>
+#include <optional>
 
-// Samples a time source and reports each change of the minute. The recorded minute starts at 0,
-// so the first sample reports a change unless the clock reads minute 0; a source that returns
-// an invalid time is ignored (no change, nothing recorded).
+// Follows the minute of the local time from one reading to the next. It starts with no recorded
+// minute, and Forget() returns it there; the first reading then reports a change whatever its
+// minute. This is the rule for the first tick after the clock starts: the minute in progress gets
+// its tick at once, so a program started at 11:00 checks mail (or refreshes its state) at once
+// like one started at 11:03, instead of waiting for 11:01. An invalid time is ignored.
 class MinuteWatch {
 public:
-    using TimeSource = std::function<QTime()>;
-
-    struct Sample {
-        QTime Time;         // the time that was read (may be invalid if the source failed)
-        bool MinuteChanged; // the minute differs from the one recorded before this sample
-    };
-
-    // An empty source means the local wall clock.
-    explicit MinuteWatch(TimeSource source = {});
-
-    // Reads the source once, records its minute and says whether it changed.
-    Sample Take();
-    // Reads the source without recording anything (for display).
-    QTime Now() const;
-
-    int RecordedMinute() const { return FRecordedMinute; }
-    void SetTimeSource(TimeSource source);
+    // Records the minute of `now` and says whether it differs from the one recorded before.
+    bool Take(QTime now);
+    void Forget() { FRecordedMinute.reset(); }
+    std::optional<int> RecordedMinute() const { return FRecordedMinute; }
 
 private:
-    TimeSource FSource;
-    int FRecordedMinute = 0;
+    std::optional<int> FRecordedMinute;
 };
+
+// How long after `now` (local time) the clock next needs to read the time: at the start of the
+// next second while its second hand is on screen, otherwise at the start of the next minute.
+// Always 1 ms or more.
+qint64 MsecsToNextReading(QTime now, bool everySecond);
 
 enum class TickAction { RunMailCheck, CheckProgramState };
 

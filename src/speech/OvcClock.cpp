@@ -1,6 +1,7 @@
 #include "speech/OvcClock.h"
 
 #include <QEvent>
+#include <QHideEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QSvgRenderer>
@@ -61,24 +62,38 @@ OvcClock::OvcClock(QWidget* parent) : QWidget(parent) {
     setFixedSize(ClockSize, ClockSize);
     // The backdrop covers every pixel, so Qt need not paint the parent underneath first.
     setAttribute(Qt::WA_OpaquePaintEvent);
-    FTimer.setInterval(SampleIntervalMs);
-    connect(&FTimer, &QTimer::timeout, this, &OvcClock::Sample);
-    FDisplayed = WholeSeconds(FWatch.Now());
+    SetWallClock(CreateSystemWallClock());
+}
+
+void OvcClock::SetWallClock(std::unique_ptr<WallClock> clock) {
+    if (!clock) {
+        return;
+    }
+    FClock = std::move(clock);
+    connect(FClock.get(), &WallClock::Woken, this, &OvcClock::Tick);
+    const QDateTime now = FClock->Now();
+    FDisplayed = WholeSeconds(now.time());
+    if (FActive) {
+        WakeForNextReading(now);
+    }
+    update();
 }
 
 void OvcClock::SetActive(bool active) {
-    if (active == FTimer.isActive()) {
+    if (active == FActive) {
         return;
     }
+    FActive = active;
     if (active) {
-        FTimer.start();
+        FWatch.Forget();
+        FClock->WakeAt(FClock->Now()); // at once, from the event loop
     } else {
-        FTimer.stop();
+        FClock->Cancel();
     }
 }
 
 bool OvcClock::Active() const {
-    return FTimer.isActive();
+    return FActive;
 }
 
 void OvcClock::SetDrawTickMarks(bool draw) {
@@ -90,40 +105,33 @@ void OvcClock::SetDrawTickMarks(bool draw) {
     update();
 }
 
-void OvcClock::SetFacePicture(const QPixmap& face) {
-    FFace = face;
+void OvcClock::SetShowFace(bool show) {
+    if (show == FShowFace) {
+        return;
+    }
+    FShowFace = show;
     FBackdrop = {};
     update();
 }
 
-void OvcClock::SetTimeSource(MinuteWatch::TimeSource source) {
-    FWatch.SetTimeSource(std::move(source));
-    FDisplayed = WholeSeconds(FWatch.Now());
-    update();
-}
-
-QPixmap OvcClock::RenderFacePicture(qreal devicePixelRatio) {
-    const qreal dpr = devicePixelRatio > 0 ? devicePixelRatio : 1.0;
-    const int side = qCeil(ClockSize * dpr);
-    QPixmap picture(side, side);
-    picture.setDevicePixelRatio(dpr);
-    picture.fill(Qt::transparent);
-    QSvgRenderer renderer(FaceResource);
-    QPainter painter(&picture);
-    painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
-    renderer.render(&painter, QRectF(0, 0, ClockSize, ClockSize));
-    return picture;
-}
-
-void OvcClock::Sample() {
-    const MinuteWatch::Sample sample = FWatch.Take();
-    if (isVisible() && sample.Time.isValid()) {
-        ShowTime(sample.Time);
+void OvcClock::Tick() {
+    if (!FActive) {
+        return;
     }
+    const QDateTime now = FClock->Now();
+    if (isVisible()) {
+        ShowTime(now.time());
+    }
+    const bool minuteChanged = FWatch.Take(now.time());
+    WakeForNextReading(now);
     // Last, because the minute tick may open a modal box and run a nested event loop.
-    if (sample.MinuteChanged) {
+    if (minuteChanged) {
         emit MinuteChange();
     }
+}
+
+void OvcClock::WakeForNextReading(const QDateTime& now) {
+    FClock->WakeAt(now.addMSecs(MsecsToNextReading(now.time(), isVisible())));
 }
 
 void OvcClock::ShowTime(QTime time) {
@@ -131,12 +139,15 @@ void OvcClock::ShowTime(QTime time) {
     if (shown == FDisplayed) {
         return;
     }
-    const QRegion dirty = HandsRegion(FDisplayed, shown);
+    const QRect dirty = HandsRect(FDisplayed, shown);
     FDisplayed = shown;
-    update(dirty);
+    // One rectangle, painted at once. A region of several rectangles makes Qt's raster engine
+    // spread the blit of the backdrop over its thread pool, waking two more threads every
+    // second, and a deferred update() would wake the window thread a second time.
+    repaint(dirty);
 }
 
-QRegion OvcClock::HandsRegion(QTime from, QTime to) const {
+QRect OvcClock::HandsRect(QTime from, QTime to) const {
     if (!from.isValid() || !to.isValid()) {
         return rect();
     }
@@ -144,17 +155,17 @@ QRegion OvcClock::HandsRegion(QTime from, QTime to) const {
     const qreal radius = qMin(width(), height()) / 2.0;
     const auto before = HandsAt(from);
     const auto after = HandsAt(to);
-    QRegion region;
+    QRect dirty;
     for (std::size_t i = 0; i < before.size(); ++i) {
         if (before[i].Angle != after[i].Angle) {
-            region += HandRect(centre, radius, before[i]);
-            region += HandRect(centre, radius, after[i]);
+            dirty |= HandRect(centre, radius, before[i]);
+            dirty |= HandRect(centre, radius, after[i]);
         }
     }
-    if (!region.isEmpty()) {
-        region += HubRect(centre); // drawn over the hands, so it must be drawn again
+    if (!dirty.isEmpty()) {
+        dirty |= HubRect(centre); // drawn over the hands, so it must be drawn again
     }
-    return region;
+    return dirty;
 }
 
 void OvcClock::RebuildBackdrop() {
@@ -166,8 +177,8 @@ void OvcClock::RebuildBackdrop() {
     QPainter painter(&FBackdrop);
     painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
     const QRectF square = QRectF(rect());
-    if (!FFace.isNull()) {
-        painter.drawPixmap(square, FFace, QRectF(FFace.rect()));
+    if (FShowFace) {
+        QSvgRenderer(FaceResource).render(&painter, square);
     }
     if (FDrawTickMarks) {
         const QPointF centre = square.center();
@@ -213,12 +224,26 @@ void OvcClock::paintEvent(QPaintEvent*) {
 }
 
 void OvcClock::showEvent(QShowEvent* event) {
-    // Hidden, the hands were left where they were; catch up before the first paint.
-    const QTime now = FWatch.Now();
-    if (now.isValid()) {
-        FDisplayed = WholeSeconds(now);
+    // Hidden, the hands were left where they were; catch up before the first paint, then follow
+    // the seconds.
+    const QDateTime now = FClock->Now();
+    if (now.time().isValid()) {
+        FDisplayed = WholeSeconds(now.time());
+    }
+    if (FActive) {
+        WakeForNextReading(now);
     }
     QWidget::showEvent(event);
+}
+
+void OvcClock::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    if (!event->spontaneous()) {
+        FBackdrop = {}; // a hidden clock holds no picture; it is drawn again when shown
+    }
+    if (FActive) {
+        WakeForNextReading(FClock->Now()); // the next minute is soon enough now
+    }
 }
 
 void OvcClock::resizeEvent(QResizeEvent* event) {

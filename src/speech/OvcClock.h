@@ -2,27 +2,32 @@
 
 // The analog clock of the "Time" page: 297 x 297 pixels, showing the local time with an hour
 // hand (60 % of the radius, 4 px), a minute hand (80 %, 3 px) and a second hand (90 %, 1 px), all
-// black and solid, optional tick marks and an optional face picture, anti-aliased at any device
-// pixel ratio.
+// black and solid, optional tick marks and an optional face (the program's dial), anti-aliased at
+// any device pixel ratio.
 //
-// While active it samples its time source every 500 ms and emits MinuteChange() on its own
-// (the window) thread whenever the minute differs from the one recorded at the previous sample
-// (0 before the first), whether or not it is visible. It is inactive when created. A hidden clock
-// only samples; a visible one repaints just the area its moving hands cover. Nothing here throws.
+// It is inactive when created. While active it emits MinuteChange() on its own (the window)
+// thread at the start of every minute of the local time, whether or not it is visible, and once
+// at once after each activation for the minute in progress (see MinuteWatch for that rule). It
+// reads the time only when it has to: a hidden clock sleeps until the next minute begins (one
+// wake-up a minute), a visible one wakes at the start of each second to move its second hand and
+// repaints at once just the rectangle its moving hands cover, on the window thread alone. A jump of
+// the wall clock or a new time zone wakes it at once; it emits MinuteChange() then if the minute
+// differs from the one it recorded. Nothing here throws.
 
 #include "speech/MinuteTick.h"
+#include "speech/WallClock.h"
 
 #include <QPixmap>
 #include <QTime>
-#include <QTimer>
 #include <QWidget>
+
+#include <memory>
 
 class OvcClock : public QWidget {
     Q_OBJECT
 
 public:
     static constexpr int ClockSize = 297;
-    static constexpr int SampleIntervalMs = 500;
 
     static constexpr qreal HourHandLength = 0.60; // of the radius
     static constexpr qreal MinuteHandLength = 0.80;
@@ -39,20 +44,18 @@ public:
     void SetDrawTickMarks(bool draw);
     bool DrawTickMarks() const { return FDrawTickMarks; }
 
-    // A null pixmap means no face. The picture is scaled to the clock's square if its size
-    // differs; give it at the widget's device pixel ratio to keep it sharp.
-    void SetFacePicture(const QPixmap& face);
-    QPixmap FacePicture() const { return FFace; }
+    // Whether the clock shows the program's own dial as its face (off when created). The dial is
+    // a vector picture, drawn when the clock is first painted at its size and pixel ratio, so a
+    // clock that is never shown never draws it.
+    void SetShowFace(bool show);
+    bool ShowFace() const { return FShowFace; }
 
-    // Where the clock reads the time; an empty source means the local wall clock. For tests.
-    void SetTimeSource(MinuteWatch::TimeSource source);
+    // Where the clock reads the time and waits for it; the machine's clock unless a test gives
+    // another. Null is ignored. Keeps the active state.
+    void SetWallClock(std::unique_ptr<WallClock> clock);
 
     // The time the hands show.
     QTime DisplayedTime() const { return FDisplayed; }
-
-    // The program's own dial, 297 x 297 device-independent pixels, rendered from its vector
-    // original at the given device pixel ratio.
-    static QPixmap RenderFacePicture(qreal devicePixelRatio = 1.0);
 
     QSize sizeHint() const override { return {ClockSize, ClockSize}; }
 
@@ -62,19 +65,24 @@ signals:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
 
 private:
-    void Sample();
+    void Tick();
+    void WakeForNextReading(const QDateTime& now);
     void ShowTime(QTime time);
-    QRegion HandsRegion(QTime from, QTime to) const;
+    QRect HandsRect(QTime from, QTime to) const;
     void RebuildBackdrop();
 
+    std::unique_ptr<WallClock> FClock;
     MinuteWatch FWatch;
-    QTimer FTimer;
+    bool FActive = false;
     QTime FDisplayed;
-    QPixmap FFace;
-    QPixmap FBackdrop; // face and tick marks at the current size and device pixel ratio
+    bool FShowFace = false;
+    // Face and tick marks at the current size and device pixel ratio; made at the first paint and
+    // let go while the clock is hidden.
+    QPixmap FBackdrop;
     bool FDrawTickMarks = false;
 };

@@ -37,10 +37,12 @@ TProgramStateDecision DecideProgramState(const TProgramStateInputs& inputs,
         }
     }
 
-    // The process test runs whether or not the suspend option is on.
-    const bool clientRunning = Ask(
-        [&] { return probes.IsProgramRunning && probes.IsProgramRunning(inputs.EmailClientPath); });
-    if (clientRunning && inputs.SuspendChecks) {
+    // The process list is looked at only when its answer can count.
+    const bool clientRunning =
+        inputs.SuspendChecks && Ask([&] {
+            return probes.IsProgramRunning && probes.IsProgramRunning(inputs.EmailClientPath);
+        });
+    if (clientRunning) {
         decision.Result = psClientActive;
         decision.Picture = tpClientActive;
         decision.StatusText = ClientActiveStatusText;

@@ -44,7 +44,8 @@ struct TProgramStateInputs {
 };
 
 // The two probes, called at most once each per decision, never when checking
-// is off. Normally the system's (platform/probes/SystemProbes.h).
+// is off; the process probe only when SuspendChecks is on. Normally the
+// system's (platform/probes/SystemProbes.h).
 struct TProgramStateProbes {
     std::function<bool()> GetActiveRASConnection;
     std::function<bool(const QString& path)> IsProgramRunning;

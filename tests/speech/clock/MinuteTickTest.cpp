@@ -146,68 +146,64 @@ TEST(MinuteTick, WholeHourWhileTheIntervalIsRetyped) {
               TickAction::RunMailCheck);
 }
 
-namespace {
-
-// A time source a test can set and advance.
-struct FakeClock {
-    QTime Now;
-    MinuteWatch::TimeSource Source() {
-        return [this] { return Now; };
+TEST(MinuteWatch, FirstReadingTicksWhateverTheMinute) {
+    for (const int minute : {0, 17, 59}) {
+        MinuteWatch watch;
+        EXPECT_FALSE(watch.RecordedMinute());
+        EXPECT_TRUE(watch.Take(QTime(10, minute, 5))) << minute;
+        EXPECT_FALSE(watch.Take(QTime(10, minute, 59, 999))) << minute;
+        EXPECT_TRUE(watch.Take(QTime(10, (minute + 1) % 60, 0))) << minute;
+        watch.Forget();
+        EXPECT_TRUE(watch.Take(QTime(10, (minute + 1) % 60, 1))) << "a new start ticks again";
     }
-};
-
-} // namespace
-
-TEST(MinuteWatch, FirstSampleReportsUnlessMinuteZero) {
-    FakeClock clock{QTime(10, 17, 5)};
-    MinuteWatch watch(clock.Source());
-    EXPECT_EQ(watch.RecordedMinute(), 0);
-    EXPECT_TRUE(watch.Take().MinuteChanged);
-    EXPECT_EQ(watch.RecordedMinute(), 17);
-    clock.Now = QTime(10, 17, 59, 999);
-    EXPECT_FALSE(watch.Take().MinuteChanged);
-    clock.Now = QTime(10, 18, 0, 300);
-    const MinuteWatch::Sample sample = watch.Take();
-    EXPECT_TRUE(sample.MinuteChanged);
-    EXPECT_EQ(sample.Time, clock.Now);
-
-    FakeClock fullHour{QTime(11, 0, 20)};
-    MinuteWatch startedAtFullHour(fullHour.Source());
-    EXPECT_FALSE(startedAtFullHour.Take().MinuteChanged);
-    fullHour.Now = QTime(11, 1, 0, 200);
-    EXPECT_TRUE(startedAtFullHour.Take().MinuteChanged);
-}
-
-TEST(MinuteWatch, OneChangePerMinuteOverADayOfHalfSecondSamples) {
-    FakeClock clock{QTime(0, 0, 0, 250)};
-    MinuteWatch watch(clock.Source());
-    int changes = 0;
-    for (int step = 0; step < 24 * 60 * 60 * 2; ++step) {
-        clock.Now = QTime(0, 0, 0, 250).addMSecs(step * 500);
-        if (watch.Take().MinuteChanged) {
-            ++changes;
-            ASSERT_EQ(clock.Now.second(), 0) << "the change comes shortly after the minute begins";
-        }
-    }
-    EXPECT_EQ(changes, 24 * 60 - 1); // 00:00 itself is the recorded minute to begin with
 }
 
 TEST(MinuteWatch, ClockSetBackAndInvalidTimes) {
-    FakeClock clock{QTime(10, 30, 0)};
-    MinuteWatch watch(clock.Source());
-    EXPECT_TRUE(watch.Take().MinuteChanged);
-    clock.Now = QTime(10, 29, 59);
-    EXPECT_TRUE(watch.Take().MinuteChanged);
-    clock.Now = QTime();
-    EXPECT_FALSE(watch.Take().MinuteChanged);
+    MinuteWatch watch;
+    EXPECT_TRUE(watch.Take(QTime(10, 30, 0)));
+    EXPECT_TRUE(watch.Take(QTime(10, 29, 59)));
+    EXPECT_FALSE(watch.Take(QTime()));
     EXPECT_EQ(watch.RecordedMinute(), 29);
 }
 
-TEST(MinuteWatch, DefaultSourceIsTheLocalClock) {
-    MinuteWatch watch;
-    const QTime before = QTime::currentTime();
-    const QTime read = watch.Now();
-    EXPECT_TRUE(read.isValid());
-    const int apart = qAbs(before.msecsTo(read));
-    EXPECT_TRUE(apart <= 60 * 1000 || apart >= 24 * 60 * 60 * 1000 - 60 * 1000) << apart;
+// Reading the clock whenever it says to, over a day from an odd moment: one change per minute,
+// each read when its minute begins, and one reading a minute (or a second) and no more.
+TEST(MinuteWatch, OneChangePerMinuteOverADay) {
+    for (const bool everySecond : {false, true}) {
+        MinuteWatch watch;
+        QTime now(0, 0, 7, 333);
+        int readings = 0;
+        int changes = 0;
+        for (qint64 elapsed = 0; elapsed < 24LL * 3600 * 1000 - 7333;) {
+            ++readings;
+            if (watch.Take(now)) {
+                ++changes;
+                if (changes > 1) {
+                    ASSERT_EQ(now, QTime(now.hour(), now.minute())) << everySecond;
+                }
+            }
+            const qint64 wait = MsecsToNextReading(now, everySecond);
+            ASSERT_GE(wait, 1);
+            elapsed += wait;
+            now = now.addMSecs(int(wait));
+        }
+        EXPECT_EQ(changes, 24 * 60) << everySecond;
+        EXPECT_EQ(readings, everySecond ? 24 * 3600 - 7 : 24 * 60) << everySecond;
+    }
+}
+
+TEST(MinuteWatch, NextReading) {
+    struct Case {
+        QTime Now;
+        bool EverySecond;
+        qint64 Wait;
+    };
+    for (const Case& c :
+         {Case{QTime(10, 17, 5, 250), false, 54750}, Case{QTime(10, 17, 5, 250), true, 750},
+          Case{QTime(10, 17, 59, 999), false, 1}, Case{QTime(10, 17), false, 60000},
+          Case{QTime(23, 59, 59, 500), false, 500}, Case{QTime(10, 17), true, 1000},
+          Case{QTime(), false, 1000}}) {
+        EXPECT_EQ(MsecsToNextReading(c.Now, c.EverySecond), c.Wait)
+            << c.Now.toString("hh:mm:ss.zzz").toStdString() << " " << c.EverySecond;
+    }
 }

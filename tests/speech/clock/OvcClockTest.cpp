@@ -1,4 +1,5 @@
 #include "speech/OvcClock.h"
+#include "FakeWallClock.h"
 
 #include <QPaintEvent>
 #include <QSignalSpy>
@@ -9,16 +10,15 @@
 
 namespace {
 
-// A settable time source that counts how often the clock read it.
-struct FakeTime {
-    QTime Now;
-    int Reads = 0;
-    MinuteWatch::TimeSource Source() {
-        return [this] {
-            ++Reads;
-            return Now;
-        };
+// A clock widget driven by a fake wall clock that the test keeps a pointer to.
+struct ClockAt {
+    explicit ClockAt(QTime time, int offsetSeconds = 3600) {
+        auto fake = std::make_unique<FakeWallClock>(LocalAt(time, offsetSeconds));
+        Time = fake.get();
+        Clock.SetWallClock(std::move(fake));
     }
+    OvcClock Clock;
+    FakeWallClock* Time;
 };
 
 // Records the paint events a widget receives.
@@ -62,13 +62,13 @@ class OvcClockTest : public QObject {
 
 private slots:
     void CreatedInactiveWithoutTicksOrFace();
-    void FirstSampleRaisesTheMinuteEvent();
-    void NoEventWhenActivatedAtMinuteZero();
-    void InactiveClockDoesNotSample();
-    void HiddenClockTicksWithoutPainting();
-    void VisibleClockRepaintsOnlyTheHands();
+    void FirstTickComesAtOnceWhateverTheMinute();
+    void HiddenClockWakesOnceAMinute();
+    void VisibleClockFollowsTheSeconds();
+    void JumpsOfTheWallClock_data();
+    void JumpsOfTheWallClock();
+    void InactiveClockDoesNotWake();
     void DrawsTicksFaceAndHands();
-    void FacePictureIsSharpAtHigherPixelRatios();
     void SharpAtTheScreensPixelRatio();
     void RealClockAtFullHour();
 };
@@ -78,110 +78,145 @@ void OvcClockTest::CreatedInactiveWithoutTicksOrFace() {
     QCOMPARE(clock.size(), QSize(297, 297));
     QVERIFY(!clock.Active());
     QVERIFY(!clock.DrawTickMarks());
-    QVERIFY(clock.FacePicture().isNull());
+    QVERIFY(!clock.ShowFace());
 }
 
-void OvcClockTest::FirstSampleRaisesTheMinuteEvent() {
-    FakeTime time{QTime(10, 17, 5)};
-    OvcClock clock;
-    clock.SetTimeSource(time.Source());
-    QSignalSpy spy(&clock, &OvcClock::MinuteChange);
-    clock.SetActive(true);
-    QCOMPARE(spy.count(), 0); // never from within the activation itself
-    QTRY_COMPARE(spy.count(), 1);
-    const int readsAtEvent = time.Reads;
-    QTRY_VERIFY(time.Reads >= readsAtEvent + 3);
-    QCOMPARE(spy.count(), 1);
-
-    time.Now = QTime(10, 18, 0, 100);
-    QTRY_COMPARE(spy.count(), 2);
-}
-
-void OvcClockTest::NoEventWhenActivatedAtMinuteZero() {
-    FakeTime time{QTime(11, 0, 1)};
-    OvcClock clock;
-    clock.SetTimeSource(time.Source());
-    QSignalSpy spy(&clock, &OvcClock::MinuteChange);
-    clock.SetActive(true);
-    const int readsAtStart = time.Reads;
-    QTRY_VERIFY(time.Reads >= readsAtStart + 3);
-    QCOMPARE(spy.count(), 0);
-    time.Now = QTime(11, 1, 0);
-    QTRY_COMPARE(spy.count(), 1);
-}
-
-void OvcClockTest::InactiveClockDoesNotSample() {
-    FakeTime stopped{QTime(9, 10)};
-    FakeTime running{QTime(9, 10)};
-    OvcClock stoppedClock;
-    OvcClock witness;
-    stoppedClock.SetTimeSource(stopped.Source());
-    witness.SetTimeSource(running.Source());
-    stoppedClock.SetActive(true);
-    stoppedClock.SetActive(false);
-    QVERIFY(!stoppedClock.Active());
-    const int readsBefore = stopped.Reads;
-    witness.SetActive(true);
-    QTRY_VERIFY(running.Reads >= 4);
-    QCOMPARE(stopped.Reads, readsBefore);
-}
-
-void OvcClockTest::HiddenClockTicksWithoutPainting() {
-    FakeTime time{QTime(8, 0, 30)};
-    OvcClock clock;
-    clock.SetTimeSource(time.Source());
-    PaintRecorder paints;
-    clock.installEventFilter(&paints);
-    QSignalSpy spy(&clock, &OvcClock::MinuteChange);
-    clock.SetActive(true);
-    for (int minute = 1; minute <= 3; ++minute) {
-        time.Now = QTime(8, minute, 0);
-        QTRY_COMPARE(spy.count(), minute);
+// The minute in progress gets its tick right after the start, minute 0 included; the next one
+// comes when the next minute begins.
+void OvcClockTest::FirstTickComesAtOnceWhateverTheMinute() {
+    for (const QTime start : {QTime(10, 17, 5), QTime(11, 0, 1), QTime(11, 59, 59, 990)}) {
+        ClockAt c(start);
+        QSignalSpy spy(&c.Clock, &OvcClock::MinuteChange);
+        c.Clock.SetActive(true);
+        QCOMPARE(spy.count(), 0); // never from within the activation itself
+        QTRY_COMPARE(spy.count(), 1);
+        QCOMPARE(c.Time->Wish, LocalAt(QTime(start.hour(), start.minute())).addSecs(60));
+        c.Time->RunTo(*c.Time->Wish);
+        QCOMPARE(spy.count(), 2);
     }
+}
+
+void OvcClockTest::HiddenClockWakesOnceAMinute() {
+    ClockAt c(QTime(8, 0, 30, 250));
+    PaintRecorder paints;
+    c.Clock.installEventFilter(&paints);
+    QList<QDateTime> ticks;
+    connect(&c.Clock, &OvcClock::MinuteChange, &c.Clock, [&ticks, &c] { ticks << c.Time->Time; });
+    c.Clock.SetActive(true);
+    QTRY_COMPARE(ticks.size(), 1);
+    c.Time->RunTo(LocalAt(QTime(11, 0, 30)));
+
+    // 08:01 to 11:00, each when its minute begins, and no other wake-up.
+    QCOMPARE(ticks.size(), 1 + 180);
+    QCOMPARE(c.Time->Wakes.size(), ticks.size());
+    for (int i = 1; i < ticks.size(); ++i) {
+        QCOMPARE(ticks[i], LocalAt(QTime(8, 0)).addSecs(60 * i));
+    }
+    QVERIFY(c.Time->Reads <= 2 * ticks.size());
     QCOMPARE(paints.Paints, 0);
-    QCOMPARE(clock.DisplayedTime(), QTime(8, 0, 30));
+    QCOMPARE(c.Clock.DisplayedTime(), QTime(8, 0, 30));
 
     // Shown again, it shows the time at once.
-    clock.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&clock));
-    QCOMPARE(clock.DisplayedTime(), QTime(8, 3, 0));
+    c.Clock.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&c.Clock));
+    QCOMPARE(c.Clock.DisplayedTime(), QTime(11, 0, 30));
 }
 
-void OvcClockTest::VisibleClockRepaintsOnlyTheHands() {
-    FakeTime time{QTime(4, 20, 7)};
-    OvcClock clock;
-    clock.SetTimeSource(time.Source());
-    clock.SetDrawTickMarks(true);
+void OvcClockTest::VisibleClockFollowsTheSeconds() {
+    ClockAt c(QTime(4, 20, 7, 400));
+    c.Clock.SetDrawTickMarks(true);
     PaintRecorder paints;
-    clock.installEventFilter(&paints);
-    clock.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&clock));
+    c.Clock.installEventFilter(&paints);
+    c.Clock.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&c.Clock));
     QTRY_VERIFY(paints.Paints > 0);
+    QSignalSpy spy(&c.Clock, &OvcClock::MinuteChange);
+    c.Clock.SetActive(true);
+    QTRY_COMPARE(spy.count(), 1);
     paints.Paints = 0;
-    clock.SetActive(true);
+    c.Time->Wakes.clear();
 
-    time.Now = QTime(4, 20, 8);
-    QTRY_VERIFY(paints.Paints > 0);
-    QCOMPARE(clock.DisplayedTime(), QTime(4, 20, 8));
+    c.Time->RunTo(LocalAt(QTime(4, 20, 8, 500)));
+    QCOMPARE(c.Clock.DisplayedTime(), QTime(4, 20, 8));
+    // Painted at once and as one rectangle: a deferred update would wake the window thread
+    // again, and a clip of several rectangles would wake Qt's painting threads.
+    QCOMPARE(paints.Paints, 1);
+    QCOMPARE(paints.LastRegion.rectCount(), 1);
     const QRect dirty = paints.LastRegion.boundingRect();
-    QVERIFY2(dirty.width() * dirty.height() < clock.width() * clock.height() / 4,
+    QVERIFY2(dirty.width() * dirty.height() < c.Clock.width() * c.Clock.height() / 4,
              qPrintable(QStringLiteral("repainted %1x%2").arg(dirty.width()).arg(dirty.height())));
-    QVERIFY(paints.LastRegion.contains(PointAt(clock, 8 * 6.0, 0.9)));  // the second hand's tip
-    QVERIFY(paints.LastRegion.contains(PointAt(clock, 7 * 6.0, 0.85))); // and where it was
-    QVERIFY(!paints.LastRegion.contains(PointAt(clock, 180, 0.5)));     // nothing moved down there
+    QVERIFY(paints.LastRegion.contains(PointAt(c.Clock, 8 * 6.0, 0.9)));  // the second hand's tip
+    QVERIFY(paints.LastRegion.contains(PointAt(c.Clock, 7 * 6.0, 0.85))); // and where it was
+    QVERIFY(!paints.LastRegion.contains(PointAt(c.Clock, 180, 0.5)));     // nothing moved there
 
-    // Samples within the same second repaint nothing.
-    const int paintsThen = paints.Paints;
-    const int readsThen = time.Reads;
-    QTRY_VERIFY(time.Reads >= readsThen + 3);
-    QCOMPARE(paints.Paints, paintsThen);
+    // One wake-up at the start of each second, the minute events at the start of each minute.
+    c.Time->RunTo(LocalAt(QTime(4, 23, 0, 500)));
+    QCOMPARE(c.Time->Wakes.size(), 1 + 172);
+    for (const QDateTime& wake : std::as_const(c.Time->Wakes)) {
+        QCOMPARE(wake.time().msec(), 0);
+    }
+    QCOMPARE(spy.count(), 1 + 3);
+
+    // Hidden again: back to one wake-up a minute.
+    c.Clock.hide();
+    c.Time->Wakes.clear();
+    c.Time->RunTo(LocalAt(QTime(4, 30, 0, 500)));
+    QCOMPARE(c.Time->Wakes.size(), 7);
+}
+
+void OvcClockTest::JumpsOfTheWallClock_data() {
+    QTest::addColumn<QDateTime>("to");
+    QTest::addColumn<bool>("tick");
+    // From 10:17:30 (UTC+1).
+    QTest::newRow("ahead by minutes") << LocalAt(QTime(10, 45, 10)) << true;
+    QTest::newRow("back by minutes") << LocalAt(QTime(9, 58, 40)) << true;
+    QTest::newRow("back within the minute") << LocalAt(QTime(10, 17, 2)) << false;
+    QTest::newRow("ahead by a whole hour") << LocalAt(QTime(11, 17, 40)) << false;
+    QTest::newRow("resumed a day later") << LocalAt(QTime(10, 20, 0)).addDays(1) << true;
+    QTest::newRow("a zone half an hour further east")
+        << LocalAt(QTime(11, 47, 30), 2 * 3600 + 1800) << true;
+}
+
+// A jump is noticed at once; the minute event comes if the minute differs, as the tick's
+// decisions depend on nothing else, and the next one when the next minute of the new time begins.
+void OvcClockTest::JumpsOfTheWallClock() {
+    QFETCH(QDateTime, to);
+    QFETCH(bool, tick);
+    ClockAt c(QTime(10, 17, 30));
+    QSignalSpy spy(&c.Clock, &OvcClock::MinuteChange);
+    c.Clock.SetActive(true);
+    QTRY_COMPARE(spy.count(), 1);
+
+    c.Time->Jump(to);
+    QCOMPARE(spy.count(), tick ? 2 : 1);
+    const QDateTime nextMinute(to.date(), QTime(to.time().hour(), to.time().minute()),
+                               Qt::OffsetFromUTC, to.offsetFromUtc());
+    QCOMPARE(c.Time->Wish, nextMinute.addSecs(60));
+    c.Time->RunTo(*c.Time->Wish);
+    QCOMPARE(spy.count(), tick ? 3 : 2);
+}
+
+void OvcClockTest::InactiveClockDoesNotWake() {
+    ClockAt c(QTime(9, 10));
+    QSignalSpy spy(&c.Clock, &OvcClock::MinuteChange);
+    c.Clock.SetActive(true);
+    QTRY_COMPARE(spy.count(), 1);
+    c.Clock.SetActive(false);
+    QVERIFY(!c.Clock.Active());
+    QVERIFY(!c.Time->Wish);
+    c.Time->RunTo(LocalAt(QTime(9, 30)));
+    emit c.Time->Woken(); // a late wake-up changes nothing either
+    QCOMPARE(spy.count(), 1);
+
+    // Started again, it treats the minute in progress as new.
+    c.Clock.SetActive(true);
+    QTRY_COMPARE(spy.count(), 2);
 }
 
 void OvcClockTest::DrawsTicksFaceAndHands() {
     // 03:30:45 keeps every hand away from twelve o'clock.
-    FakeTime time{QTime(3, 30, 45)};
-    OvcClock clock;
-    clock.SetTimeSource(time.Source());
+    ClockAt c(QTime(3, 30, 45));
+    OvcClock& clock = c.Clock;
     const QPoint twelveTick = PointAt(clock, 0, 0.93);
     const QPoint bezel = PointAt(clock, 200, 0.985);
     const QPoint hub = PointAt(clock, 270, 0.02);
@@ -197,33 +232,20 @@ void OvcClockTest::DrawsTicksFaceAndHands() {
     clock.SetDrawTickMarks(true);
     QVERIFY(IsDark(Pixel(clock.grab().toImage(), twelveTick)));
 
-    clock.SetFacePicture(OvcClock::RenderFacePicture(clock.devicePixelRatioF()));
+    clock.SetShowFace(true);
     const QImage faced = clock.grab().toImage();
     QVERIFY(Pixel(faced, bezel) != background);
     QVERIFY(IsDark(Pixel(faced, twelveTick)));
     QVERIFY(IsDark(Pixel(faced, hub)));
 
-    clock.SetFacePicture(QPixmap());
+    clock.SetShowFace(false);
     QCOMPARE(Pixel(clock.grab().toImage(), bezel), background);
-}
-
-void OvcClockTest::FacePictureIsSharpAtHigherPixelRatios() {
-    const QPixmap one = OvcClock::RenderFacePicture(1.0);
-    const QPixmap two = OvcClock::RenderFacePicture(2.0);
-    QCOMPARE(one.size(), QSize(297, 297));
-    QCOMPARE(two.size(), QSize(594, 594));
-    QCOMPARE(two.devicePixelRatio(), 2.0);
-    QCOMPARE(two.deviceIndependentSize(), QSizeF(297, 297));
-    const QImage image = two.toImage();
-    QCOMPARE(image.pixelColor(2, 2).alpha(), 0);             // round dial, clear corners
-    QCOMPARE(image.pixelColor(297, 297 - 200).alpha(), 255); // dial
 }
 
 // Run once as is and once with QT_SCALE_FACTOR=2: a one-pixel hand covers whole device pixels.
 void OvcClockTest::SharpAtTheScreensPixelRatio() {
-    FakeTime time{QTime(3, 30, 45)}; // the second hand runs level to the left of the centre
-    OvcClock clock;
-    clock.SetTimeSource(time.Source());
+    ClockAt c(QTime(3, 30, 45)); // the second hand runs level to the left of the centre
+    OvcClock& clock = c.Clock;
     clock.SetDrawTickMarks(true);
     clock.show();
     QVERIFY(QTest::qWaitForWindowExposed(&clock));
@@ -234,7 +256,7 @@ void OvcClockTest::SharpAtTheScreensPixelRatio() {
     if (dpr != qFloor(dpr)) {
         QSKIP("the hand's edges fall inside device pixels at a fractional ratio");
     }
-    clock.SetFacePicture(OvcClock::RenderFacePicture(dpr));
+    clock.SetShowFace(true);
     const QImage image = clock.grab().toImage();
     QCOMPARE(image.size(), QSize(297, 297) * int(dpr));
 
@@ -248,7 +270,8 @@ void OvcClockTest::SharpAtTheScreensPixelRatio() {
     QVERIFY(image.pixelColor(x, bottom + 1).lightness() > 150);
 }
 
-// Run by CTest under libfaketime, started shortly before 11:00; skipped otherwise.
+// Run by CTest under libfaketime, started shortly before 11:00 and running ten times faster;
+// skipped otherwise. The machine's clock wakes the widget at each minute's start.
 void OvcClockTest::RealClockAtFullHour() {
     if (!qEnvironmentVariableIsSet("FAKETIME")) {
         QSKIP("needs libfaketime with FAKETIME set shortly before a full hour");
@@ -258,11 +281,15 @@ void OvcClockTest::RealClockAtFullHour() {
     connect(&clock, &OvcClock::MinuteChange, &clock,
             [&events] { events.append(QTime::currentTime()); });
     clock.SetActive(true);
-    // In the faked time, which may run faster than the real one.
-    QTRY_COMPARE_WITH_TIMEOUT(events.size(), 2, 3 * 60 * 1000);
+    // In the faked time: 10:59 at once, then 11:00 and 11:01.
+    QTRY_COMPARE_WITH_TIMEOUT(events.size(), 3, 3 * 60 * 1000);
     QCOMPARE(events[0].minute(), 59);
     QCOMPARE(events[1].minute(), 0);
-    QVERIFY2(events[1].second() <= 1, qPrintable(events[1].toString()));
+    QCOMPARE(events[2].minute(), 1);
+    for (int i = 1; i < 3; ++i) {
+        // A faked second is a tenth of a real one: allow for a busy machine.
+        QVERIFY2(events[i].second() <= 2, qPrintable(events[i].toString()));
+    }
 }
 
 QTEST_MAIN(OvcClockTest)
