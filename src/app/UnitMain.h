@@ -153,6 +153,10 @@ public:
 
     // Mail checks.
     void RunMailCheck();
+    // Whether the check running now (or the last one started) was asked for by
+    // the user (Check Now) rather than started by the minute tick: only then is
+    // the user there to answer a question about it.
+    bool CheckAskedByUser() const { return CheckAskedByUserFlag; }
     void ActionCheckNowExecute();
     void ActionStopExecute();
     void TimerConnectionTimer();
@@ -331,6 +335,8 @@ private:
     QTimer* SaveTimer = nullptr;
     int ExitStatus = 0;
     bool RecursionFlag = false;
+    bool NextCheckAskedByUser = false;
+    bool CheckAskedByUserFlag = false;
     bool RasAvailableFlag = false;
     bool EmailClientSeenRunning = false;
     bool AgentLoadedFlag = false;

@@ -66,10 +66,16 @@ void TFormMain::RunMailCheck() {
     TimerConnection->start();
     if (!CheckHost)
         CheckHost = std::make_unique<TCheckHost>(*this);
+    CheckAskedByUserFlag = NextCheckAskedByUser;
     Worker = new TCheckMsgThread(POP3Client, Msg, *CheckHost, this);
 }
 
 void TFormMain::ActionCheckNowExecute() {
+    NextCheckAskedByUser = true;
+    struct TClearFlag {
+        bool& Flag;
+        ~TClearFlag() { Flag = false; }
+    } clearFlag{NextCheckAskedByUser};
     RunMailCheck();
 }
 
