@@ -144,7 +144,10 @@ TEST_F(SpeakingWindowTest, AMissingSpeechServiceIsNamedInTheStatusBarOnce) {
         [&] { return form.StatusText().startsWith("The desktop speech service is not available"); },
         30000))
         << form.StatusText();
-    EXPECT_TRUE(form.StatusText().endsWith("the built-in voice speaks instead."));
+    // What happens first, then a short reason.
+    EXPECT_EQ(form.StatusText(), "The desktop speech service is not available: the built-in voice "
+                                 "speaks instead (Can't connect to unix socket " +
+                                     Dir.path() + "/no-speechd: No such file or directory).");
     form.ShowStatus("No unread messages", false);
     form.Actions().ActionSayTime->trigger();
     TAgentCharacter& character = form.AgentControl()->Characters().Item(form.CharacterFile());
