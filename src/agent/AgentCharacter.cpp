@@ -16,6 +16,11 @@ constexpr int BalloonLingerMs = 1500;
 // A voice that reports marks reports the first one as it begins; one that
 // has sent none by then sends none at all, and the balloon shows everything.
 constexpr int FirstMarkWaitMs = 500;
+// A balloon without a voice stays up about as long as the voice would speak
+// (some 14 characters a second at the usual pace), within bounds.
+constexpr int ThinkBaseMs = 1000;
+constexpr int ThinkMsPerCharacter = 70;
+constexpr int ThinkLongestMs = 20000;
 } // namespace
 
 // The speech thread reaches the character only through this: it posts to the
@@ -46,6 +51,11 @@ TAgentCharacter::TAgentCharacter(const QString& characterId, const TCharacterFil
     connect(&FWordTimer, &QTimer::timeout, this, &TAgentCharacter::RevealDueWords);
     FMarkWaitTimer.setSingleShot(true);
     connect(&FMarkWaitTimer, &QTimer::timeout, this, [this] { FBalloon->RevealAll(); });
+    FThinkTimer.setSingleShot(true);
+    connect(&FThinkTimer, &QTimer::timeout, this, [this] {
+        FLingerTimer.start(BalloonLingerMs);
+        Complete(FSerial);
+    });
     FLingerTimer.setSingleShot(true);
     connect(&FLingerTimer, &QTimer::timeout, this, [this] {
         FBalloon->hide();
@@ -114,6 +124,11 @@ void TAgentCharacter::Speak(const QString& text,
     Enqueue(MakeRequest(TKind::Speak, 0, 0, 0, false, text));
 }
 
+void TAgentCharacter::Think(const QString& text) {
+    CheckLoaded();
+    Enqueue(MakeRequest(TKind::Think, 0, 0, 0, false, text));
+}
+
 void TAgentCharacter::Hide(bool fast) {
     CheckLoaded();
     Enqueue(MakeRequest(TKind::Hide, 0, 0, 0, fast));
@@ -146,7 +161,7 @@ QString TAgentCharacter::BalloonText() const {
 
 int TAgentCharacter::ActiveTimers() const {
     return FWindow->ActiveTimers() + FWordTimer.isActive() + FLingerTimer.isActive() +
-           FMarkWaitTimer.isActive();
+           FMarkWaitTimer.isActive() + FThinkTimer.isActive();
 }
 
 QSize TAgentCharacter::BalloonLargestSize() const {
@@ -229,6 +244,9 @@ void TAgentCharacter::Start(const TRequest& r) {
     case TKind::Speak:
         StartSpeaking(r);
         break;
+    case TKind::Think:
+        StartThinking(r);
+        break;
     case TKind::Hide:
         AppendAgentLog(r.Fast ? QStringLiteral("hide fast") : QStringLiteral("hide"));
         EndBalloon();
@@ -267,6 +285,22 @@ void TAgentCharacter::StartSpeaking(const TRequest& r) {
                                                   if (auto target = receiver.lock())
                                                       target->Post(event.Ticket, event);
                                               });
+}
+
+void TAgentCharacter::StartThinking(const TRequest& r) {
+    FLingerTimer.stop();
+    const TSpeechMarkup markup = TranslateSpeechMarkup(r.Text, TClockStyle::FromLocale(QLocale()));
+    AppendAgentLog(QStringLiteral("think ") + r.Text);
+    AppendAgentLog(QStringLiteral("balloon ") + markup.Shown);
+    if (!FVisible || !FControl.Options().Balloon) {
+        FBalloon->hide();
+        Complete(FSerial);
+        return;
+    }
+    FBalloon->Begin(markup.Shown, FWindow->geometry());
+    FBalloon->RevealAll();
+    FThinkTimer.start(int(std::min<qsizetype>(
+        ThinkLongestMs, ThinkBaseMs + ThinkMsPerCharacter * markup.Shown.size())));
 }
 
 void TAgentCharacter::OnSpeechEvent(quint64 ticket, const TSpeechEvent& event) {
@@ -330,6 +364,7 @@ void TAgentCharacter::RevealDueWords() {
 }
 
 void TAgentCharacter::EndBalloon() {
+    FThinkTimer.stop();
     FDueWords.clear();
     FWordTimer.stop();
     FMarkWaitTimer.stop();
@@ -364,7 +399,9 @@ void TAgentCharacter::StopRequests(const QVariant& types) {
         }
     }
     auto matches = [&](TKind k) {
-        return k == TKind::Move ? move : k == TKind::Speak ? speak : play;
+        if (k == TKind::Move)
+            return move;
+        return k == TKind::Speak || k == TKind::Think ? speak : play;
     };
     std::erase_if(FQueue, [&](const TRequest& r) { return matches(r.Kind); });
     if (!FCurrent || !matches(FCurrent->Kind))
@@ -378,6 +415,9 @@ void TAgentCharacter::StopRequests(const QVariant& types) {
         EndBalloon();
         FBalloon->hide();
         FWindow->SetSpeaking(false);
+    } else if (kind == TKind::Think) {
+        EndBalloon();
+        FBalloon->hide();
     } else {
         FWindow->Settle();
         if (kind == TKind::Hide)

@@ -7,7 +7,7 @@
 // sample has been heard, so a Hide queued behind it waits for the voice).
 // StopAll drops the current request and the queued ones. Every request carried
 // out is written to the request log (AgentLog.h); a Speak also logs what the
-// balloon shows and what the voice says.
+// balloon shows and what the voice says, a Think what the balloon shows.
 //
 // After its character has been unloaded the object stays valid, but every
 // call throws EAgentError. Window thread only.
@@ -56,9 +56,16 @@ public:
     void Show(bool fast = false);
     void GestureAt(qint16 x, qint16 y);
     void Speak(const QString& text, const QString& url = QString());
+    // The text in the balloon without the voice, all of it at once (markup
+    // resolved as for Speak, clock times left as written), for about as long
+    // as the voice would take to say it; then the balloon lingers as after a
+    // Speak. A character that is hidden when the request comes to run, or
+    // whose balloon is switched off, shows nothing and the request ends at
+    // once. The speech engine is not loaded for it.
+    void Think(const QString& text);
     void Hide(bool fast = false);
     // Empty or invalid: every kind. Otherwise a comma-separated list of
-    // "Move", "Play" (show, hide, gesture) and "Speak"; "Get" is accepted
+    // "Move", "Play" (show, hide, gesture) and "Speak" (with Think); "Get" is accepted
     // and has nothing to stop.
     void StopAll(const QVariant& types = QVariant());
     TAgentCommands& Commands();
@@ -84,7 +91,7 @@ signals:
     void SpeechStarted();
 
 private:
-    enum class TKind { Move, Show, Gesture, Speak, Hide };
+    enum class TKind { Move, Show, Gesture, Speak, Think, Hide };
     struct TRequest {
         TKind Kind = TKind::Move;
         int X = 0, Y = 0, Speed = 0;
@@ -102,6 +109,7 @@ private:
     void Start(const TRequest& request);
     void Complete(quint64 serial);
     void StartSpeaking(const TRequest& request);
+    void StartThinking(const TRequest& request);
     void OnSpeechEvent(quint64 ticket, const TSpeechEvent& event);
     void RevealDueWords();
     void EndBalloon();
@@ -131,4 +139,5 @@ private:
     QTimer FWordTimer;
     QTimer FMarkWaitTimer;
     QTimer FLingerTimer;
+    QTimer FThinkTimer;
 };

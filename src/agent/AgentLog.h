@@ -5,9 +5,10 @@
 // flushed at once so another process can follow it. Without the variable,
 // nothing is written. A speak line is followed by what the balloon shows and
 // what the voice hears ("balloon The time is 10:00", "voice The time is ten
-// o'clock A.M."), and remarks of the speech engines for the status line are
-// logged too ("status The desktop speech service is not available ..."). Failures to write are
-// ignored: the log is a diagnostic.
+// o'clock A.M."); a think line (a balloon without the voice) is followed by
+// its balloon line. Remarks of the speech engines for the status line are
+// logged too ("status The desktop speech service is not available ...").
+// Failures to write are ignored: the log is a diagnostic.
 #include <QString>
 
 void AppendAgentLog(const QString& line);

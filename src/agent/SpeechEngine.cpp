@@ -86,8 +86,10 @@ struct TSpeechEngine::TImpl {
         if (ServiceNoticeGiven)
             return;
         ServiceNoticeGiven = true;
-        pending.push_back(Status(QStringLiteral("The desktop speech service is not available "
-                                                "(%1): the built-in voice speaks instead.")
+        // What happens comes before the reason, which may be long: a status bar too narrow for
+        // all of it still shows what matters.
+        pending.push_back(Status(QStringLiteral("The desktop speech service is not available: "
+                                                "the built-in voice speaks instead (%1).")
                                      .arg(OneLine(reason))));
     }
 
@@ -97,8 +99,8 @@ struct TSpeechEngine::TImpl {
         if (output == nullptr) {
             if (!BuiltInNoticeGiven) {
                 BuiltInNoticeGiven = true;
-                pending.push_back(Status(QStringLiteral("The built-in voice could not be loaded "
-                                                        "(%1): the character speaks without sound.")
+                pending.push_back(Status(QStringLiteral("The built-in voice could not be loaded: "
+                                                        "the character speaks without sound (%1).")
                                              .arg(OneLine(BuiltIn.Error))));
             }
             // Nothing to wait for: the utterance is over at once.

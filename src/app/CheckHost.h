@@ -54,14 +54,16 @@ public:
     void StopConnectionTimer() override { Form.TimerConnection->stop(); }
     int32_t MaxMessages() override { return Form.MaxMessages->value(); }
     std::string UserName() override { return Form.EditYourName->text().toStdString(); }
-    bool SoundBeep() override { return Form.CheckBoxSoundBeep->isChecked(); }
+    // The new-mail sound keeps quiet when the announcements do.
+    bool SoundBeep() override {
+        return Form.CheckBoxSoundBeep->isChecked() && Form.CheckMayBeHeard();
+    }
     bool HideAgentAfterSpeak() override { return Form.CheckBoxHideAgentAfterSpeak->isChecked(); }
     bool EnableAgent() override { return Form.CheckBoxEnableAgent->isChecked(); }
     bool AgentLoaded() override { return Form.AgentLoadedFlag; }
     void MessageBeep(unsigned Type) override { platform::MessageBeep(Type); }
     void AgentSpeak(const std::string& Text, bool Hide) override {
-        AgentSpeakAt(*Form.AgentControlPtr, Form.CharacterFileName, QString::fromStdString(Text),
-                     Form.OvcClock, Hide);
+        Form.AnnounceMail(QString::fromStdString(Text), Hide);
     }
     TMessageTable& MessageTable() override { return Form.mtMessage; }
     TRecentList& RecentList() override { return Form.MenuMRU; }

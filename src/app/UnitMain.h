@@ -17,6 +17,7 @@
 #include "pop3/WinshoeMessage.h"
 #include "pop3/WinshoePOP3.h"
 #include "settings/SettingsControls.h"
+#include "speech/QuietHours.h"
 #include "tray/ActionTable.h"
 #include "tray/TrayMenus.h"
 #include "wizard/IWizardHost.h"
@@ -148,6 +149,18 @@ public:
     void AgentDblClick();
     void SayTime() override;
     void OvcClockMinuteChange();
+    // What the program says of its own accord (the time at the minute tick, the announcements
+    // and the new-mail sound of a check the minute tick started) is held back within quiet
+    // hours and while the desktop's do-not-disturb is on; what the user asks for (Time Now,
+    // Check Now, Recent Messages, the wizard's Test) is always spoken.
+    TQuietHours QuietHours() const;
+    // Whether the running check may be heard: always for a Check Now; otherwise decided at the
+    // first call for the check (the desktop is asked then, once) and kept until its end.
+    bool CheckMayBeHeard();
+    // One announcement of the running check: spoken beside the clock, or, when the check may
+    // not be heard, shown in the balloon of a character that is already on the screen (and
+    // nothing when it is not). Throws EAgentError from the character.
+    void AnnounceMail(const QString& text, bool hide);
     void CheckBoxClockFaceClick();
     void CheckBoxDrawClockTickMarksClick();
 
@@ -337,6 +350,10 @@ private:
     bool RecursionFlag = false;
     bool NextCheckAskedByUser = false;
     bool CheckAskedByUserFlag = false;
+    // The check CheckMayBeHeard decided for (a guarded pointer: a new check is another
+    // object, so an old decision never carries over) and what it decided.
+    QPointer<TCheckMsgThread> HeardDecidedFor;
+    bool CheckHeard = true;
     bool RasAvailableFlag = false;
     bool EmailClientSeenRunning = false;
     bool AgentLoadedFlag = false;

@@ -27,6 +27,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTimeEdit>
 
 namespace {
 
@@ -223,13 +224,21 @@ void TFormMain::SayTime() {
 }
 
 void TFormMain::OvcClockMinuteChange() {
-    const int minute = QTime::currentTime().minute();
+    // One reading of the clock for the whole tick: the minute that decides and the time that
+    // quiet hours are measured against are the same.
+    const QTime now = QTime::currentTime();
     const MinuteTickDecision decision = MinuteTick(
-        minute, RadioGroupSayTimeInterval->ItemIndex(), CheckBoxEnableEmailCheck->isChecked(),
+        now.minute(), RadioGroupSayTimeInterval->ItemIndex(), CheckBoxEnableEmailCheck->isChecked(),
         CheckInterval->cleanText(), CheckInterval->value());
+    // The desktop is asked about do-not-disturb only when the time is due to be spoken.
+    const bool speak = decision.Speak && AgentLoadedFlag &&
+                       SpeechAllowedAt(now, QuietHours(), TSpeechOccasion::OwnAccord);
+    if (decision.Speak && AgentLoadedFlag && !speak)
+        DebugLine(QStringLiteral("DEBUG: Quiet hours or do not disturb: the time is not spoken"),
+                  false);
     // An error from the character ends the tick here: this minute neither
     // checks mail nor refreshes the state.
-    if (decision.Speak) {
+    if (speak) {
         try {
             SayTime();
         } catch (...) {
@@ -241,6 +250,41 @@ void TFormMain::OvcClockMinuteChange() {
         RunMailCheck();
     else
         CheckProgramState();
+}
+
+TQuietHours TFormMain::QuietHours() const {
+    const QString format = QStringLiteral("HH:mm");
+    return TQuietHours::FromSettings(
+        CheckBoxQuietHours->isChecked() ? QStringLiteral("1") : QStringLiteral("0"),
+        QuietHoursFrom->time().toString(format), QuietHoursTo->time().toString(format));
+}
+
+bool TFormMain::CheckMayBeHeard() {
+    if (CheckAskedByUser())
+        return true;
+    if (Worker.isNull() || HeardDecidedFor != Worker) {
+        HeardDecidedFor = Worker;
+        CheckHeard = SpeechAllowedNow(QuietHours(), TSpeechOccasion::OwnAccord);
+        if (!CheckHeard)
+            DebugLine(
+                QStringLiteral("DEBUG: Quiet hours or do not disturb: new mail is not spoken"),
+                false);
+    }
+    return CheckHeard;
+}
+
+void TFormMain::AnnounceMail(const QString& text, bool hide) {
+    if (CheckMayBeHeard()) {
+        AgentSpeakAt(*AgentControlPtr, CharacterFileName, text, OvcClock, hide);
+        return;
+    }
+    // Shown, not heard, and only where the user is already looking.
+    TAgentCharacter& character = AgentControlPtr->Characters().Item(CharacterFileName);
+    if (!character.Visible())
+        return;
+    character.Think(text);
+    if (hide)
+        character.Hide(false);
 }
 
 void TFormMain::CheckBoxClockFaceClick() {

@@ -53,7 +53,8 @@ public:
 
     virtual void MessageBeep(unsigned Type) = 0;
     // AgentSpeakAt with the window's control, character file, Text, the clock as anchor and
-    // the hide flag. May throw.
+    // the hide flag; within quiet hours the window shows Text without the voice instead.
+    // May throw.
     virtual void AgentSpeak(const std::string& Text, bool Hide) = 0;
 
     virtual TMessageTable& MessageTable() = 0; // mtMessage

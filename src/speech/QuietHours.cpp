@@ -40,11 +40,14 @@ bool MaySpeak(QTime now, const TQuietHours& quiet, bool doNotDisturb, TSpeechOcc
     return !quiet.Contains(now) && !doNotDisturb;
 }
 
-bool SpeechAllowedNow(const TQuietHours& quiet, TSpeechOccasion occasion) {
+bool SpeechAllowedAt(QTime now, const TQuietHours& quiet, TSpeechOccasion occasion) {
     if (occasion == TSpeechOccasion::Asked)
         return true;
-    const QTime now = QTime::currentTime();
     if (quiet.Contains(now))
         return false; // no need to ask the desktop
     return MaySpeak(now, quiet, platform::DoNotDisturbOn(), occasion);
+}
+
+bool SpeechAllowedNow(const TQuietHours& quiet, TSpeechOccasion occasion) {
+    return SpeechAllowedAt(QTime::currentTime(), quiet, occasion);
 }

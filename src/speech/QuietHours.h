@@ -43,6 +43,12 @@ enum class TSpeechOccasion {
 // not while the desktop's do-not-disturb is on.
 bool MaySpeak(QTime now, const TQuietHours& quiet, bool doNotDisturb, TSpeechOccasion occasion);
 
-// MaySpeak for the current local time and the desktop's do-not-disturb state
-// (platform/dnd/DoNotDisturb.h), which is asked only when the answer matters.
+// MaySpeak for the local time `now` and the desktop's do-not-disturb state
+// (platform/dnd/DoNotDisturb.h), which is asked only when the answer matters:
+// not for asked-for speech and not within quiet hours. Asking it may take a
+// D-Bus round trip and, in a GNOME session, a short-lived gsettings process,
+// so call this when speech is due, never on every tick.
+bool SpeechAllowedAt(QTime now, const TQuietHours& quiet, TSpeechOccasion occasion);
+
+// SpeechAllowedAt for the current local time.
 bool SpeechAllowedNow(const TQuietHours& quiet, TSpeechOccasion occasion);

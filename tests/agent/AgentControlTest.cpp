@@ -38,6 +38,10 @@ public:
         return lines;
     }
     bool Has(const QString& line) const { return Lines().contains(line); }
+    QString All() const {
+        QFile f(FPath);
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    }
 
 private:
     QString FPath;
@@ -156,6 +160,34 @@ private slots:
         // The balloon goes away by itself afterwards, and the arm comes down.
         QTRY_VERIFY_WITH_TIMEOUT(!c.BalloonVisible(), 5000);
         QVERIFY(!c.Window().ArmAngle());
+    }
+
+    // A balloon without a voice: the whole text at once, for a while, nothing
+    // heard; and nothing at all from a hidden character.
+    void ThinkShowsTheBalloonWithoutTheVoice() {
+        QTemporaryDir dir;
+        TAudio wav(("wav:" + dir.path()).toLocal8Bit());
+        TAgentCharacter& c = LoadGenie();
+        c.Show(true);
+        c.Think(QStringLiteral("Welcome to \\map=\"Tal Voro\"=\"Talvoro\"\\"));
+        QTRY_VERIFY_WITH_TIMEOUT(c.BalloonVisible(), 10000);
+        QCOMPARE(c.BalloonText(), QStringLiteral("Welcome to Talvoro"));
+        QVERIFY(!c.Window().Speaking());
+        QCOMPARE(c.PendingRequests(), 1); // it stays up for reading
+        QTRY_COMPARE_WITH_TIMEOUT(c.PendingRequests(), 0, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!c.BalloonVisible(), 10000);
+
+        c.Hide(true);
+        c.Think(QStringLiteral("Unseen"));
+        QTRY_COMPARE_WITH_TIMEOUT(c.PendingRequests(), 0, 10000);
+        QVERIFY(!c.BalloonVisible());
+        QVERIFY(!c.Visible());
+        QCOMPARE(FLog->Lines().mid(1),
+                 QStringList({"show fast", "think Welcome to \\map=\"Tal Voro\"=\"Talvoro\"\\",
+                              "hide fast", "think Unseen"}));
+        QVERIFY(FLog->All().contains("\nballoon Welcome to Talvoro\n"));
+        QVERIFY(!FLog->All().contains("\nvoice "));
+        QVERIFY(QDir(dir.path()).entryList({"*.wav"}, QDir::Files).isEmpty());
     }
 
     void HideAfterSpeakWaitsForTheEndOfTheSpeech() {

@@ -187,8 +187,9 @@ private slots:
         QVERIFY(platform::ModuleLoaded(BuiltInSpeechModule));
         QCOMPARE(status.count(), 1); // once, not for every sentence
         const QString text = status[0][0].toString();
-        QVERIFY2(text.startsWith(QLatin1String("The desktop speech service is not available (")) &&
-                     text.endsWith(QLatin1String("): the built-in voice speaks instead.")),
+        QVERIFY2(text.startsWith(QLatin1String("The desktop speech service is not available: the "
+                                               "built-in voice speaks instead (")) &&
+                     text.endsWith(QLatin1String(").")),
                  qPrintable(text));
         QCOMPARE(LogLines(QStringLiteral("status ")), QStringList({text}));
 

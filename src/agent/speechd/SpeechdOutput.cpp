@@ -34,6 +34,21 @@ using TKind = TSpeechOutputEvent::TKind;
 using TClock = std::chrono::steady_clock;
 
 constexpr auto StartLimit = std::chrono::seconds(10);
+
+// libspeechd's reason for a failed connection, made short: "Error: Can't connect to unix socket
+// PATH: No such file or directory. Autospawn: Autospawn failed. ..." becomes "Can't connect to
+// unix socket PATH: No such file or directory"; the start attempt adds nothing the user can act
+// on.
+std::string ConnectFailure(const char* error) {
+    std::string text = error != nullptr ? error : "";
+    if (text.rfind("Error: ", 0) == 0)
+        text.erase(0, 7);
+    if (const auto at = text.find(" Autospawn:"); at != std::string::npos)
+        text.erase(at);
+    while (!text.empty() && (text.back() == '.' || text.back() == ' ' || text.back() == '\n'))
+        text.pop_back();
+    return text.empty() ? "no connection" : text;
+}
 constexpr auto CancelLimit = std::chrono::seconds(2);
 constexpr auto HangUpCheck = std::chrono::milliseconds(250);
 
@@ -267,7 +282,7 @@ private:
                 spd_open2("talvoro", "speech", nullptr, SPD_MODE_THREADED, nullptr, 1, &error);
         }
         if (Connection == nullptr) {
-            failure = error != nullptr && *error != '\0' ? error : "no connection";
+            failure = ConnectFailure(error);
             std::free(error);
             return false;
         }
