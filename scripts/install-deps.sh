@@ -16,6 +16,7 @@ packages=(
     libgtest-dev libgmock-dev dovecot-core dovecot-pop3d faketime
     xvfb xauth trayer imagemagick sox python3 openssl x11-utils openbox
     dbus dbus-x11 gnome-keyring libsecret-tools libnotify-bin python3-gi gir1.2-glib-2.0
+    libglib2.0-bin gsettings-desktop-schemas
     desktop-file-utils appstream lintian dpkg-dev man-db file
     clang libclang-rt-14-dev
 )

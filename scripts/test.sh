@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Talvoro with its tests and runs every test:
 # the normal build, then (unless TALVORO_SANITIZERS=0) the AddressSanitizer +
-# UBSan build and the ThreadSanitizer build.
+# UBSan build and the ThreadSanitizer build, then a short fuzz run of every
+# fuzz target (TALVORO_FUZZ_SECONDS each, default 30; 0 skips it).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -23,4 +24,10 @@ if [[ "${TALVORO_SANITIZERS:-1}" != 0 ]]; then
     export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/tsan.supp"
     run_suite asan
     run_suite tsan
+fi
+
+fuzz_seconds=${TALVORO_FUZZ_SECONDS:-30}
+if [[ "$fuzz_seconds" != 0 ]]; then
+    echo "== fuzz: every target $fuzz_seconds s"
+    scripts/fuzz.sh "$fuzz_seconds"
 fi

@@ -1,7 +1,10 @@
 // Writes a picture of every page of the main window, as a person sees it, to
-// the folder given (run it under a real display, e.g. Xvfb):
+// the folder given (run it under a real display, e.g. Xvfb), at the scale
+// factor given (default 1; at 2 the files are named main-<page>@2x.png):
 //   talvoro_main_screenshots docs/screenshots
+//   talvoro_main_screenshots docs/screenshots 2
 // It uses a throw-away profile, so the user's own settings are not touched.
+#include "app/Application.h"
 #include "app/UnitDebug.h"
 #include "app/UnitMain.h"
 #include "platform/TalvoroApplication.h"
@@ -16,9 +19,12 @@
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s OUTPUT-FOLDER\n", argv[0]);
+        std::fprintf(stderr, "usage: %s OUTPUT-FOLDER [SCALE]\n", argv[0]);
         return 2;
     }
+    const QByteArray scale = argc > 2 ? QByteArray(argv[2]) : QByteArray("1");
+    const QString suffix = scale == "1" ? QString() : "@" + QString::fromLatin1(scale) + "x";
+    qputenv("QT_SCALE_FACTOR", scale);
     QTemporaryDir profile;
     qputenv("XDG_CONFIG_HOME", profile.path().toUtf8() + "/config");
     qputenv("XDG_STATE_HOME", profile.path().toUtf8() + "/state");
@@ -32,7 +38,7 @@ int main(int argc, char** argv) {
     hive.close();
 
     platform::TTalvoroApplication application(argc, argv);
-    application.setApplicationDisplayName(QStringLiteral("Talvoro"));
+    ConfigureApplication(application);
     const QString folder = QString::fromLocal8Bit(argv[1]);
     QDir().mkpath(folder);
 
@@ -47,12 +53,12 @@ int main(int argc, char** argv) {
     for (int i = 0; i < form.PageControl->count(); ++i) {
         form.PageControl->setCurrentIndex(i);
         QTest::qWait(300);
-        form.grab().save(folder + "/main-" + names[i] + ".png");
+        form.grab().save(folder + "/main-" + names[i] + suffix + ".png");
     }
     form.PageControl->setCurrentWidget(form.TabSheetTime);
     form.CheckBoxClockFace->setChecked(false);
     QTest::qWait(300);
-    form.grab().save(folder + "/main-time-without-face.png");
+    form.grab().save(folder + "/main-time-without-face" + suffix + ".png");
     form.CheckBoxClockFace->setChecked(true);
     return 0;
 }

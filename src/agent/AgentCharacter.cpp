@@ -7,11 +7,15 @@
 #include "agent/CharacterWindow.h"
 #include "agent/SpeechEngine.h"
 
+#include <QLocale>
 #include <mutex>
 
 namespace {
 // How long the balloon stays up after the last word when nothing follows.
 constexpr int BalloonLingerMs = 1500;
+// A voice that reports marks reports the first one as it begins; one that
+// has sent none by then sends none at all, and the balloon shows everything.
+constexpr int FirstMarkWaitMs = 500;
 } // namespace
 
 // The speech thread reaches the character only through this: it posts to the
@@ -40,6 +44,8 @@ TAgentCharacter::TAgentCharacter(const QString& characterId, const TCharacterFil
     FReceiver->Target = this;
     FWordTimer.setSingleShot(true);
     connect(&FWordTimer, &QTimer::timeout, this, &TAgentCharacter::RevealDueWords);
+    FMarkWaitTimer.setSingleShot(true);
+    connect(&FMarkWaitTimer, &QTimer::timeout, this, [this] { FBalloon->RevealAll(); });
     FLingerTimer.setSingleShot(true);
     connect(&FLingerTimer, &QTimer::timeout, this, [this] {
         FBalloon->hide();
@@ -102,6 +108,9 @@ void TAgentCharacter::GestureAt(qint16 x, qint16 y) {
 void TAgentCharacter::Speak(const QString& text,
                             const QString& /*url: sound files are not supported*/) {
     CheckLoaded();
+    // The first sentence is due: the engine starts up behind the animations
+    // that come before it.
+    TSpeechEngine::Instance().Prepare(FControl.Options().Engine);
     Enqueue(MakeRequest(TKind::Speak, 0, 0, 0, false, text));
 }
 
@@ -136,7 +145,12 @@ QString TAgentCharacter::BalloonText() const {
 }
 
 int TAgentCharacter::ActiveTimers() const {
-    return FWindow->ActiveTimers() + FWordTimer.isActive() + FLingerTimer.isActive();
+    return FWindow->ActiveTimers() + FWordTimer.isActive() + FLingerTimer.isActive() +
+           FMarkWaitTimer.isActive();
+}
+
+QSize TAgentCharacter::BalloonLargestSize() const {
+    return FBalloon->LargestSize();
 }
 
 bool TAgentCharacter::BalloonVisible() const {
@@ -222,6 +236,9 @@ void TAgentCharacter::Start(const TRequest& r) {
         FWindow->HideAnimated(r.Fast, [this, done] {
             FVisible = false;
             FWindow->RestArm();
+            // Nothing more to say for now: speech lets go of what it holds.
+            if (FQueue.empty())
+                TSpeechEngine::Instance().Release();
             done();
         });
         break;
@@ -229,23 +246,27 @@ void TAgentCharacter::Start(const TRequest& r) {
 }
 
 void TAgentCharacter::StartSpeaking(const TRequest& r) {
-    AppendAgentLog(QStringLiteral("speak ") + r.Text);
     FLingerTimer.stop();
-    FMarkup = TranslateSpeechMarkup(r.Text);
+    // Clock times are read the way the user's locale writes them (QLocale() is
+    // the system locale unless the program chose another).
+    FMarkup = TranslateSpeechMarkup(r.Text, TClockStyle::FromLocale(QLocale()));
+    AppendAgentLog(QStringLiteral("speak ") + r.Text);
+    AppendAgentLog(QStringLiteral("balloon ") + FMarkup.Shown);
+    AppendAgentLog(QStringLiteral("voice ") + FMarkup.Spoken);
     FDueWords.clear();
     FWordTimer.stop();
+    FMarkWaitTimer.stop();
     if (FVisible && FControl.Options().Balloon)
         FBalloon->Begin(FMarkup.Shown, FWindow->geometry());
     else
         FBalloon->hide();
     std::weak_ptr<TReceiver> receiver = FReceiver;
-    // The listener runs on the speech thread; it only forwards.
-    FTicket =
-        TSpeechEngine::Instance().Speak(FMarkup.Ssml, FControl.Options().SpeechFor(FFile.Voice()),
-                                        [receiver](const TSpeechEvent& event) {
-                                            if (auto target = receiver.lock())
-                                                target->Post(event.Ticket, event);
-                                        });
+    // The listener runs on a speech thread; it only forwards.
+    FTicket = TSpeechEngine::Instance().Speak(FMarkup, FControl.Options().SpeechFor(FFile.Voice()),
+                                              [receiver](const TSpeechEvent& event) {
+                                                  if (auto target = receiver.lock())
+                                                      target->Post(event.Ticket, event);
+                                              });
 }
 
 void TAgentCharacter::OnSpeechEvent(quint64 ticket, const TSpeechEvent& event) {
@@ -254,21 +275,36 @@ void TAgentCharacter::OnSpeechEvent(quint64 ticket, const TSpeechEvent& event) {
             QStringLiteral("No sound device found: the character speaks without sound."));
         return;
     }
+    if (event.Kind == TSpeechEvent::TKind::Status) {
+        AppendAgentLog(QStringLiteral("status ") + event.Text);
+        FControl.ReportStatus(event.Text);
+        return;
+    }
     if (ticket != FTicket || ticket == 0)
         return;
     switch (event.Kind) {
     case TSpeechEvent::TKind::Started:
         FSpeechClock.start();
         FWindow->SetSpeaking(true);
+        if (event.Marks)
+            FMarkWaitTimer.start(FirstMarkWaitMs);
+        emit SpeechStarted();
         break;
     case TSpeechEvent::TKind::Word:
         FDueWords.emplace_back(event.AudioMs, FMarkup.RevealEnd(event.TextPosition, event.Length));
         RevealDueWords();
         break;
+    case TSpeechEvent::TKind::Mark:
+        // Marks come as the voice reaches them: shown at once.
+        FMarkWaitTimer.stop();
+        if (const int reveal = FMarkup.RevealAtMark(event.Text); reveal >= 0)
+            FBalloon->Reveal(reveal);
+        break;
     case TSpeechEvent::TKind::Finished: {
         FTicket = 0;
         FDueWords.clear();
         FWordTimer.stop();
+        FMarkWaitTimer.stop();
         FBalloon->RevealAll();
         FWindow->SetSpeaking(false);
         if (FBalloon->isVisible() || FWindow->ArmAngle())
@@ -278,6 +314,7 @@ void TAgentCharacter::OnSpeechEvent(quint64 ticket, const TSpeechEvent& event) {
         break;
     }
     case TSpeechEvent::TKind::DeviceMissing:
+    case TSpeechEvent::TKind::Status:
         break;
     }
 }
@@ -295,6 +332,7 @@ void TAgentCharacter::RevealDueWords() {
 void TAgentCharacter::EndBalloon() {
     FDueWords.clear();
     FWordTimer.stop();
+    FMarkWaitTimer.stop();
     FLingerTimer.stop();
 }
 

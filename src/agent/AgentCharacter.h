@@ -6,7 +6,8 @@
 // thread, each when the one before has ended (a Speak ends when its last
 // sample has been heard, so a Hide queued behind it waits for the voice).
 // StopAll drops the current request and the queued ones. Every request carried
-// out is written to the request log (AgentLog.h).
+// out is written to the request log (AgentLog.h); a Speak also logs what the
+// balloon shows and what the voice says.
 //
 // After its character has been unloaded the object stays valid, but every
 // call throws EAgentError. Window thread only.
@@ -68,6 +69,8 @@ public:
     int PendingRequests() const;
     QString BalloonText() const;
     bool BalloonVisible() const;
+    // The size of this character's balloon for the longest text.
+    QSize BalloonLargestSize() const;
     TCharacterWindow& Window() { return *FWindow; }
     // Timers of the character and its window that are running now.
     int ActiveTimers() const;
@@ -77,6 +80,8 @@ public:
 signals:
     // The queue has run empty.
     void Idle();
+    // The voice of a Speak has begun to be heard (its first samples went out).
+    void SpeechStarted();
 
 private:
     enum class TKind { Move, Show, Gesture, Speak, Hide };
@@ -124,5 +129,6 @@ private:
     QElapsedTimer FSpeechClock;
     std::deque<std::pair<int, int>> FDueWords; // (ms into the utterance, reveal up to)
     QTimer FWordTimer;
+    QTimer FMarkWaitTimer;
     QTimer FLingerTimer;
 };

@@ -2,7 +2,6 @@
 
 #include "agent/AgentLog.h"
 #include "agent/PropertySheet.h"
-#include "agent/SpeechEngine.h"
 
 #include "platform/Paths.h"
 
@@ -48,8 +47,8 @@ void TAgentCharacters::Unload(const QString& characterId) {
 TAgentControl::TAgentControl(QObject* owner)
     : QObject(owner), FCharacters(*this), FOptions(TAgentOptions::Load()) {
     setObjectName(QStringLiteral("AgentControl"));
-    // Start the speech thread now, so the first Speak does not pay for it.
-    TSpeechEngine::Instance();
+    // No speech engine is loaded here: a character that stays hidden all day
+    // never maps espeak-ng, ALSA or libspeechd (SpeechEngine.h).
 }
 
 TAgentControl::~TAgentControl() = default;

@@ -7,7 +7,8 @@
 // A load key is a character file name, found in CharacterDir() unless it is an
 // absolute path. Every call that fails throws EAgentError with a message for
 // the user. The control, its characters and their windows live on the window
-// thread; speech is made on the component's own speech thread (SpeechEngine.h).
+// thread; speech is made on the engines' own threads (SpeechEngine.h), and the
+// engines are loaded when the first sentence is due.
 #include "agent/AgentCharacter.h"
 #include "agent/AgentError.h"
 #include "agent/AgentOptions.h"

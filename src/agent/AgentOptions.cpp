@@ -38,7 +38,10 @@ TAgentOptions TAgentOptions::Parse(const QString& text) {
         const QString value = line.mid(eq + 1).trimmed();
         bool ok = false;
         const int number = value.toInt(&ok);
-        if (name == QLatin1String("Voice"))
+        if (name == QLatin1String("Engine"))
+            o.Engine = value == QLatin1String("desktop") ? TSpeechVoice::DesktopService
+                                                         : TSpeechVoice::BuiltIn;
+        else if (name == QLatin1String("Voice"))
             o.Voice = value;
         else if (name == QLatin1String("Speed") && ok)
             o.Speed = std::clamp(number, 50, 200);
@@ -53,7 +56,9 @@ TAgentOptions TAgentOptions::Parse(const QString& text) {
 }
 
 QString TAgentOptions::Format() const {
-    return QStringLiteral("Voice=%1\nSpeed=%2\nPitch=%3\nVolume=%4\nBalloon=%5\n")
+    return QStringLiteral("Engine=%1\nVoice=%2\nSpeed=%3\nPitch=%4\nVolume=%5\nBalloon=%6\n")
+        .arg(Engine == TSpeechVoice::DesktopService ? QStringLiteral("desktop")
+                                                    : QStringLiteral("builtin"))
         .arg(Voice)
         .arg(Speed)
         .arg(Pitch)
@@ -63,6 +68,7 @@ QString TAgentOptions::Format() const {
 
 TSpeechSettings TAgentOptions::SpeechFor(const TCharacterVoice& voice) const {
     TSpeechSettings s;
+    s.Engine = Engine;
     s.Voice = Voice.isEmpty() ? voice.Name : Voice;
     s.Rate = std::clamp(voice.Rate * Speed / 100, 80, 450);
     s.Pitch = std::clamp(voice.Pitch + Pitch, 0, 100);

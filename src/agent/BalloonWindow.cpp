@@ -46,6 +46,13 @@ void TBalloonWindow::Layout() {
     setFixedSize(FStyle.Width, textHeight + 2 * Padding + TailHeight);
 }
 
+QSize TBalloonWindow::LargestSize() const {
+    QFont font(FStyle.Font);
+    font.setPointSize(FStyle.FontSize);
+    const int textHeight = int(std::ceil(QFontMetricsF(font).height() * MaxLines));
+    return {FStyle.Width, textHeight + 2 * Padding + TailHeight};
+}
+
 void TBalloonWindow::Begin(const QString& text, const QRect& character) {
     FText = text;
     FRevealed = 0;

@@ -24,6 +24,9 @@ public:
     void Follow(const QRect& character);
 
     QString ShownText() const { return FText.left(FRevealed); }
+    // The size of the balloon for the longest text (it shows at most a fixed number of lines),
+    // for callers that keep a place clear of it before it is shown.
+    QSize LargestSize() const;
 
 protected:
     void paintEvent(QPaintEvent*) override;

@@ -8,17 +8,27 @@
 #include <QSvgRenderer>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
+#include <algorithm>
+#include <cmath>
+#include <initializer_list>
 #include <set>
 
 namespace {
 
+// A frame length in whole pixels; 0 for anything that is not a number from 1 to 4096.
 int ParseLength(QStringView text) {
     QString digits = text.trimmed().toString();
     if (digits.endsWith(QStringLiteral("px")))
         digits.chop(2);
     bool ok = false;
     const double value = digits.toDouble(&ok);
-    return ok ? int(value + 0.5) : 0;
+    if (!ok || !(value >= 1 && value <= 4096))
+        return 0;
+    return int(value + 0.5);
+}
+
+bool AllFinite(std::initializer_list<double> values) {
+    return std::all_of(values.begin(), values.end(), [](double v) { return std::isfinite(v); });
 }
 
 QColor ColorOr(const QXmlStreamAttributes& attributes, const char* name, QColor fallback) {
@@ -68,9 +78,12 @@ TCharacterFile TCharacterFile::FromBytes(const QByteArray& bytes, const QString&
             c.FWidth = ParseLength(a.value(QLatin1String("width")));
             c.FHeight = ParseLength(a.value(QLatin1String("height")));
             const auto box = a.value(QLatin1String("viewBox")).toString().simplified().split(' ');
-            if (box.size() == 4)
-                c.FViewBox = QRectF(box[0].toDouble(), box[1].toDouble(), box[2].toDouble(),
-                                    box[3].toDouble());
+            if (box.size() == 4) {
+                const QRectF viewBox(box[0].toDouble(), box[1].toDouble(), box[2].toDouble(),
+                                     box[3].toDouble());
+                if (AllFinite({viewBox.x(), viewBox.y(), viewBox.width(), viewBox.height()}))
+                    c.FViewBox = viewBox;
+            }
         } else if (xml.namespaceUri() != ns) {
             continue;
         } else if (xml.name() == QLatin1String("character")) {
@@ -91,7 +104,7 @@ TCharacterFile TCharacterFile::FromBytes(const QByteArray& bytes, const QString&
             c.FBalloon.Width = IntOr(a, "width", c.FBalloon.Width, 80, 600);
         } else if (xml.name() == QLatin1String("arm")) {
             const auto parts = a.value(QLatin1String("pivot")).toString().simplified().split(' ');
-            if (parts.size() == 2) {
+            if (parts.size() == 2 && AllFinite({parts[0].toDouble(), parts[1].toDouble()})) {
                 c.FPivotX = parts[0].toDouble();
                 c.FPivotY = parts[1].toDouble();
             }

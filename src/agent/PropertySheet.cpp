@@ -8,6 +8,7 @@
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSlider>
 #include <QSpinBox>
 #include <QVBoxLayout>
@@ -16,6 +17,14 @@ TAgentPropertySheet::TAgentPropertySheet(TAgentControl& control)
     : QWidget(nullptr, Qt::Dialog), FControl(control) {
     setObjectName(QStringLiteral("AgentPropertySheet"));
     setWindowTitle(QStringLiteral("Character Options"));
+
+    FBuiltIn = new QRadioButton(QStringLiteral("Voice: built-in"), this);
+    FBuiltIn->setObjectName(QStringLiteral("RadioButtonBuiltInVoice"));
+    FDesktop = new QRadioButton(QStringLiteral("Voice: desktop speech service"), this);
+    FDesktop->setObjectName(QStringLiteral("RadioButtonDesktopVoice"));
+    FDesktop->setToolTip(QStringLiteral(
+        "Speak with the voice chosen for the desktop (speech-dispatcher), as screen readers do. "
+        "The built-in voice speaks when the service is not available."));
 
     FVoice = new QComboBox(this);
     FVoice->setObjectName(QStringLiteral("ComboBoxVoice"));
@@ -38,7 +47,9 @@ TAgentPropertySheet::TAgentPropertySheet(TAgentControl& control)
     FBalloon->setObjectName(QStringLiteral("CheckBoxBalloon"));
 
     auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("Voice"), FVoice);
+    form->addRow(FBuiltIn);
+    form->addRow(FDesktop);
+    form->addRow(QStringLiteral("Built-in voice"), FVoice);
     form->addRow(QStringLiteral("Speed"), FSpeed);
     form->addRow(QStringLiteral("Pitch"), FPitch);
     form->addRow(QStringLiteral("Volume"), FVolume);
@@ -69,6 +80,7 @@ void TAgentPropertySheet::Reload() {
         index = FVoice->count() - 1;
     }
     FVoice->setCurrentIndex(index);
+    (o.Engine == TSpeechVoice::DesktopService ? FDesktop : FBuiltIn)->setChecked(true);
     FSpeed->setValue(o.Speed);
     FPitch->setValue(o.Pitch);
     FVolume->setValue(o.Volume);
@@ -77,6 +89,7 @@ void TAgentPropertySheet::Reload() {
 
 TAgentOptions TAgentPropertySheet::Edited() const {
     TAgentOptions o;
+    o.Engine = FDesktop->isChecked() ? TSpeechVoice::DesktopService : TSpeechVoice::BuiltIn;
     o.Voice = FVoice->currentData().toString();
     o.Speed = FSpeed->value();
     o.Pitch = FPitch->value();

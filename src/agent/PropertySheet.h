@@ -1,6 +1,7 @@
 #pragma once
-// The component's own options window ("Character Options"): voice, speed,
-// pitch, volume and the word balloon. OK and Apply store the options through
+// The component's own options window ("Character Options"): which voice
+// speaks ("Voice: built-in" or "Voice: desktop speech service"), the built-in
+// voice, speed, pitch, volume and the word balloon. OK and Apply store the options through
 // the control (TAgentControl::SetOptions); Cancel leaves them as they were.
 // The options take effect from the next Speak. Window thread only.
 #include "agent/AgentOptions.h"
@@ -9,6 +10,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QRadioButton;
 class QSlider;
 class QSpinBox;
 class TAgentControl;
@@ -25,6 +27,8 @@ public:
 
 private:
     TAgentControl& FControl;
+    QRadioButton* FBuiltIn;
+    QRadioButton* FDesktop;
     QComboBox* FVoice;
     QSpinBox* FSpeed;
     QSpinBox* FPitch;

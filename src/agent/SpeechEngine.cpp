@@ -1,156 +1,189 @@
 #include "agent/SpeechEngine.h"
 
-#include "agent/AudioSink.h"
+#include "agent/SpeechMarkup.h"
+#include "agent/SpeechOutput.h"
 
-#include <atomic>
-#include <condition_variable>
-#include <deque>
-#include <espeak-ng/speak_lib.h>
-#include <future>
+#include "platform/ProgramModule.h"
+
+#include <map>
 #include <memory>
 #include <mutex>
-#include <thread>
+#include <vector>
 
 namespace {
 
-struct TJob {
-    quint64 Ticket = 0;
-    QByteArray Ssml;
-    TSpeechSettings Settings;
-    TSpeechEngine::TListener Listener;
-    std::shared_ptr<std::atomic<bool>> Cancelled = std::make_shared<std::atomic<bool>>(false);
-};
+using TOutputKind = TSpeechOutputEvent::TKind;
 
-void Emit(const TJob& job, TSpeechEvent event) {
-    event.Ticket = job.Ticket;
-    job.Listener(event);
+// A reason from a library or a server, made safe for the one-line status bar.
+QString OneLine(const std::string& text) {
+    QString line = QString::fromUtf8(text.data(), qsizetype(text.size()));
+    for (QChar& c : line) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            c = u' ';
+    }
+    line = line.simplified();
+    if (line.size() > 200)
+        line = line.left(199) + QChar(0x2026);
+    return line;
 }
 
-// What the synthesis callback works on; only the speech thread touches it.
-struct TUtterance {
-    TJob* Job = nullptr;
-    IAudioSink* Sink = nullptr;
-    bool Started = false;
-};
-thread_local TUtterance* CurrentUtterance = nullptr;
-
-int SynthCallback(short* samples, int count, espeak_EVENT* events) {
-    TUtterance* u = CurrentUtterance;
-    if (u == nullptr)
-        return 0;
-    if (u->Job->Cancelled->load())
-        return 1; // tells espeak-ng to abandon the rest of the text
-    auto startOnce = [u] {
-        if (!u->Started) {
-            u->Started = true;
-            Emit(*u->Job, {TSpeechEvent::TKind::Started});
-        }
-    };
-    if (count > 0)
-        startOnce();
-    for (espeak_EVENT* e = events; e != nullptr && e->type != espeakEVENT_LIST_TERMINATED; ++e) {
-        if (e->type == espeakEVENT_WORD) {
-            startOnce();
-            TSpeechEvent word{TSpeechEvent::TKind::Word};
-            word.AudioMs = e->audio_position;
-            word.TextPosition = e->text_position;
-            word.Length = e->length;
-            Emit(*u->Job, word);
-        }
-    }
-    if (count > 0 && samples != nullptr)
-        u->Sink->Write(samples, count, *u->Job->Cancelled);
-    return u->Job->Cancelled->load() ? 1 : 0;
+TSpeechEvent Status(const QString& text) {
+    TSpeechEvent event;
+    event.Kind = TSpeechEvent::TKind::Status;
+    event.Text = text;
+    return event;
 }
 
 } // namespace
 
 struct TSpeechEngine::TImpl {
+    struct TEngine {
+        const char* Module = nullptr;
+        ISpeechOutput* Output = nullptr;
+        bool Tried = false;
+        std::string Error;
+    };
+
+    struct TUtterance {
+        quint64 Ticket = 0;
+        TSpeechOutputRequest BuiltInRequest; // also what the fall-back speaks
+        TListener Listener;
+        ISpeechOutput* Output = nullptr;
+        std::uint64_t OutputTicket = 0;
+        bool Started = false;
+        bool Cancelled = false;
+        bool Done = false;
+    };
+    using TPending = std::vector<TSpeechEvent>;
+
     std::mutex Mutex;
-    std::condition_variable Wake;
-    std::deque<TJob> Queue;
-    std::shared_ptr<std::atomic<bool>> CurrentCancelled;
-    quint64 CurrentTicket = 0;
+    TEngine BuiltIn{BuiltInSpeechModule, nullptr, false, {}};
+    TEngine Service{DesktopSpeechModule, nullptr, false, {}};
     quint64 NextTicket = 0;
-    bool Stopping = false;
-    bool DeviceNoticeGiven = false;
-    int SampleRate = 22050;
-    std::promise<QStringList> VoiceList;
-    std::shared_future<QStringList> VoicesKnown = VoiceList.get_future().share();
-    std::thread Thread;
+    std::map<quint64, std::shared_ptr<TUtterance>> Live;
+    bool ServiceNoticeGiven = false;
+    bool BuiltInNoticeGiven = false;
 
-    void Run() {
-        const int rate =
-            espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 50, nullptr, espeakINITIALIZE_DONT_EXIT);
-        const bool ready = rate > 0;
-        if (ready) {
-            SampleRate = rate;
-            espeak_SetSynthCallback(SynthCallback);
-        }
-        // Listed once, up front, so asking for them never waits behind speech.
-        VoiceList.set_value(ready ? ListVoices() : QStringList());
-        for (;;) {
-            TJob job;
-            {
-                std::unique_lock lock(Mutex);
-                Wake.wait(lock, [this] { return Stopping || !Queue.empty(); });
-                if (Stopping)
-                    break;
-                job = std::move(Queue.front());
-                Queue.pop_front();
-                CurrentCancelled = job.Cancelled;
-                CurrentTicket = job.Ticket;
+    // Loads the engine's module at its first use. Mutex held.
+    static ISpeechOutput* Load(TEngine& engine) {
+        if (!engine.Tried) {
+            engine.Tried = true;
+            try {
+                const auto create = platform::ModuleFunction<TCreateSpeechOutput>(
+                    engine.Module, CreateSpeechOutputSymbol);
+                engine.Output = create();
+                if (engine.Output == nullptr)
+                    engine.Error = "its thread could not be started";
+            } catch (const std::exception& e) {
+                engine.Error = e.what();
             }
-            if (!job.Cancelled->load())
-                Say(job, ready);
+        }
+        return engine.Output;
+    }
+
+    // Mutex held.
+    void ServiceFailed(const std::string& reason, TPending& pending) {
+        if (ServiceNoticeGiven)
+            return;
+        ServiceNoticeGiven = true;
+        pending.push_back(Status(QStringLiteral("The desktop speech service is not available "
+                                                "(%1): the built-in voice speaks instead.")
+                                     .arg(OneLine(reason))));
+    }
+
+    // Hands the utterance to the built-in voice. Mutex held.
+    void SpeakBuiltIn(const std::shared_ptr<TUtterance>& u, TPending& pending) {
+        ISpeechOutput* output = Load(BuiltIn);
+        if (output == nullptr) {
+            if (!BuiltInNoticeGiven) {
+                BuiltInNoticeGiven = true;
+                pending.push_back(Status(QStringLiteral("The built-in voice could not be loaded "
+                                                        "(%1): the character speaks without sound.")
+                                             .arg(OneLine(BuiltIn.Error))));
+            }
+            // Nothing to wait for: the utterance is over at once.
+            TSpeechEvent started;
+            started.Kind = TSpeechEvent::TKind::Started;
+            pending.push_back(started);
+            TSpeechEvent finished;
+            finished.Kind = TSpeechEvent::TKind::Finished;
+            pending.push_back(finished);
+            u->Done = true;
+            Live.erase(u->Ticket);
+            return;
+        }
+        u->Output = output;
+        std::weak_ptr<TUtterance> weak = u;
+        u->OutputTicket = output->Speak(
+            u->BuiltInRequest, [this, weak](const auto& event) { OnEvent(weak, event, false); });
+    }
+
+    void OnEvent(const std::weak_ptr<TUtterance>& weak, const TSpeechOutputEvent& event,
+                 bool fromService) {
+        const std::shared_ptr<TUtterance> u = weak.lock();
+        if (!u)
+            return;
+        TPending pending;
+        {
             std::lock_guard lock(Mutex);
-            CurrentCancelled.reset();
-            CurrentTicket = 0;
+            if (u->Done || (fromService && u->Output != Service.Output))
+                return;
+            TSpeechEvent out;
+            switch (event.Kind) {
+            case TOutputKind::Started:
+                u->Started = true;
+                if (fromService)
+                    ServiceNoticeGiven = false; // it works again: a later failure is news
+                out.Kind = TSpeechEvent::TKind::Started;
+                out.Marks = fromService;
+                pending.push_back(out);
+                break;
+            case TOutputKind::Word:
+                out.Kind = TSpeechEvent::TKind::Word;
+                out.AudioMs = event.AudioMs;
+                out.TextPosition = event.TextPosition;
+                out.Length = event.Length;
+                pending.push_back(out);
+                break;
+            case TOutputKind::Mark:
+                out.Kind = TSpeechEvent::TKind::Mark;
+                out.Text = QString::fromStdString(event.Text);
+                pending.push_back(out);
+                break;
+            case TOutputKind::DeviceMissing:
+                out.Kind = TSpeechEvent::TKind::DeviceMissing;
+                pending.push_back(out);
+                break;
+            case TOutputKind::Finished:
+                u->Done = true;
+                Live.erase(u->Ticket);
+                out.Kind = TSpeechEvent::TKind::Finished;
+                pending.push_back(out);
+                break;
+            case TOutputKind::Failed:
+                if (fromService)
+                    ServiceFailed(event.Text, pending);
+                if (fromService && !u->Started && !u->Cancelled) {
+                    SpeakBuiltIn(u, pending); // nothing was heard yet: say it all
+                } else {
+                    u->Done = true;
+                    Live.erase(u->Ticket);
+                    if (u->Started) {
+                        out.Kind = TSpeechEvent::TKind::Finished;
+                        pending.push_back(out);
+                    }
+                }
+                break;
+            }
         }
-        if (ready)
-            espeak_Terminate();
+        Deliver(*u, pending);
     }
 
-    void Say(TJob& job, bool ready) {
-        TAudioSinkChoice sink = OpenAudioSink(SampleRate);
-        if (sink.DeviceMissing && !DeviceNoticeGiven) {
-            DeviceNoticeGiven = true;
-            Emit(job, {TSpeechEvent::TKind::DeviceMissing});
+    static void Deliver(const TUtterance& u, TPending& pending) {
+        for (TSpeechEvent& event : pending) {
+            event.Ticket = u.Ticket;
+            u.Listener(event);
         }
-        if (ready) {
-            const QByteArray voice = job.Settings.Voice.toUtf8();
-            if (espeak_SetVoiceByName(voice.constData()) != EE_OK)
-                espeak_SetVoiceByName("en");
-            espeak_SetParameter(espeakRATE, job.Settings.Rate, 0);
-            espeak_SetParameter(espeakPITCH, job.Settings.Pitch, 0);
-            espeak_SetParameter(espeakVOLUME, job.Settings.Volume, 0);
-            TUtterance u{&job, sink.Sink.get(), false};
-            CurrentUtterance = &u;
-            espeak_Synth(job.Ssml.constData(), size_t(job.Ssml.size()) + 1, 0, POS_CHARACTER, 0,
-                         espeakCHARS_UTF8 | espeakSSML, nullptr, nullptr);
-            CurrentUtterance = nullptr;
-            if (!u.Started)
-                Emit(job, {TSpeechEvent::TKind::Started});
-        } else {
-            Emit(job, {TSpeechEvent::TKind::Started});
-        }
-        sink.Sink->Finish(*job.Cancelled);
-        sink.Sink.reset(); // closes the device before the next request begins
-        Emit(job, {TSpeechEvent::TKind::Finished});
-    }
-
-    static QStringList ListVoices() {
-        QStringList voices;
-        for (const espeak_VOICE** v = espeak_ListVoices(nullptr); v && *v; ++v) {
-            // `languages` is a list of (priority byte, name, NUL); the first name
-            // is what espeak_SetVoiceByName accepts.
-            const char* languages = (*v)->languages;
-            if (languages == nullptr || languages[0] == 0)
-                continue;
-            voices << QString::fromUtf8(languages + 1) + '\t' + QString::fromUtf8((*v)->name);
-        }
-        voices.sort();
-        return voices;
     }
 };
 
@@ -159,49 +192,99 @@ TSpeechEngine& TSpeechEngine::Instance() {
     return engine;
 }
 
-TSpeechEngine::TSpeechEngine() : D(new TImpl) {
-    D->Thread = std::thread([this] { D->Run(); });
-}
+TSpeechEngine::TSpeechEngine() : D(new TImpl) {}
 
 TSpeechEngine::~TSpeechEngine() {
+    // The engines' threads end here; their modules stay mapped.
+    delete D->Service.Output;
+    delete D->BuiltIn.Output;
+    delete D;
+}
+
+quint64 TSpeechEngine::Speak(const TSpeechMarkup& markup, const TSpeechSettings& settings,
+                             TListener listener) {
+    auto u = std::make_shared<TImpl::TUtterance>();
+    u->Listener = std::move(listener);
+    TSpeechOutputRequest& request = u->BuiltInRequest;
+    request.Ssml = markup.Ssml.toStdString();
+    request.Voice = settings.Voice.toStdString();
+    request.Rate = settings.Rate;
+    request.Pitch = settings.Pitch;
+    request.Volume = settings.Volume;
+
+    TImpl::TPending pending;
     {
         std::lock_guard lock(D->Mutex);
-        D->Stopping = true;
-        D->Queue.clear();
-        if (D->CurrentCancelled)
-            D->CurrentCancelled->store(true);
+        u->Ticket = ++D->NextTicket;
+        D->Live.emplace(u->Ticket, u);
+        ISpeechOutput* service = nullptr;
+        if (settings.Engine == TSpeechVoice::DesktopService) {
+            service = TImpl::Load(D->Service);
+            if (service == nullptr)
+                D->ServiceFailed(D->Service.Error, pending);
+        }
+        if (service != nullptr) {
+            TSpeechOutputRequest serviceRequest = request;
+            serviceRequest.Ssml = markup.MarkedSsml.toStdString();
+            u->Output = service;
+            std::weak_ptr<TImpl::TUtterance> weak = u;
+            TImpl* impl = D;
+            u->OutputTicket = service->Speak(serviceRequest, [impl, weak](const auto& event) {
+                impl->OnEvent(weak, event, true);
+            });
+        } else {
+            D->SpeakBuiltIn(u, pending);
+        }
     }
-    D->Wake.notify_all();
-    D->Thread.join();
-    delete D;
+    TImpl::Deliver(*u, pending);
+    return u->Ticket;
 }
 
 quint64 TSpeechEngine::Speak(const QString& ssml, const TSpeechSettings& settings,
                              TListener listener) {
-    TJob job;
-    job.Ssml = ssml.toUtf8();
-    job.Settings = settings;
-    job.Listener = std::move(listener);
+    TSpeechMarkup markup;
+    markup.Ssml = ssml;
+    markup.MarkedSsml = ssml;
+    return Speak(markup, settings, std::move(listener));
+}
+
+void TSpeechEngine::Prepare(TSpeechVoice engine) {
     std::lock_guard lock(D->Mutex);
-    job.Ticket = ++D->NextTicket;
-    const quint64 ticket = job.Ticket;
-    D->Queue.push_back(std::move(job));
-    D->Wake.notify_all();
-    return ticket;
+    TImpl::Load(engine == TSpeechVoice::DesktopService ? D->Service : D->BuiltIn);
 }
 
 void TSpeechEngine::Cancel(quint64 ticket) {
     std::lock_guard lock(D->Mutex);
-    if (D->CurrentTicket == ticket && D->CurrentCancelled)
-        D->CurrentCancelled->store(true);
-    for (auto it = D->Queue.begin(); it != D->Queue.end(); ++it) {
-        if (it->Ticket == ticket) {
-            D->Queue.erase(it);
-            break;
-        }
+    const auto it = D->Live.find(ticket);
+    if (it == D->Live.end())
+        return;
+    const std::shared_ptr<TImpl::TUtterance> u = it->second;
+    u->Cancelled = true;
+    if (!u->Started) {
+        // Not heard yet: it ends here, and the engine's later word is ignored.
+        u->Done = true;
+        D->Live.erase(it);
     }
+    if (u->Output != nullptr)
+        u->Output->Cancel(u->OutputTicket);
 }
 
 QStringList TSpeechEngine::Voices() {
-    return D->VoicesKnown.get();
+    ISpeechOutput* builtIn = nullptr;
+    {
+        std::lock_guard lock(D->Mutex);
+        builtIn = TImpl::Load(D->BuiltIn);
+    }
+    QStringList voices;
+    if (builtIn != nullptr) {
+        for (const std::string& v : builtIn->Voices())
+            voices << QString::fromStdString(v);
+    }
+    return voices;
+}
+
+void TSpeechEngine::Release() {
+    std::lock_guard lock(D->Mutex);
+    if (D->Service.Output != nullptr)
+        D->Service.Output->Release();
 }

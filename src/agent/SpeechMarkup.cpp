@@ -32,25 +32,44 @@ QString EscapeCodePoint(char32_t c) {
 
 class TBuilder {
 public:
+    explicit TBuilder(const TClockStyle& clock) : Clock(clock) {}
+
     TSpeechMarkup Result;
 
     void Markup(const QString& markup) {
-        const int shownIndex = int(Result.Shown.size());
-        for (char32_t c : markup.toUcs4()) {
-            Result.Ssml += QString::fromUcs4(&c, 1);
-            Result.ShownAt.push_back(shownIndex);
+        AddSsml(markup, ShownSize());
+        AtWordStart = true;
+    }
+
+    // Shown and spoken as it is.
+    void Text(const QString& text) {
+        for (char32_t c : text.toUcs4()) {
+            const int shownIndex = ShownSize();
+            const bool space = QChar::isSpace(c);
+            if (!space && AtWordStart && !InSub)
+                Mark(shownIndex, -1);
+            AtWordStart = space;
+            AddSsml(EscapeCodePoint(c), shownIndex);
+            const QString character = QString::fromUcs4(&c, 1);
+            Result.Shown += character;
+            if (!InSub)
+                Result.Spoken += IsForbiddenInXml(c) ? QStringLiteral(" ") : character;
         }
     }
 
-    void Text(const QString& text) {
-        for (char32_t c : text.toUcs4()) {
-            const int shownIndex = int(Result.Shown.size());
-            const QString escaped = EscapeCodePoint(c);
-            Result.Ssml += escaped;
-            Result.ShownAt.insert(Result.ShownAt.end(), size_t(escaped.toUcs4().size()),
-                                  shownIndex);
-            Result.Shown += QString::fromUcs4(&c, 1);
+    // Ordinary text: clock times in it are spoken in words unless it is mail text.
+    void PlainText(const QString& text, bool sayTimesInWords) {
+        if (!sayTimesInWords) {
+            Text(text);
+            return;
         }
+        qsizetype done = 0;
+        for (const TClockTimeMatch& time : FindClockTimes(text, Clock)) {
+            Text(text.mid(done, time.Start - done));
+            SpokenAs(time.Words, text.mid(time.Start, time.Length));
+            done = time.Start + time.Length;
+        }
+        Text(text.mid(done));
     }
 
     // Speaks `spoken` while the balloon shows `shown`. The engine reports no
@@ -59,9 +78,28 @@ public:
         QString alias;
         for (char32_t c : spoken.toUcs4())
             alias += EscapeCodePoint(c);
+        const int start = ShownSize();
+        Mark(start, start + int(shown.size()));
         Markup(QStringLiteral("<sub alias=\"") + alias + QStringLiteral("\">"));
+        Result.Spoken += spoken;
+        InSub = true;
         Text(shown);
+        InSub = false;
         Markup(QStringLiteral("</sub>"));
+    }
+
+    // Speaks `words` in the SSML itself while the balloon shows `shown`:
+    // unlike <sub>, the engine reports these words, and each of them reveals
+    // all of `shown`, so the balloon keeps step with the voice.
+    void SpokenAs(const QString& words, const QString& shown) {
+        const int start = ShownSize();
+        const int end = start + int(shown.size());
+        Mark(start, end);
+        for (char32_t c : words.toUcs4())
+            AddSsml(EscapeCodePoint(c), end - 1);
+        Result.Shown += shown;
+        Result.Spoken += words;
+        AtWordStart = false;
     }
 
     void EmailText(const QString& text) {
@@ -81,6 +119,42 @@ public:
         }
         Text(text.mid(done));
     }
+
+    TSpeechMarkup Finish() {
+        const QString& shown = Result.Shown;
+        for (const auto& [start, end] : FMarks) {
+            int reveal = end;
+            if (reveal < 0) {
+                reveal = std::min(start + 1, int(shown.size()));
+                while (reveal < shown.size() && !shown[reveal].isSpace())
+                    ++reveal;
+            }
+            Result.MarkReveal.push_back(reveal);
+        }
+        return std::move(Result);
+    }
+
+private:
+    int ShownSize() const { return int(Result.Shown.size()); }
+
+    // Appends SSML whose every code point stands for the shown text at shownIndex.
+    void AddSsml(const QString& ssml, int shownIndex) {
+        Result.Ssml += ssml;
+        Result.MarkedSsml += ssml;
+        Result.ShownAt.insert(Result.ShownAt.end(), size_t(ssml.toUcs4().size()), shownIndex);
+    }
+
+    // A mark in MarkedSsml that reveals the shown text from `start` to `end`
+    // (-1: to the end of the shown word that begins at `start`).
+    void Mark(int start, int end) {
+        Result.MarkedSsml += QStringLiteral("<mark name=\"w%1\"/>").arg(FMarks.size());
+        FMarks.emplace_back(start, end);
+    }
+
+    const TClockStyle& Clock;
+    std::vector<std::pair<int, int>> FMarks;
+    bool AtWordStart = true;
+    bool InSub = false;
 };
 
 } // namespace
@@ -110,25 +184,43 @@ QString SpokenEmailText(const QString& text) {
     return spoken.simplified();
 }
 
-TSpeechMarkup TranslateSpeechMarkup(const QString& text) {
+TSpeechMarkup TranslateSpeechMarkup(const QString& text, const TClockStyle& clock) {
     static const QRegularExpression mapTag(QStringLiteral("^map=\"([^\"]*)\"=\"([^\"]*)\"$"),
                                            QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression pauseTag(QStringLiteral("^pau=([0-9]{1,9})$"),
                                              QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression emphasisTag(QStringLiteral("^emp$"),
+                                                QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression contextTag(
         QStringLiteral("^ctx=(e-mail|email|normal|unknown)$"),
         QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression firstWord(QStringLiteral("\\S+"));
     constexpr int MaxPauseMs = 10000;
 
-    TBuilder out;
+    TBuilder out(clock);
     out.Markup(QStringLiteral("<speak>"));
-    bool emailContext = false;
+    bool addressContext = false; // addresses read as words, up to the next tag
+    bool mailText = false;       // no clock times, up to \Ctx=normal\ or the end
+    bool emphasis = false;       // \Emp\ waits for the next word
     QString pending;
-    auto flush = [&] {
-        if (emailContext)
-            out.EmailText(pending);
+    auto say = [&](const QString& part) {
+        if (addressContext)
+            out.EmailText(part);
         else
-            out.Text(pending);
+            out.PlainText(part, !mailText);
+    };
+    auto flush = [&] {
+        const QRegularExpressionMatch word = firstWord.match(pending);
+        if (emphasis && word.hasMatch()) {
+            say(pending.left(word.capturedStart()));
+            out.Markup(QStringLiteral("<emphasis>"));
+            say(word.captured());
+            out.Markup(QStringLiteral("</emphasis>"));
+            say(pending.mid(word.capturedEnd()));
+            emphasis = false;
+        } else {
+            say(pending);
+        }
         pending.clear();
     };
 
@@ -147,16 +239,19 @@ TSpeechMarkup TranslateSpeechMarkup(const QString& text) {
         const QString body = close < 0 ? QString() : text.mid(i + 1, close - i - 1);
         if (const auto m = mapTag.match(body); close >= 0 && m.hasMatch()) {
             flush();
-            emailContext = false;
+            addressContext = false;
             out.Substitute(m.captured(1), m.captured(2));
         } else if (const auto p = pauseTag.match(body); close >= 0 && p.hasMatch()) {
             flush();
-            emailContext = false;
+            addressContext = false;
             const int ms = std::min(p.captured(1).toInt(), MaxPauseMs);
             out.Markup(QStringLiteral("<break time=\"%1ms\"/>").arg(ms));
+        } else if (close >= 0 && emphasisTag.match(body).hasMatch()) {
+            flush();
+            emphasis = true;
         } else if (const auto c = contextTag.match(body); close >= 0 && c.hasMatch()) {
             flush();
-            emailContext = c.captured(1).startsWith('e', Qt::CaseInsensitive);
+            addressContext = mailText = c.captured(1).startsWith('e', Qt::CaseInsensitive);
         } else {
             // Not one of ours: the backslash is plain text, and scanning goes on
             // right after it so a real tag further on is still found.
@@ -168,7 +263,17 @@ TSpeechMarkup TranslateSpeechMarkup(const QString& text) {
     }
     flush();
     out.Markup(QStringLiteral("</speak>"));
-    return std::move(out.Result);
+    return out.Finish();
+}
+
+int TSpeechMarkup::RevealAtMark(const QString& name) const {
+    if (!name.startsWith(u'w'))
+        return -1;
+    bool ok = false;
+    const qsizetype index = name.mid(1).toLongLong(&ok);
+    if (!ok || index < 0 || index >= qsizetype(MarkReveal.size()))
+        return -1;
+    return MarkReveal[size_t(index)];
 }
 
 int TSpeechMarkup::RevealEnd(int textPosition, int length) const {

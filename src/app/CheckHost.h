@@ -44,8 +44,11 @@ public:
         Form.LabelNumMessages->setText(QString::number(NumMessages));
         Form.PanelPrevNumMessages->setText(QString::number(PrevNumMessages));
     }
+    // Called at the end of every check, when its counts are shown: what the check leaves for
+    // the next one is saved now.
     void ShowLastMessageID(const std::string& Value) override {
         Form.PanelLastMessageID->setText(QString::fromStdString(Value));
+        Form.SaveSettingsNow();
     }
     void CheckProgramState() override { Form.CheckProgramState(); }
     void StopConnectionTimer() override { Form.TimerConnection->stop(); }

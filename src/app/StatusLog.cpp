@@ -1,12 +1,15 @@
 #include "app/StatusLog.h"
 
-#include <QDir>
+#include "platform/registry/AtomicFile.h"
+
 #include <QFile>
 #include <QFileInfo>
 
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 
 QString CutTrayHint(const QString& hint) {
@@ -58,19 +61,44 @@ void WriteAll(int fd, const QByteArray& bytes) {
 
 } // namespace
 
-void TDebugLogFile::Create() const {
-    QDir().mkpath(QFileInfo(Path).absolutePath());
-    const int fd =
-        ::open(QFile::encodeName(Path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+namespace {
+
+// Opens the log for writing without following a symbolic link and without blocking on a special
+// file: only a regular file is a log.
+int OpenLog(const QString& path, int flags) {
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | flags, 0600);
     if (fd < 0)
         ThrowInOutError(errno);
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        ThrowInOutError(EACCES);
+    }
+    return fd;
+}
+
+} // namespace
+
+void TDebugLogFile::Create() const {
+    const QByteArray path = QFile::encodeName(Path);
+    try {
+        MakeFolders(QFile::encodeName(QFileInfo(Path).absolutePath()).toStdString(), 0700);
+    } catch (const std::system_error& error) {
+        ThrowInOutError(error.code().value());
+    }
+    // A link in the log's place is replaced, never written through.
+    struct stat info {};
+    if (::lstat(path.constData(), &info) == 0 && S_ISLNK(info.st_mode))
+        ::unlink(path.constData());
+    const int fd = OpenLog(Path, O_CREAT | O_TRUNC);
+    // An older log may have been created readable by others.
+    ::fchmod(fd, 0600);
     ::close(fd);
 }
 
 void TDebugLogFile::Append(const QString& entry) const {
-    const int fd = ::open(QFile::encodeName(Path).constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
-    if (fd < 0)
-        ThrowInOutError(errno);
+    const int fd = OpenLog(Path, O_APPEND);
     WriteAll(fd, entry.toUtf8() + "\r\n");
     if (::close(fd) != 0)
         ThrowInOutError(errno);

@@ -23,14 +23,16 @@ public:
 };
 
 // The debug log file: emptied at start, then appended one entry at a time,
-// opened and closed for every entry, each line ended by CR LF.
+// opened and closed for every entry, each line ended by CR LF. It is private
+// (mode 0600, in a folder created 0700) and only ever a regular file: a
+// symbolic link in its place is replaced at start and never written through.
 class TDebugLogFile {
 public:
     explicit TDebugLogFile(QString path) : Path(std::move(path)) {}
     const QString& FilePath() const { return Path; }
 
-    // Creates the file empty, replacing an earlier one; creates its folder.
-    // Throws EInOutError.
+    // Creates the file empty, replacing an earlier one or a link; creates
+    // its folder. Throws EInOutError.
     void Create() const;
     // Appends entry + CR LF; the file must exist. Throws EInOutError.
     void Append(const QString& entry) const;

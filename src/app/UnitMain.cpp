@@ -44,7 +44,10 @@
 #include <QThread>
 #include <QTimer>
 
+#include <cstdio>
+#include <cstdlib>
 #include <exception>
+#include <utility>
 
 TFormMain::TFormMain(const QStringList& arguments, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -53,12 +56,9 @@ TFormMain::TFormMain(const QStringList& arguments, QWidget* parent)
     setObjectName(QStringLiteral("FormMain"));
     setWindowTitle(identity::ProductName);
     setWindowIcon(TImageLists::AppIcon());
-    setFixedSize(388, 452);
-    // The window was laid out for an 8-point font; the desktop's own family
-    // stands in for "MS Sans Serif", which Linux desktops do not have.
-    QFont small = font();
-    small.setPointSize(8);
-    setFont(small);
+    // The window uses the desktop's font in place of "MS Sans Serif" 8 point,
+    // which Linux desktops do not have; FitToContent gives it the size that
+    // font needs.
 
     // The window's components, before its creation sequence runs.
     ActionList = CreateActions(this);
@@ -74,12 +74,19 @@ TFormMain::TFormMain(const QStringList& arguments, QWidget* parent)
     RxTrayIcon->Show();
     platform::FlushWindowSystem();
     BuildControls();
+    FitToContent();
     TimerConnection = new QTimer(this);
     TimerConnection->setObjectName(QStringLiteral("TimerConnection"));
     RegistryStore = std::make_unique<TFileRegistry>();
     AutoStart = std::make_unique<TXdgAutoStart>();
     Probes = platform::CreateSystemProbes();
     ConnectControls();
+    SaveTimer = new QTimer(this);
+    SaveTimer->setObjectName(QStringLiteral("SaveTimer"));
+    SaveTimer->setSingleShot(true);
+    SaveTimer->setInterval(1000);
+    connect(SaveTimer, &QTimer::timeout, this, &TFormMain::SaveSettingsNow);
+    WatchOptionChanges();
 
     try {
         FormCreate(arguments);
@@ -126,13 +133,24 @@ void TFormMain::FormCreate(const QStringList& arguments) {
     if (!hiveError.empty())
         platform::MessageDlg(QString::fromStdString(hiveError), platform::TMsgDlgType::Error,
                              platform::mbOK);
-    // 8.
-    ReadRegistryEntries();
+    // 8. A start-up step that fails while the settings are applied (the
+    //    start-at-login entry cannot be written) is skipped; its error is
+    //    shown once, after the load, and the start-up goes on.
+    {
+        LoadingSettings = true;
+        struct TLoadEnd {
+            bool& Flag;
+            ~TLoadEnd() { Flag = false; }
+        } loadEnd{LoadingSettings};
+        ReadRegistryEntries();
+    }
+    ShowStartUpErrors();
     // 9.
     Debugging = false;
     StartHiddenFlag = false;
     PageControl->setTabVisible(PageControl->indexOf(TabSheetDebug), false);
-    // 10. A failure to create the log ends the creation here.
+    // 10. A log that cannot be created is reported once; debugging goes on
+    //     without the file (the debug window still lists every entry).
     for (const QString& argument : arguments) {
         const QString upper = argument.toUpper();
         if (upper == QLatin1String("/M")) {
@@ -140,9 +158,17 @@ void TFormMain::FormCreate(const QStringList& arguments) {
         } else if (upper == QLatin1String("/D")) {
             Debugging = true;
             PageControl->setTabVisible(PageControl->indexOf(TabSheetDebug), true);
-            LogFile.Create();
+            if (LogFileUsable) {
+                try {
+                    LogFile.Create();
+                } catch (const std::exception& e) {
+                    LogFileUsable = false;
+                    StartUpErrors << QString::fromUtf8(e.what());
+                }
+            }
         }
     }
+    ShowStartUpErrors();
     // 11. The help file lives in the read-only data directory.
     HelpFile = platform::DataDir() + "/" + identity::HelpFileName;
     // 12.
@@ -189,9 +215,26 @@ void TFormMain::FormCreate(const QStringList& arguments) {
     OvcClock->SetActive(true);
     // 24.
     PageControl->setCurrentWidget(TabSheetAbout);
+    FitToContent();
     LayOutAllPages();
-    // 25.
-    TimerConnection->setInterval(SliderTimeout->value());
+    // 25. The slider's handler sets the interval and the label; the load
+    //     has not run it when the stored value equals the slider's first one.
+    SliderTimeoutChange();
+    // From here on the user's changes are saved as they are made; what the
+    // first-run wizard chose is saved at once.
+    Created = true;
+    if (RunWizardFlag)
+        SaveSettingsNow();
+}
+
+// The designed size, 388 by 452, unless the desktop's font or scale needs
+// more: then the size the controls need, so that no text is cut. The user
+// cannot resize the window either way.
+void TFormMain::FitToContent() {
+    ensurePolished();
+    layout()->invalidate();
+    layout()->activate();
+    setFixedSize(layout()->totalMinimumSize().expandedTo(DesignedSize));
 }
 
 // A page lays out its controls only when it is first shown; the character
@@ -268,7 +311,16 @@ void TFormMain::ShowStatusHere(const QString& text, bool alsoTray) {
         DebugForm->AddEntry(entry);
     else
         PendingDebugEntries << entry;
-    LogFile.Append(entry);
+    if (LogFileUsable)
+        LogFile.Append(entry);
+}
+
+// The framework's error box, once for each error a start-up step has
+// collected; the start-up then goes on.
+void TFormMain::ShowStartUpErrors() {
+    const QStringList errors = std::exchange(StartUpErrors, {});
+    for (const QString& error : errors)
+        platform::ShowErrorReport(error);
 }
 
 void TFormMain::DebugLine(const QString& text, bool asteriskSound) {
@@ -301,13 +353,26 @@ void TFormMain::AppRestore() {
 
 void TFormMain::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
+        if (layout() != nullptr)
+            FitToContent();
+        return;
+    }
     if (event->type() != QEvent::WindowStateChange)
         return;
     const auto* change = static_cast<QWindowStateChangeEvent*>(event);
     if (isMinimized()) {
-        // Minimising hides the window completely, leaving the tray icon.
+        // Minimising hides the window completely, leaving the tray icon. One
+        // minimise may bring several state changes (the window's own and the
+        // window system's): it is handled once, and only while the window
+        // is still shown.
+        if (MinimizePending)
+            return;
+        MinimizePending = true;
         QTimer::singleShot(0, this, [this] {
-            AppMinimize();
+            MinimizePending = false;
+            if (isVisible())
+                AppMinimize();
             setWindowState(windowState() & ~Qt::WindowMinimized);
         });
     } else if ((change->oldState() & Qt::WindowMinimized) && isVisible()) {
@@ -334,7 +399,7 @@ void TFormMain::ButtonDebugAClick() {
 
 bool TFormMain::FormCloseQuery() {
     OvcClock->SetActive(false);
-    SessionInfo().SetStoredPassword(ScrambleText(EditPOP3Password->text().toStdString()));
+    PrepareStoredPassword();
     WriteRegistryEntries();
     DebugLine(QStringLiteral("DEBUG: FormCloseQuery done"), true);
     // The close is allowed: the placement store keeps the position.
@@ -365,25 +430,67 @@ void TFormMain::FormClose() {
     WriteRegistryEntries();
 }
 
+void TFormMain::EndSession() {
+    EndRequested = true;
+    close();
+}
+
+// A request to end (a signal, the end of the session) cannot be refused: a
+// failed save is reported where it can still be read, the debug log and
+// standard error, and the program ends with a non-zero exit status. The
+// settings file keeps its last good content, since every write replaces it
+// whole or not at all.
+void TFormMain::ReportFailedSave(const std::exception_ptr& failure) {
+    QString text;
+    try {
+        std::rethrow_exception(failure);
+    } catch (const std::exception& e) {
+        text = QString::fromUtf8(e.what());
+    } catch (...) {
+        text = QStringLiteral("Unknown error.");
+    }
+    text = QStringLiteral("The settings could not be saved: ") + text;
+    std::fprintf(stderr, "talvoro: %s\n", text.toLocal8Bit().constData());
+    std::fflush(stderr);
+    try {
+        ShowStatus(text, false);
+    } catch (...) {
+        // The log itself is what failed; standard error has the text.
+    }
+    ExitStatus = EXIT_FAILURE;
+}
+
 void TFormMain::closeEvent(QCloseEvent* event) {
     if (Closing) {
         event->accept();
         return;
     }
-    // A failure to write the settings abandons the close: the error box shows
-    // it, the window stays open and the program goes on.
     event->ignore();
-    if (!FormCloseQuery())
-        return;
+    // A failure to write the settings abandons a close that the user asked
+    // for: the error box shows it, the window stays open, and the clock that
+    // FormCloseQuery stopped runs again, so the time is spoken and mail
+    // checked as before.
+    auto abandonOrReport = [this] {
+        if (!EndRequested) {
+            Closing = false;
+            OvcClock->SetActive(true);
+            throw;
+        }
+        ReportFailedSave(std::current_exception());
+    };
+    try {
+        FormCloseQuery();
+    } catch (...) {
+        abandonOrReport();
+    }
     Closing = true;
     try {
         FormClose();
     } catch (...) {
-        Closing = false;
-        throw;
+        abandonOrReport();
     }
     event->accept();
     // Closing the main window always ends the program, whatever other
     // windows are open.
-    QCoreApplication::quit();
+    QCoreApplication::exit(ExitStatus);
 }

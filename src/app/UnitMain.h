@@ -26,6 +26,7 @@
 #include <QStringList>
 #include <QVariant>
 #include <QWidget>
+#include <exception>
 #include <memory>
 
 class QCheckBox;
@@ -38,6 +39,7 @@ class QSlider;
 class QSpinBox;
 class QStatusBar;
 class QTabWidget;
+class QTimeEdit;
 class QTimer;
 class QToolBar;
 class QToolButton;
@@ -82,7 +84,6 @@ public:
     bool DebugMode() const { return Debugging; }
     bool StartHidden() const { return StartHiddenFlag; }
     bool RunWizard() const { return RunWizardFlag; }
-    bool HighColorDisplay() override { return HighColor; }
     bool AgentLoaded() override { return AgentLoadedFlag; }
     const QString& CharacterFile() const { return CharacterFileName; }
     const QString& CharacterDir() const { return CharacterDirectory; }
@@ -114,17 +115,29 @@ public:
     // the close may go on. Both throw when the settings cannot be written.
     bool FormCloseQuery();
     void FormClose();
+    // Closes the window at a request to end that cannot be refused (SIGTERM,
+    // SIGINT, SIGHUP, the end of the desktop session): a failed save does
+    // not keep the program running but is reported on standard error and in
+    // the debug log, and the program's exit status is then EXIT_FAILURE.
+    void EndSession();
 
     // Settings.
     void ReadRegistryEntries();
     void WriteRegistryEntries();
+    // Besides the close, the settings are written (atomically, as at the
+    // close) after each completed mail check and about a second after the
+    // user has changed an option, so that a crash, a power cut or SIGKILL
+    // loses neither the option nor what the last check left for the next.
+    // A failure is shown in the status bar once; the close still reports it.
+    void SaveSettingsSoon();
+    void SaveSettingsNow();
     void CheckBoxStartWithWindowsClick();
     void SetBoolean(const QString& name, bool value) override;
     void SetInteger(const QString& name, int value) override;
-    void SetString(const QString& name, const QString& value) override;
+    void SetString(const QString& name, const std::string& bytes) override;
     bool GetBoolean(const QString& name) const override;
     int GetInteger(const QString& name) const override;
-    QString GetString(const QString& name) const override;
+    std::string GetString(const QString& name) const override;
 
     // Speech host, clock and spoken time.
     void SetAgentEnabled(bool enabled);
@@ -140,6 +153,10 @@ public:
 
     // Mail checks.
     void RunMailCheck();
+    // Whether the check running now (or the last one started) was asked for by
+    // the user (Check Now) rather than started by the minute tick: only then is
+    // the user there to answer a question about it.
+    bool CheckAskedByUser() const { return CheckAskedByUserFlag; }
     void ActionCheckNowExecute();
     void ActionStopExecute();
     void TimerConnectionTimer();
@@ -163,6 +180,15 @@ public:
     void ActionLaunchEmailExecute();
     void FilenameEmailClientChange();
     void ButtonBrowseEmailClientClick();
+
+    // Connection security: the user's choice of "SSL/TLS" moves the usual plain port 110 to
+    // 995, and "None" or "STARTTLS" moves 995 back; any other port stays as typed.
+    void ComboBoxPOP3SecurityChange();
+    // The certificate the user chose to trust for the server: "<server> <SHA-256 in hex>", or
+    // empty. Stored as "POP3TrustedCertificate"; shown read-only on the E-mail Server page.
+    const QString& TrustedCertificate() const { return TrustedCertificateText; }
+    void SetTrustedCertificate(const QString& value);
+    void ButtonForgetCertificateClick();
     bool RasAvailable() const { return RasAvailableFlag; }
 
     // What the setup wizard needs of this window.
@@ -201,12 +227,17 @@ public:
     QGroupBox* GroupBoxClockFace;
     QCheckBox* CheckBoxClockFace;
     QCheckBox* CheckBoxDrawClockTickMarks;
+    QGroupBox* GroupBoxQuietHours;
+    QCheckBox* CheckBoxQuietHours;
+    QTimeEdit* QuietHoursFrom;
+    QTimeEdit* QuietHoursTo;
     QToolButton* ToolButtonSayTime;
     QLabel* LabelMSAgentNotInstalled2;
     // Notification
     QCheckBox* CheckBoxEnableAgent;
     QLabel* LabelMSAgentNotInstalled1;
     QCheckBox* CheckBoxSoundBeep;
+    QCheckBox* CheckBoxDesktopNotification;
     QCheckBox* CheckBoxAgentNoFly;
     QGroupBox* GroupBoxAgentOptions;
     QLabel* LabelFileComboBoxAgent;
@@ -218,8 +249,12 @@ public:
     // E-mail Server
     QLineEdit* EditPOP3Server;
     QLineEdit* EditPOP3Port;
+    QComboBox* ComboBoxPOP3Security;
     QLineEdit* EditPOP3Account;
     QLineEdit* EditPOP3Password;
+    QCheckBox* CheckBoxPasswordInKeyring;
+    QLabel* LabelTrustedCertificate;
+    QPushButton* ButtonForgetCertificate;
     QSlider* SliderTimeout;
     QLabel* LabelTimeout;
     // E-mail Options
@@ -229,6 +264,7 @@ public:
     platform::TRadioGroup* RadioGroupInternetConnection;
     QLineEdit* FilenameEmailClient;
     QToolButton* ButtonBrowseEmailClient;
+    QPushButton* ButtonDefaultEmailClient;
     QCheckBox* CheckBoxSuspendChecks;
     // Debug
     QPushButton* ButtonDebugA;
@@ -236,6 +272,7 @@ public:
     QPushButton* ButtonDebugC;
     QLabel* PanelLastMessageID;
     QLabel* PanelPrevNumMessages;
+    QLabel* PanelLastMessageUID;
     QPushButton* ButtonDebugCheckNow;
     QPushButton* ButtonMessageWindow;
     // Below the pages
@@ -269,6 +306,11 @@ private:
     void FormCreate(const QStringList& arguments);
     void StartSpeechHost();
     void FillCharacterBox();
+    void FitToContent();
+    void ReportFailedSave(const std::exception_ptr& failure);
+    void ShowStartUpErrors();
+    void PrepareStoredPassword();
+    void WatchOptionChanges();
     void LayOutAllPages();
     void RunFirstStartWizard();
     void ShowStatusHere(const QString& text, bool alsoTray);
@@ -277,12 +319,24 @@ private:
     void UpdateMailCommands();
     QWidget* OptionControl(const QString& name) const;
 
+    static constexpr QSize DesignedSize{388, 452};
     bool Debugging = false;
     bool StartHiddenFlag = false;
     bool RunWizardFlag = false;
     bool HighColor = false;
     bool Closing = false;
+    bool MinimizePending = false;
+    bool EndRequested = false;
+    bool LoadingSettings = false;
+    bool LogFileUsable = true;
+    QStringList StartUpErrors;
+    bool Created = false;
+    bool SaveFailing = false;
+    QTimer* SaveTimer = nullptr;
+    int ExitStatus = 0;
     bool RecursionFlag = false;
+    bool NextCheckAskedByUser = false;
+    bool CheckAskedByUserFlag = false;
     bool RasAvailableFlag = false;
     bool EmailClientSeenRunning = false;
     bool AgentLoadedFlag = false;
@@ -293,6 +347,7 @@ private:
     QString CharacterDirectory;
     QString CharacterFileName;
     QStringList RecentCharacters;
+    QString TrustedCertificateText;
     TDebugLogFile LogFile;
     TFormDebug* DebugForm = nullptr;
     TFormMessages* FormMessages = nullptr;

@@ -1,7 +1,9 @@
 // The main window's pages and controls: captions, hints and limits.
+#include "app/AccountFields.h"
 #include "app/Identity.h"
 #include "app/Labels.h"
 #include "app/UnitMain.h"
+#include "platform/PlatformTexts.h"
 #include "platform/RadioGroup.h"
 #include "speech/OvcClock.h"
 #include "tray/TrayMenus.h"
@@ -21,6 +23,7 @@
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTimeEdit>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -30,8 +33,13 @@ namespace {
 template <typename T> T* Named(T* widget, const char* name, const char* hint = nullptr) {
     widget->setObjectName(QLatin1String(name));
     if (hint != nullptr)
-        widget->setToolTip(QString::fromUtf8(hint));
+        widget->setToolTip(platform::PlatformText(hint));
     return widget;
+}
+
+// A caption as this platform words it.
+QString Text(const char* original) {
+    return platform::PlatformText(original);
 }
 
 QFont SerifFont(int pixelSize, bool bold = false) {
@@ -61,8 +69,9 @@ void TFormMain::BuildControls() {
 
     PageControl = Named(new QTabWidget(this), "PageControl");
     PageControl->tabBar()->setAttribute(Qt::WA_Hover); // hot-tracking tabs
+    // Every tab shows its whole caption; the window grows to hold them.
     PageControl->setUsesScrollButtons(false);
-    PageControl->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 3px 1px; }"));
+    PageControl->setElideMode(Qt::ElideNone);
     PageControl->addTab(TabSheetAbout = BuildAboutPage(), QStringLiteral("About"));
     PageControl->addTab(TabSheetGeneral = BuildGeneralPage(), QStringLiteral("General"));
     PageControl->addTab(TabSheetTime = BuildTimePage(), QStringLiteral("Time"));
@@ -86,6 +95,8 @@ void TFormMain::BuildControls() {
     StatusBar->setSizeGripEnabled(false);
     StatusTextLabel = new QLabel(StatusBar);
     StatusTextLabel->setObjectName(QStringLiteral("StatusText"));
+    // Status texts come and go: a long one is cut at the window's edge rather than widening it.
+    StatusTextLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     StatusBar->addWidget(StatusTextLabel, 1);
     layout->addWidget(StatusBar);
 
@@ -161,8 +172,8 @@ QWidget* TFormMain::BuildAboutPage() {
         Named(new TLinkLabel(QStringLiteral("Talvoro product page"), identity::SupportUrl, page),
               "LinkSupport");
     layout->addWidget(LinkSupport, row++, 0, 1, 2);
-    layout->addWidget(heading(QStringLiteral("Microsoft Agent Information and New Characters")),
-                      row++, 0, 1, 2);
+    layout->addWidget(heading(Text("Microsoft Agent Information and New Characters")), row++, 0, 1,
+                      2);
     LinkAgentInfo =
         Named(new TLinkLabel(QStringLiteral("Characters and voices for the talking agent"),
                              identity::AgentInfoUrl, page),
@@ -188,7 +199,7 @@ QWidget* TFormMain::BuildGeneralPage() {
     auto* startup = Named(new QGroupBox(QStringLiteral("Startup"), page), "GroupBoxStartup");
     auto* startupLayout = new QVBoxLayout(startup);
     CheckBoxStartWithWindows =
-        Named(new QCheckBox(QStringLiteral("Start Automatically at Windows Startup"), startup),
+        Named(new QCheckBox(Text("Start Automatically at Windows Startup"), startup),
               "CheckBoxStartWithWindows", "Start programs automatically at Windows startup");
     startupLayout->addWidget(CheckBoxStartWithWindows);
     layout->addWidget(startup);
@@ -209,17 +220,19 @@ QWidget* TFormMain::BuildGeneralPage() {
     return page;
 }
 
-// The clock fills the page's height; its options stand in a column beside it.
+// The clock fills the page's height with its options in a column beside it; the quiet hours
+// run along the bottom.
 QWidget* TFormMain::BuildTimePage() {
     auto* page = new QWidget;
     page->setObjectName(QStringLiteral("TabSheetTime"));
-    auto* layout = new QHBoxLayout(page);
-    layout->setContentsMargins(0, 2, 0, 0);
-    layout->setSpacing(2);
+    auto* layout = new QGridLayout(page);
+    layout->setContentsMargins(0, 2, 2, 2);
+    layout->setHorizontalSpacing(4);
+    layout->setVerticalSpacing(2);
 
     OvcClock = Named(new ::OvcClock(page), "OvcClock");
     OvcClock->setFixedSize(::OvcClock::ClockSize, ::OvcClock::ClockSize);
-    layout->addWidget(OvcClock, 0, Qt::AlignTop);
+    layout->addWidget(OvcClock, 0, 0, Qt::AlignTop);
 
     auto* column = new QVBoxLayout;
     column->setSpacing(4);
@@ -234,7 +247,6 @@ QWidget* TFormMain::BuildTimePage() {
     GroupBoxClockFace = Named(new QGroupBox(QStringLiteral("Clock"), page), "GroupBoxClockFace",
                               "Show/Hide the clock face and clock tick marks");
     auto* faceLayout = new QVBoxLayout(GroupBoxClockFace);
-    faceLayout->setContentsMargins(6, 2, 6, 4);
     CheckBoxClockFace =
         Named(new QCheckBox(QStringLiteral("Face"), GroupBoxClockFace), "CheckBoxClockFace");
     CheckBoxDrawClockTickMarks = Named(new QCheckBox(QStringLiteral("Ticks"), GroupBoxClockFace),
@@ -258,7 +270,35 @@ QWidget* TFormMain::BuildTimePage() {
     ToolButtonSayTime->setIconSize(QSize(32, 32));
     ToolButtonSayTime->setAutoRaise(true);
     column->addWidget(ToolButtonSayTime, 0, Qt::AlignHCenter);
-    layout->addLayout(column, 1);
+    layout->addLayout(column, 0, 1);
+
+    // Times without speech: neither the time nor new mail is spoken from "From" until "To"
+    // (a range may span midnight).
+    GroupBoxQuietHours =
+        Named(new QGroupBox(QStringLiteral("Quiet hours"), page), "GroupBoxQuietHours");
+    auto* quiet = new QHBoxLayout(GroupBoxQuietHours);
+    CheckBoxQuietHours =
+        Named(new QCheckBox(QStringLiteral("Keep quiet"), GroupBoxQuietHours), "CheckBoxQuietHours",
+              "Speak neither the time nor new mail between these times");
+    quiet->addWidget(CheckBoxQuietHours);
+    quiet->addSpacing(12);
+    QuietHoursFrom = Named(new QTimeEdit(QTime(22, 0), GroupBoxQuietHours), "QuietHoursFrom");
+    QuietHoursTo = Named(new QTimeEdit(QTime(7, 0), GroupBoxQuietHours), "QuietHoursTo");
+    const std::pair<const char*, QTimeEdit*> times[] = {{"From", QuietHoursFrom},
+                                                        {"To", QuietHoursTo}};
+    for (const auto& [caption, edit] : times) {
+        edit->setDisplayFormat(QStringLiteral("HH:mm"));
+        edit->setWrapping(true);
+        edit->setEnabled(false);
+        auto* label = new QLabel(QString::fromLatin1(caption), GroupBoxQuietHours);
+        label->setBuddy(edit);
+        quiet->addWidget(label);
+        quiet->addWidget(edit);
+    }
+    quiet->addStretch(1);
+    layout->addWidget(GroupBoxQuietHours, 1, 0, 1, 2);
+    layout->setColumnStretch(1, 1);
+    layout->setRowStretch(2, 1);
     return page;
 }
 
@@ -271,7 +311,7 @@ QWidget* TFormMain::BuildNotificationPage() {
         Named(new QGroupBox(QStringLiteral("Notification"), page), "GroupBoxNotification");
     auto* notificationLayout = new QGridLayout(notification);
     CheckBoxEnableAgent =
-        Named(new QCheckBox(QStringLiteral("Microsoft Agent"), notification), "CheckBoxEnableAgent",
+        Named(new QCheckBox(Text("Microsoft Agent"), notification), "CheckBoxEnableAgent",
               "Allow the agent to speak when new mail arrives");
     notificationLayout->addWidget(CheckBoxEnableAgent, 0, 0);
     LabelMSAgentNotInstalled1 =
@@ -282,9 +322,13 @@ QWidget* TFormMain::BuildNotificationPage() {
     LabelMSAgentNotInstalled1->setFont(bold);
     LabelMSAgentNotInstalled1->setVisible(false);
     notificationLayout->addWidget(LabelMSAgentNotInstalled1, 0, 1);
-    CheckBoxSoundBeep = Named(new QCheckBox(QStringLiteral("Windows Default Sound"), notification),
+    CheckBoxSoundBeep = Named(new QCheckBox(Text("Windows Default Sound"), notification),
                               "CheckBoxSoundBeep", "Play default sound when new mail arrives");
     notificationLayout->addWidget(CheckBoxSoundBeep, 1, 0);
+    CheckBoxDesktopNotification = Named(
+        new QCheckBox(QStringLiteral("Also show a desktop notification"), notification),
+        "CheckBoxDesktopNotification", "Show new mail in the desktop's notifications as well");
+    notificationLayout->addWidget(CheckBoxDesktopNotification, 2, 0, 1, 2);
     // Carried from load to save; never shown and never read.
     CheckBoxAgentNoFly =
         Named(new QCheckBox(QStringLiteral("Don't Play Charater Animations"), notification),
@@ -342,10 +386,38 @@ QWidget* TFormMain::BuildEmailServerPage() {
     EditPOP3Password = Named(new QLineEdit(account), "EditPOP3Password",
                              "Password used to access your e-mail account");
     EditPOP3Password->setEchoMode(QLineEdit::Password);
+    for (QLineEdit* edit : {EditPOP3Server, EditPOP3Port, EditPOP3Account, EditPOP3Password})
+        edit->setValidator(new TSingleLineValidator(edit));
+    ComboBoxPOP3Security = Named(new QComboBox(account), "ComboBoxPOP3Security",
+                                 "How the connection to the server is secured");
+    ComboBoxPOP3Security->addItems(
+        {QStringLiteral("None"), QStringLiteral("SSL/TLS"), QStringLiteral("STARTTLS")});
+    auto* securityLabel = new QLabel(QStringLiteral("Security"), account);
+    securityLabel->setBuddy(ComboBoxPOP3Security);
+    auto* portRow = new QHBoxLayout;
+    portRow->addWidget(EditPOP3Port, 1);
+    portRow->addWidget(securityLabel);
+    portRow->addWidget(ComboBoxPOP3Security);
     form->addRow(QStringLiteral("Server"), EditPOP3Server);
-    form->addRow(QStringLiteral("Port"), EditPOP3Port);
+    form->addRow(QStringLiteral("Port"), portRow);
     form->addRow(QStringLiteral("Login name"), EditPOP3Account);
     form->addRow(QStringLiteral("Password"), EditPOP3Password);
+    CheckBoxPasswordInKeyring =
+        Named(new QCheckBox(QStringLiteral("Keep the password in the desktop keyring"), account),
+              "CheckBoxPasswordInKeyring",
+              "Keep the password in the desktop keyring instead of the settings file");
+    form->addRow(CheckBoxPasswordInKeyring);
+    // Shown only while a certificate is trusted for the server.
+    LabelTrustedCertificate = Named(new QLabel(account), "LabelTrustedCertificate");
+    LabelTrustedCertificate->setWordWrap(true);
+    ButtonForgetCertificate = Named(new QPushButton(QStringLiteral("Forget"), account),
+                                    "ButtonForgetCertificate", "Stop trusting this certificate");
+    auto* certificateRow = new QHBoxLayout;
+    certificateRow->addWidget(LabelTrustedCertificate, 1);
+    certificateRow->addWidget(ButtonForgetCertificate, 0, Qt::AlignTop);
+    form->addRow(certificateRow);
+    LabelTrustedCertificate->setVisible(false);
+    ButtonForgetCertificate->setVisible(false);
     layout->addWidget(account);
 
     auto* timeout =
@@ -414,11 +486,15 @@ QWidget* TFormMain::BuildEmailOptionsPage() {
     ButtonBrowseEmailClient->setText(QStringLiteral("..."));
     clientLayout->addWidget(FilenameEmailClient, 1, 0);
     clientLayout->addWidget(ButtonBrowseEmailClient, 1, 1);
+    ButtonDefaultEmailClient =
+        Named(new QPushButton(QStringLiteral("Use Default Mail Client"), client),
+              "ButtonDefaultEmailClient", "Fill in the desktop's default mail program");
+    clientLayout->addWidget(ButtonDefaultEmailClient, 2, 0, 1, 2, Qt::AlignRight);
     CheckBoxSuspendChecks = Named(
         new QCheckBox(QStringLiteral("Suspend E-mail Checks While E-mail Client Active"), client),
         "CheckBoxSuspendChecks",
         "Prevent Talvoro from checking for e-mail while your e-mail client is active");
-    clientLayout->addWidget(CheckBoxSuspendChecks, 2, 0, 1, 2);
+    clientLayout->addWidget(CheckBoxSuspendChecks, 3, 0, 1, 2);
     layout->addWidget(client);
     layout->addStretch(1);
     return page;
@@ -437,22 +513,27 @@ QWidget* TFormMain::BuildDebugPage() {
     layout->addWidget(ButtonDebugC, 2, 0);
     PanelLastMessageID = Named(new QLabel(page), "PanelLastMessageID");
     PanelPrevNumMessages = Named(new QLabel(page), "PanelPrevNumMessages");
-    for (QLabel* panel : {PanelLastMessageID, PanelPrevNumMessages}) {
+    PanelLastMessageUID = Named(new QLabel(page), "PanelLastMessageUID");
+    for (QLabel* panel : {PanelLastMessageID, PanelPrevNumMessages, PanelLastMessageUID}) {
         panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         panel->setMinimumHeight(22);
+        // A message ID may be long: it is cut at the panel's edge (and can be selected).
+        panel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
         panel->setTextInteractionFlags(Qt::TextSelectableByMouse);
     }
     layout->addWidget(new QLabel(QStringLiteral("Last message ID"), page), 3, 0);
     layout->addWidget(PanelLastMessageID, 4, 0, 1, 2);
     layout->addWidget(new QLabel(QStringLiteral("Previous message count"), page), 5, 0);
     layout->addWidget(PanelPrevNumMessages, 6, 0, 1, 2);
+    layout->addWidget(new QLabel(QStringLiteral("Last message unique ID"), page), 7, 0);
+    layout->addWidget(PanelLastMessageUID, 8, 0, 1, 2);
     ButtonDebugCheckNow =
         Named(new QPushButton(QStringLiteral("Check Now"), page), "ButtonDebugCheckNow");
     ButtonMessageWindow =
         Named(new QPushButton(QStringLiteral("Messages"), page), "ButtonMessageWindow");
     ButtonMessageWindow->setVisible(false);
-    layout->addWidget(ButtonDebugCheckNow, 7, 0);
-    layout->addWidget(ButtonMessageWindow, 7, 1);
-    layout->setRowStretch(8, 1);
+    layout->addWidget(ButtonDebugCheckNow, 9, 0);
+    layout->addWidget(ButtonMessageWindow, 9, 1);
+    layout->setRowStretch(10, 1);
     return page;
 }

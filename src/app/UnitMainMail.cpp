@@ -12,6 +12,7 @@
 #include "mail/UnitMessages.h"
 #include "platform/MessageBox.h"
 #include "platform/Sounds.h"
+#include "settings/StoredText.h"
 #include "speech/OvcClock.h"
 #include "speech/uAgentMessage.h"
 #include "tray/MarginMenu.h"
@@ -59,15 +60,22 @@ void TFormMain::RunMailCheck() {
     }
     POP3Client.SetHost(EditPOP3Server->text().toStdString());
     POP3Client.SetPort(PortFromText(EditPOP3Port->text().toStdString()));
-    POP3Client.SetUserID(EditPOP3Account->text().toStdString());
-    POP3Client.SetPassword(EditPOP3Password->text().toStdString());
+    // The login name and password go to the server as they are stored, whatever their code page.
+    POP3Client.SetUserID(StoredBytes(*EditPOP3Account, EditPOP3Account->text()));
+    POP3Client.SetPassword(StoredBytes(*EditPOP3Password, EditPOP3Password->text()));
     TimerConnection->start();
     if (!CheckHost)
         CheckHost = std::make_unique<TCheckHost>(*this);
+    CheckAskedByUserFlag = NextCheckAskedByUser;
     Worker = new TCheckMsgThread(POP3Client, Msg, *CheckHost, this);
 }
 
 void TFormMain::ActionCheckNowExecute() {
+    NextCheckAskedByUser = true;
+    struct TClearFlag {
+        bool& Flag;
+        ~TClearFlag() { Flag = false; }
+    } clearFlag{NextCheckAskedByUser};
     RunMailCheck();
 }
 

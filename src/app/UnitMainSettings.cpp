@@ -3,12 +3,16 @@
 // option.
 #include "app/UnitMain.h"
 
+#include "app/AccountFields.h"
 #include "mail/SessionInfoRecord.h"
+#include "platform/MessageBox.h"
 #include "platform/RadioGroup.h"
 #include "platform/Sounds.h"
 #include "platform/autostart/AutoStart.h"
 #include "settings/RegistryEntries.h"
+#include "settings/Scrambler.h"
 #include "settings/SettingsTable.h"
+#include "settings/StoredText.h"
 #include "tray/ActionTable.h"
 
 #include <QAction>
@@ -16,14 +20,19 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSlider>
 #include <QSpinBox>
+#include <QTimeEdit>
+#include <QTimer>
 
 namespace {
 
 const QString EmailCheckName = QStringLiteral("CheckBoxEnableEmailCheck");
 const QString ShowAgentMessageName = QStringLiteral("gblnShowAgentNotInstalledMessage");
 const QString LastMessageIDName = QStringLiteral("PanelLastMessageID");
+const QString TrustedCertificateName = QStringLiteral("POP3TrustedCertificate");
+const QString TimeFormat = QStringLiteral("HH:mm");
 
 } // namespace
 
@@ -66,6 +75,8 @@ void TFormMain::SetInteger(const QString& name, int value) {
         group->SetItemIndex(value);
     else if (auto* slider = qobject_cast<QSlider*>(control))
         slider->setValue(value);
+    else if (auto* combo = qobject_cast<QComboBox*>(control))
+        combo->setCurrentIndex(value); // a list of choices, stored as the item index
 }
 
 int TFormMain::GetInteger(const QString& name) const {
@@ -76,45 +87,171 @@ int TFormMain::GetInteger(const QString& name) const {
         return group->ItemIndex();
     if (auto* slider = qobject_cast<QSlider*>(control))
         return slider->value();
+    if (auto* combo = qobject_cast<QComboBox*>(control))
+        return combo->currentIndex();
     return 0;
 }
 
-void TFormMain::SetString(const QString& name, const QString& value) {
+void TFormMain::SetString(const QString& name, const std::string& bytes) {
+    if (name == TrustedCertificateName) {
+        SetTrustedCertificate(QString::fromStdString(bytes));
+        return;
+    }
     if (name == LastMessageIDName)
-        LastMessageID().Set(value.toStdString());
+        LastMessageID().Set(bytes);
     QWidget* control = OptionControl(name);
-    if (auto* edit = qobject_cast<QLineEdit*>(control))
-        edit->setText(value);
-    else if (auto* combo = qobject_cast<QComboBox*>(control))
-        combo->setEditText(value);
-    else if (auto* label = qobject_cast<QLabel*>(control))
-        label->setText(value);
+    const TStoredText text(bytes);
+    AttachStoredText(*control, text);
+    if (auto* time = qobject_cast<QTimeEdit*>(control)) {
+        // A text that is no time of day gives the row's default.
+        QTime parsed = QTime::fromString(text.Shown(), TimeFormat);
+        if (!parsed.isValid()) {
+            const TSettingEntry* entry = FindSetting(name.toStdString());
+            parsed =
+                QTime::fromString(QString::fromLatin1(entry ? entry->DefaultText : ""), TimeFormat);
+        }
+        if (parsed.isValid())
+            time->setTime(parsed);
+    } else if (auto* edit = qobject_cast<QLineEdit*>(control)) {
+        edit->setText(text.Shown());
+    } else if (auto* combo = qobject_cast<QComboBox*>(control)) {
+        combo->setEditText(text.Shown());
+    } else if (auto* label = qobject_cast<QLabel*>(control)) {
+        label->setText(text.Shown());
+    }
 }
 
-QString TFormMain::GetString(const QString& name) const {
+std::string TFormMain::GetString(const QString& name) const {
+    if (name == TrustedCertificateName)
+        return TrustedCertificateText.toStdString();
+    // The worker keeps the newest message's ID as the server sent it.
     if (name == LastMessageIDName)
-        return QString::fromStdString(LastMessageID().Get());
+        return LastMessageID().Get();
     QWidget* control = OptionControl(name);
+    if (auto* time = qobject_cast<QTimeEdit*>(control))
+        return StoredBytes(*time, time->time().toString(TimeFormat));
     if (auto* edit = qobject_cast<QLineEdit*>(control))
-        return edit->text();
+        return StoredBytes(*edit, edit->text());
     if (auto* combo = qobject_cast<QComboBox*>(control))
-        return combo->currentText();
+        return StoredBytes(*combo, combo->currentText());
     if (auto* label = qobject_cast<QLabel*>(control))
-        return label->text();
+        return StoredBytes(*label, label->text());
     return {};
 }
 
 void TFormMain::ReadRegistryEntries() {
+    RegistryStore->RemoveInterruptedSaves();
     const TRegistryLoad load = ::ReadRegistryEntries(*RegistryStore, *this);
     SessionInfo().PrevNumMessages = load.PrevNumMessages;
+    // A value of the wrong type has its default now, and the next save repairs it: one box
+    // says which, and the start goes on.
+    if (!load.Errors.empty()) {
+        QStringList texts;
+        for (const std::string& error : load.Errors)
+            texts << QString::fromStdString(error);
+        platform::MessageDlg(texts.join(QLatin1Char('\n')), platform::TMsgDlgType::Error,
+                             platform::mbOK);
+    }
 }
 
 void TFormMain::WriteRegistryEntries() {
+    // The password's bytes as loaded, unless the user has changed it, whoever asks for the save.
+    SessionInfo().SetStoredPassword(
+        ScrambleText(StoredBytes(*EditPOP3Password, EditPOP3Password->text())));
     ::WriteRegistryEntries(*RegistryStore, *this, SessionInfo().StoredPassword(),
                            [this](const QString& line) { DebugLine(line, true); });
 }
 
+void TFormMain::PrepareStoredPassword() {
+    SessionInfo().SetStoredPassword(ScrambleText(EditPOP3Password->text().toStdString()));
+}
+
+void TFormMain::SaveSettingsSoon() {
+    if (Created && !Closing)
+        SaveTimer->start();
+}
+
+void TFormMain::SaveSettingsNow() {
+    SaveTimer->stop();
+    // The close writes them itself, after the last check has ended.
+    if (Closing)
+        return;
+    try {
+        PrepareStoredPassword();
+        ::WriteRegistryEntries(*RegistryStore, *this, SessionInfo().StoredPassword(), {});
+        SaveFailing = false;
+    } catch (const std::exception& e) {
+        if (!SaveFailing)
+            ShowStatus(QStringLiteral("The settings could not be saved: ") +
+                           QString::fromUtf8(e.what()),
+                       false);
+        SaveFailing = true;
+    }
+}
+
+// Every control that holds an option asks for a save when its value
+// changes. The counters and IDs on the Debug page change with mail checks,
+// which save when they end.
+void TFormMain::WatchOptionChanges() {
+    const auto soon = [this] { SaveSettingsSoon(); };
+    connect(ActionList.ActionEmailCheckingEnabled, &QAction::toggled, this, soon);
+    for (const TSettingEntry& entry : SettingsTable()) {
+        const QString name = QString::fromLatin1(entry.Name);
+        if (name == ShowAgentMessageName || name == EmailCheckName ||
+            name == TrustedCertificateName)
+            continue;
+        QWidget* control = OptionControl(name);
+        if (auto* box = qobject_cast<QCheckBox*>(control))
+            connect(box, &QCheckBox::toggled, this, soon);
+        else if (auto* spin = qobject_cast<QSpinBox*>(control))
+            connect(spin, &QSpinBox::valueChanged, this, soon);
+        else if (auto* group = qobject_cast<platform::TRadioGroup*>(control))
+            connect(group, &platform::TRadioGroup::Click, this, soon);
+        else if (auto* slider = qobject_cast<QSlider*>(control))
+            connect(slider, &QSlider::valueChanged, this, soon);
+        else if (auto* time = qobject_cast<QTimeEdit*>(control))
+            connect(time, &QTimeEdit::timeChanged, this, soon);
+        else if (auto* edit = qobject_cast<QLineEdit*>(control))
+            connect(edit, &QLineEdit::textChanged, this, soon);
+        else if (auto* combo = qobject_cast<QComboBox*>(control))
+            connect(combo, &QComboBox::currentTextChanged, this, soon);
+    }
+}
+
+void TFormMain::SetTrustedCertificate(const QString& value) {
+    if (value != TrustedCertificateText)
+        SaveSettingsSoon();
+    TrustedCertificateText = value;
+    const qsizetype blank = value.indexOf(QLatin1Char(' '));
+    const QString server = blank < 0 ? value : value.left(blank);
+    const QString fingerprint = blank < 0 ? QString() : value.mid(blank + 1);
+    LabelTrustedCertificate->setText(QStringLiteral("Certificate trusted for ") + server);
+    LabelTrustedCertificate->setToolTip(QStringLiteral("SHA-256 fingerprint: ") + fingerprint);
+    LabelTrustedCertificate->setVisible(!value.isEmpty());
+    ButtonForgetCertificate->setVisible(!value.isEmpty());
+}
+
+void TFormMain::ButtonForgetCertificateClick() {
+    SetTrustedCertificate(QString());
+}
+
+void TFormMain::ComboBoxPOP3SecurityChange() {
+    const QString port =
+        PortAfterSecurityChoice(EditPOP3Port->text(), ComboBoxPOP3Security->currentIndex());
+    if (port != EditPOP3Port->text())
+        EditPOP3Port->setText(port);
+}
+
 void TFormMain::CheckBoxStartWithWindowsClick() {
-    ApplyStartWithWindows(*AutoStart, CheckBoxStartWithWindows->isChecked(), ExecutablePath,
-                          [this](const QString& line) { DebugLine(line, false); });
+    try {
+        ApplyStartWithWindows(*AutoStart, CheckBoxStartWithWindows->isChecked(), ExecutablePath,
+                              [this](const QString& line) { DebugLine(line, false); });
+    } catch (const std::exception& e) {
+        // At start the entry is written again from the stored option; when
+        // that fails, the start goes on and says so once. A user's click
+        // shows the error at once.
+        if (!LoadingSettings)
+            throw;
+        StartUpErrors << QString::fromUtf8(e.what());
+    }
 }

@@ -6,12 +6,14 @@
 #include "agent/CharacterFile.h"
 #include "mail/CheckMsgThread.h"
 #include "platform/MessageBox.h"
+#include "platform/PlatformTexts.h"
 #include "platform/RadioGroup.h"
 #include "platform/TalvoroApplication.h"
 #include "speech/MinuteTick.h"
 #include "speech/OvcClock.h"
 #include "speech/SayTimeText.h"
 #include "speech/uAgentMessage.h"
+#include "wizard/CharacterBesideWizard.h"
 
 #include <QAction>
 #include <QApplication>
@@ -30,12 +32,13 @@ namespace {
 
 // Lines of a message box are separated by the system's line end.
 const QString AgentNotInstalledText =
-    QStringLiteral("Microsoft Talking Agent not installed.\n"
-                   "To enable Agent notifications, please reinstall this software.\n"
+    platform::PlatformText("Microsoft Talking Agent not installed.") +
+    QStringLiteral("\nTo enable Agent notifications, please reinstall this software.\n"
                    "Agent functions are disabled.");
 const QString AgentNotLoadedText =
-    QStringLiteral("Microsoft Talking Agent could not be loaded, please reinstall this software.\n"
-                   "Agent functions are disabled.");
+    platform::PlatformText(
+        "Microsoft Talking Agent could not be loaded, please reinstall this software.") +
+    QStringLiteral("\nAgent functions are disabled.");
 const QString DefaultCharacter = QStringLiteral("Genie.acs");
 constexpr int EnglishUnitedStates = 1033;
 constexpr int RecentCharacterCount = 3;
@@ -143,6 +146,8 @@ void TFormMain::SetAgentEnabled(bool enabled) {
     LabelYourName->setEnabled(enabled);
     LabelFileComboBoxAgent->setEnabled(enabled);
     gblnShowAgentNotInstalledMessage = enabled;
+    // The "[Agent Not Installed]" markers take room.
+    FitToContent();
 }
 
 void TFormMain::FileComboBoxAgentChange() {
@@ -169,6 +174,8 @@ void TFormMain::FileComboBoxAgentChange() {
         RecentCharacters.prepend(CharacterFileName);
         while (RecentCharacters.size() > RecentCharacterCount)
             RecentCharacters.removeLast();
+        // The box lists the most recent choices first, this one included.
+        FillCharacterBox();
     } catch (const std::exception&) {
         AgentLoadedFlag = false;
         SetAgentEnabled(false);
@@ -181,9 +188,11 @@ void TFormMain::ButtonAgentPropertiesClick() {
         AgentControlPtr->SetPropertySheetVisible(true);
 }
 
+// The wizard's guides and its Test button speak while the wizard is on the screen; the
+// character then stands where it leaves the wizard readable.
 void TFormMain::MyAgentSpeak(const QString& text, QWidget* anchor, bool hide) {
     if (AgentLoadedFlag && CheckBoxEnableAgent->isChecked())
-        AgentSpeakAt(*AgentControlPtr, CharacterFileName, text, anchor, hide);
+        AgentSpeakBesideWizard(*AgentControlPtr, CharacterFileName, text, anchor, hide);
 }
 
 void TFormMain::MyAgentStopAll(bool hide) {
@@ -209,8 +218,8 @@ void TFormMain::AgentDblClick() {
 void TFormMain::SayTime() {
     const QString text = SayTimeTextNow(EditYourName->text());
     if (AgentLoadedFlag)
-        AgentSpeakAt(*AgentControlPtr, CharacterFileName, text, OvcClock,
-                     CheckBoxHideAgentAfterSpeak->isChecked());
+        AgentSpeakBesideWizard(*AgentControlPtr, CharacterFileName, text, OvcClock,
+                               CheckBoxHideAgentAfterSpeak->isChecked());
 }
 
 void TFormMain::OvcClockMinuteChange() {

@@ -3,6 +3,8 @@
 
 #include "app/Labels.h"
 
+#include "mail/CheckMsgThread.h"
+#include "mail/MailCheckRules.h"
 #include "mail/RecentMenu.h"
 #include "mail/SessionInfoRecord.h"
 #include "platform/MessageBox.h"
@@ -44,6 +46,13 @@ int TFormMain::CheckProgramState(bool checkAboutToRun) {
     const TProgramStateDecision decision = DecideProgramState(inputs, probes);
     for (const QString& line : decision.DebugLines)
         DebugLine(line, false);
+    // A changed unread count reaches the status bar and tray hint together
+    // with the counter (Mark Read, Launch E-mail, the tray double-click, the
+    // count reset). A running check shows its progress and, at its end, its
+    // own count; a reason that holds checks back is shown over it.
+    const int32_t unread = SessionInfo().NumUnreadMessages;
+    if (!CheckInProgress && LabelNumUnreadMessages->text() != QString::number(unread))
+        ShowStatus(QString::fromStdString(UnreadStatusText(unread)), true);
     if (decision.StatusText)
         ShowStatus(*decision.StatusText, true);
     SetTrayIcon(decision.Picture);

@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QSlider>
+#include <QTimeEdit>
 #include <QTimer>
 #include <QToolButton>
 
@@ -75,6 +76,15 @@ void TFormMain::ConnectControls() {
             &TFormMain::FilenameEmailClientChange);
     connect(ButtonBrowseEmailClient, &QToolButton::clicked, this,
             &TFormMain::ButtonBrowseEmailClientClick);
+    // Only the user's choice moves the port; a loaded or copied value does not.
+    connect(ComboBoxPOP3Security, &QComboBox::activated, this,
+            &TFormMain::ComboBoxPOP3SecurityChange);
+    connect(ButtonForgetCertificate, &QPushButton::clicked, this,
+            &TFormMain::ButtonForgetCertificateClick);
+    connect(CheckBoxQuietHours, &QCheckBox::toggled, this, [this](bool on) {
+        QuietHoursFrom->setEnabled(on);
+        QuietHoursTo->setEnabled(on);
+    });
     connect(ButtonAgentProperties, &QPushButton::clicked, this,
             &TFormMain::ButtonAgentPropertiesClick);
     // Every change the user makes to the character box: typing and choosing.

@@ -20,7 +20,8 @@ QVariant TFormMain::GetOption(const QString& name) {
     if (auto* group = qobject_cast<platform::TRadioGroup*>(control))
         return group->ItemIndex();
     if (auto* combo = qobject_cast<QComboBox*>(control))
-        return combo->currentText();
+        return combo->isEditable() ? QVariant(combo->currentText())
+                                   : QVariant(combo->currentIndex());
     if (auto* edit = qobject_cast<QLineEdit*>(control))
         return edit->text();
     return {};
@@ -38,7 +39,10 @@ void TFormMain::SetOption(const QString& name, const QVariant& value) {
     } else if (auto* group = qobject_cast<platform::TRadioGroup*>(control)) {
         group->SetItemIndex(value.toInt());
     } else if (auto* combo = qobject_cast<QComboBox*>(control)) {
-        combo->setEditText(value.toString());
+        if (combo->isEditable())
+            combo->setEditText(value.toString());
+        else
+            combo->setCurrentIndex(value.toInt());
     } else if (auto* edit = qobject_cast<QLineEdit*>(control)) {
         edit->setText(value.toString());
     }

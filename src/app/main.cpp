@@ -1,12 +1,12 @@
 // The process entry: the console options, the single-instance rule, then the
 // three windows and the message loop.
+#include "app/Application.h"
 #include "app/CommandLine.h"
 #include "app/Identity.h"
 #include "app/UnitDebug.h"
 #include "app/UnitMain.h"
 #include "mail/UnitMessages.h"
 #include "platform/InstanceLock.h"
-#include "platform/LeanStyle.h"
 #include "platform/MessageBox.h"
 #include "platform/SessionEnd.h"
 #include "platform/TalvoroApplication.h"
@@ -71,11 +71,7 @@ int main(int argc, char** argv) {
         qputenv("QT_XCB_NO_MITSHM", "1");
 
     platform::TTalvoroApplication application(argc, argv);
-    application.setStyle(new platform::TLeanStyle);
-    application.setApplicationName(identity::ProductName);
-    application.setApplicationDisplayName(identity::ProductName);
-    application.setApplicationVersion(identity::Version);
-    application.setQuitOnLastWindowClosed(false);
+    ConfigureApplication(application);
 
     const auto lock = platform::CreateInstanceLock(identity::InstanceLockName);
     if (lock->TryAcquire() == platform::TInstanceLock::TResult::HeldByOther) {
@@ -94,7 +90,7 @@ int main(int argc, char** argv) {
     platform::InstallSessionEndHandler(&application, [&formMain, &stopRequested] {
         stopRequested = true;
         if (formMain) {
-            formMain->close();
+            formMain->EndSession();
         } else if (QWidget* modal = QApplication::activeModalWidget()) {
             modal->close();
         }
@@ -113,7 +109,7 @@ int main(int argc, char** argv) {
     formMain->SetMessagesForm(&formMessages);
 
     if (stopRequested) {
-        QTimer::singleShot(0, formMain.get(), [&formMain] { formMain->close(); });
+        QTimer::singleShot(0, formMain.get(), [&formMain] { formMain->EndSession(); });
     } else if (!formMain->StartHidden()) {
         QTimer::singleShot(0, formMain.get(), [&formMain] { formMain->show(); });
     }

@@ -37,6 +37,8 @@ public:
                             int32_t PrevNumMessages) = 0;
     // PanelLastMessageID follows LastMessageID() at the end of every check.
     virtual void ShowLastMessageID(const std::string& Value) = 0;
+    // PanelLastMessageUID follows LastMessageUID() likewise.
+    virtual void ShowLastMessageUID(const std::string& Value) { (void)Value; }
 
     virtual void CheckProgramState() = 0;
     virtual void StopConnectionTimer() = 0;

@@ -1,5 +1,6 @@
 #include "mail/CheckMsgThread.h"
 
+#include "mail/HeaderText.h"
 #include "mail/MailCheckControl.h"
 #include "mail/MailCheckRules.h"
 #include "mail/MessageTable.h"
@@ -21,6 +22,16 @@ std::atomic<bool> CheckInProgress{false};
 namespace {
 
 const char* const UnknownErrorText = "Unknown error";
+
+// The last error of a check that failed for any other reason than a rejected command. A socket
+// error's text is the system's own, in its own two-line form; every other text may carry what a
+// server sent (a greeting, a certificate's names) and is made one line of display text, cut to a
+// length a status bar can hold.
+std::string FailureText(const std::exception& E) {
+    if (dynamic_cast<const EWinshoeSocketError*>(&E) != nullptr)
+        return E.what();
+    return TMessageTable::CutTo(ServerDisplayText(E.what()), 1000);
+}
 
 } // namespace
 
@@ -171,9 +182,9 @@ void TCheckMsgThread::Execute() {
     bool Failed = false;
     try {
         CheckSteps();
-    } catch (const EWinshoeResponseError&) {
+    } catch (const EWinshoeResponseError& E) {
         Failed = true;
-        Info.StoreError(LoginErrorText);
+        Info.StoreError(RejectedCommandText(FStep, FStepMsgNo, E.what()));
         ReportErrorOnWindowThread();
         // The session is ended politely when the server still listens; a failure here changes
         // nothing more about this check.
@@ -189,7 +200,7 @@ void TCheckMsgThread::Execute() {
         }
     } catch (const std::exception& E) {
         Failed = true;
-        Info.StoreErrorIfNone(E.what());
+        Info.StoreErrorIfNone(FailureText(E));
         ReportErrorOnWindowThread();
     } catch (...) {
         Failed = true;
@@ -225,6 +236,7 @@ void TCheckMsgThread::CheckSteps() {
         FPOP3.Disconnect();
         Debug("DEBUG: Execute; Already connected");
     }
+    FStep = TCheckStep::Login;
     FPOP3.Connect();
     Debug("DEBUG: Execute; After Connect");
     if (!FPOP3.Connected())
@@ -232,14 +244,24 @@ void TCheckMsgThread::CheckSteps() {
     if (Terminated())
         return;
     Debug("DEBUG: Execute; Before Checkmessages");
-    Info.NumMessages = FPOP3.CheckMessages();
+    // A count that fails or cannot be read fails the check here, before anything is decided:
+    // PrevNumMessages and LastMessageID stay as the last good check left them.
+    FStep = TCheckStep::Count;
+    const int32_t NumMessages = FPOP3.CheckMessages();
+    Info.NumMessages = NumMessages;
     Debug("DEBUG: Execute; After CheckMessages");
 
-    const TDecision Decision =
-        Decide(Info.NumMessages, Info.PrevNumMessages, LastMessageID().Get(), [this](int32_t N) {
+    FNewestUID.clear();
+    FNewestUIDKnown = false;
+    const TDecision Decision = Decide(
+        NumMessages, Info.PrevNumMessages, LastMessageID().Get(),
+        [this](int32_t N) {
+            FStep = TCheckStep::Headers;
+            FStepMsgNo = N;
             FPOP3.RetrieveHeader(N, FMsg);
             return FMsg.MsgID();
-        });
+        },
+        [this, NumMessages] { return PositionOfLastUID(NumMessages); });
     if (Decision.ClearPrevNumMessages) {
         FPrevBefore = Info.PrevNumMessages.exchange(0);
         FPrevCleared = true;
@@ -252,53 +274,93 @@ void TCheckMsgThread::CheckSteps() {
     for (const std::string& Line : Decision.DebugLines)
         Debug(Line);
 
-    if (Decision.NumNewMessages > 0 && !Fetch(Decision))
+    if (Decision.NumNewMessages > 0 && !Fetch(Decision, NumMessages))
         return;
 
+    FStep = TCheckStep::Quit;
     FPOP3.Quit();
     FPOP3.Disconnect();
-    Info.PrevNumMessages = Info.NumMessages.load();
+    Info.PrevNumMessages = NumMessages;
+}
+
+// Only on the restarted count: one unique-ID listing, searched as it arrives for the ID of the
+// newest message seen before. The listing also gives the newest message's own ID, so that the
+// fetch needs no "UIDL n" afterwards.
+int32_t TCheckMsgThread::PositionOfLastUID(int32_t NumMessages) {
+    const std::string Wanted = LastMessageUID().Get();
+    if (Wanted.empty())
+        return 0;
+    int32_t Position = 0;
+    const bool Listed = FPOP3.UIDList([&](int Number, const std::string& UID) {
+        if (Number < 1 || Number > NumMessages)
+            return;
+        if (Position == 0 && UID == Wanted)
+            Position = Number;
+        if (Number == NumMessages)
+            FNewestUID = UID;
+    });
+    // A server that refuses the listing has no unique IDs to ask for message by message either.
+    FNewestUIDKnown = true;
+    if (!Listed)
+        FNewestUID.clear();
+    return Position;
 }
 
 // Returns false when the check ended at a stop point.
-bool TCheckMsgThread::Fetch(const TDecision& Decision) {
+bool TCheckMsgThread::Fetch(const TDecision& Decision, int32_t NumMessages) {
     SessionInfoRecord& Info = SessionInfo();
-    Info.NumUnreadMessages += Decision.NumNewMessages;
-    FUnreadPending = Decision.NumNewMessages;
+    const int32_t UnreadBefore = Info.NumUnreadMessages;
+    const int32_t UnreadAfter = SaturatingAdd(UnreadBefore, Decision.NumNewMessages);
+    Info.NumUnreadMessages = UnreadAfter;
+    FUnreadPending = UnreadAfter - UnreadBefore;
 
     int32_t MaxMessages = 0;
     Synchronize([this, &MaxMessages] { MaxMessages = FHost.MaxMessages(); });
-    Info.NumToAnnounce = NumToAnnounceFor(Decision.NumNewMessages, MaxMessages);
-    const int32_t NumMessages = Info.NumMessages;
-    const int32_t First = FirstToFetch(NumMessages, Info.NumToAnnounce);
+    const int32_t NumToAnnounce = NumToAnnounceFor(Decision.NumNewMessages, MaxMessages);
+    Info.NumToAnnounce = NumToAnnounce;
+    // NumMessages is this check's own count, not the shared one, which the reset of the count may
+    // clear meanwhile. NumToAnnounce <= NumNewMessages <= NumMessages, so First >= 1; the loops
+    // count announcements instead of running a message number up to NumMessages, which may be the
+    // largest int.
+    const int32_t First = FirstToFetch(NumMessages, NumToAnnounce);
     Info.FirstAnnouncement = true;
 
     const auto StopPoint = [this] {
         if (!Terminated())
             return false;
+        FStep = TCheckStep::Quit;
         FPOP3.Quit();
         FPOP3.Disconnect();
         return true;
     };
 
     std::string NewestID = Decision.NewestID;
-    for (int32_t N = First; N <= NumMessages; ++N) {
+    for (int32_t I = 0; I < NumToAnnounce; ++I) {
         if (StopPoint())
             return false;
+        const int32_t N = First + I;
+        FStep = TCheckStep::Headers;
+        FStepMsgNo = N;
         FPOP3.RetrieveHeader(N, FMsg);
         FMsg.SetMsgNo(N);
         if (N == NumMessages)
             NewestID = FMsg.MsgID();
-        Synchronize([this] { AddMessage(); });
+        // Decoded here, on the worker, so that the window thread never waits for the decoder.
+        TFetchedRow Row{FMsg.MsgID(), N, SenderDisplayText(FMsg.From()),
+                        HeaderDisplayText(FMsg.Subject())};
+        Synchronize([this, &Row] { AddMessage(Row); });
     }
+    if (!FNewestUIDKnown)
+        FNewestUID = FPOP3.UID(NumMessages);
     LastMessageID().Set(NewestID);
+    LastMessageUID().Set(FNewestUID);
     FUnreadPending = 0;
 
     Info.ReadingMessageNum = 1;
-    for (int32_t N = First; N <= NumMessages; ++N) {
+    for (int32_t I = 0; I < NumToAnnounce; ++I) {
         if (StopPoint())
             return false;
-        Info.ReadingMsgNo = N;
+        Info.ReadingMsgNo = First + I;
         Synchronize([this] { AnnounceMessage(); });
         ++Info.ReadingMessageNum;
     }
@@ -313,11 +375,9 @@ void TCheckMsgThread::CheckStarted() {
     FHost.EnableCheckNow(false);
 }
 
-void TCheckMsgThread::AddMessage() {
-    const std::string Sender = ExtractSender(FMsg.From());
-    const int32_t MsgNo = FMsg.MsgNo();
-    FHost.MessageTable().Insert(FMsg.MsgID(), MsgNo, Sender, FMsg.Subject());
-    FHost.RecentList().Add(RecentEntryText(MsgNo, Sender), MsgNo);
+void TCheckMsgThread::AddMessage(const TFetchedRow& Row) {
+    FHost.MessageTable().Insert(Row.MsgID, Row.MsgNo, Row.Sender, Row.Subject);
+    FHost.RecentList().Add(RecentEntryText(Row.MsgNo, Row.Sender), Row.MsgNo);
 }
 
 void TCheckMsgThread::AnnounceMessage() {
@@ -391,6 +451,7 @@ void TCheckMsgThread::CheckMsgThreadDone() {
     }
     try {
         FHost.ShowLastMessageID(LastMessageID().Get());
+        FHost.ShowLastMessageUID(LastMessageUID().Get());
         FHost.StopTrayAnimation();
         FHost.EnableStop(false);
         FHost.EnableCheckNow(true);

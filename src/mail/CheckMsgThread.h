@@ -16,6 +16,7 @@
 //
 // The worker never throws out of run(); failures end up in SessionInfo().LastError().
 #include "mail/CheckMsgHost.h"
+#include "mail/MailCheckRules.h"
 
 #include <QThread>
 
@@ -30,6 +31,15 @@ class QSocketNotifier;
 class TWinshoeMessage;
 class TWinshoePOP3;
 struct TDecision;
+
+// A fetched header as the window thread records it: the Message-ID as the server sent it,
+// sender and subject as display text.
+struct TFetchedRow {
+    std::string MsgID;
+    int32_t MsgNo = 0;
+    std::string Sender;
+    std::string Subject;
+};
 
 // True from a worker's construction until its CheckMsgThreadDone has run.
 extern std::atomic<bool> CheckInProgress;
@@ -55,14 +65,15 @@ private:
 
     void Execute();
     void CheckSteps();
-    bool Fetch(const TDecision& Decision);
+    bool Fetch(const TDecision& Decision, int32_t NumMessages);
+    int32_t PositionOfLastUID(int32_t NumMessages);
     void Debug(const std::string& Text);
     void Synchronize(std::function<void()> Step);
     void ReportErrorOnWindowThread();
 
     // Window-thread steps.
     void CheckStarted();
-    void AddMessage();
+    void AddMessage(const TFetchedRow& Row);
     void AnnounceMessage();
     void ReportError();
     void CheckMsgThreadDone();
@@ -72,6 +83,14 @@ private:
     ICheckMsgHost& FHost;
     bool FDebugMode = false;
     std::atomic<bool> FTerminated{false};
+
+    // What the check is doing, for the text of a rejected command.
+    TCheckStep FStep = TCheckStep::Login;
+    int32_t FStepMsgNo = 0;
+    // The unique ID of the newest message, once asked for (FNewestUIDKnown); empty when the
+    // server gave none.
+    std::string FNewestUID;
+    bool FNewestUIDKnown = false;
 
     // The increase of NumUnreadMessages that no advance of LastMessageID backs yet; taken
     // back when the check ends early, so the next check does not count it again.

@@ -49,6 +49,7 @@ void MarkMessagesRead() {
 void ResetMessageCount(TMessageTable& Table, TRecentList& Recent) {
     SessionInfoRecord& Info = SessionInfo();
     LastMessageID().Set(std::string());
+    LastMessageUID().Set(std::string());
     Info.NumMessages = 0;
     Info.NumNewMessages = 0;
     Info.PrevNumMessages = 0;

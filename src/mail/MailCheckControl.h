@@ -39,8 +39,8 @@ void StopConnection(TWinshoePOP3& POP3, const std::string& Text);
 // calls CheckProgramState.
 void MarkMessagesRead();
 
-// The reset of the message count: LastMessageID := empty, NumMessages, NumNewMessages,
-// PrevNumMessages and NumUnreadMessages := 0, EmailFlag := false, the table emptied and the
-// recent list cleared. The caller sets LabelNumMessages to "na", shows the empty
+// The reset of the message count: LastMessageID and LastMessageUID := empty, NumMessages,
+// NumNewMessages, PrevNumMessages and NumUnreadMessages := 0, EmailFlag := false, the table emptied
+// and the recent list cleared. The caller sets LabelNumMessages to "na", shows the empty
 // PanelLastMessageID and calls CheckProgramState.
 void ResetMessageCount(TMessageTable& Table, TRecentList& Recent);

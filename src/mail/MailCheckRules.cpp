@@ -1,6 +1,11 @@
 #include "mail/MailCheckRules.h"
 
+#include "mail/HeaderText.h"
+#include "mail/MailCheckControl.h"
 #include "mail/MessageTable.h"
+
+#include <algorithm>
+#include <limits>
 
 #include <QString>
 #include <QStringDecoder>
@@ -37,7 +42,8 @@ bool SameTextIgnoringCase(const std::string& A, const std::string& B) {
 }
 
 TDecision Decide(int32_t NumMessages, int32_t PrevNumMessages, const std::string& LastMessageID,
-                 const std::function<std::string(int32_t)>& IdOfMessage) {
+                 const std::function<std::string(int32_t)>& IdOfMessage,
+                 const std::function<int32_t()>& PositionOfLastUID) {
     TDecision D;
     if (NumMessages <= 0) {
         D.ClearPrevNumMessages = true;
@@ -60,6 +66,12 @@ TDecision Decide(int32_t NumMessages, int32_t PrevNumMessages, const std::string
         D.NumNewMessages = NumMessages;
         D.ClearUnread = true;
         D.CountReset = true;
+        const int32_t Position = PositionOfLastUID ? PositionOfLastUID() : 0;
+        if (Position > 0 && Position < NumMessages) {
+            D.NumNewMessages = NumMessages - Position;
+            D.DebugLines.push_back("DEBUG: Execute; Messages deleted, last message seen is now " +
+                                   std::to_string(Position));
+        }
         return D;
     }
     D.NumNewMessages = NumMessages - PrevNumMessages;
@@ -67,8 +79,7 @@ TDecision Decide(int32_t NumMessages, int32_t PrevNumMessages, const std::string
 }
 
 int32_t NumToAnnounceFor(int32_t NumNewMessages, int32_t MaxMessages) {
-    if (MaxMessages < 0)
-        MaxMessages = 0;
+    MaxMessages = std::clamp(MaxMessages, int32_t(0), MaxMessagesLimit);
     return NumNewMessages <= MaxMessages ? NumNewMessages : MaxMessages;
 }
 
@@ -76,13 +87,27 @@ int32_t FirstToFetch(int32_t NumMessages, int32_t NumToAnnounce) {
     return NumMessages - NumToAnnounce + 1;
 }
 
-std::string ExtractSender(const std::string& From) {
-    std::string Sender = From.substr(0, From.find('<'));
-    const auto Begin = Sender.find_first_not_of(' ');
+namespace {
+
+std::string TrimmedOfBlanks(const std::string& Text) {
+    const auto Begin = Text.find_first_not_of(' ');
     if (Begin == std::string::npos)
         return std::string();
-    const auto End = Sender.find_last_not_of(' ');
-    return Sender.substr(Begin, End - Begin + 1);
+    const auto End = Text.find_last_not_of(' ');
+    return Text.substr(Begin, End - Begin + 1);
+}
+
+} // namespace
+
+std::string ExtractSender(const std::string& From) {
+    const auto Open = From.find('<');
+    const std::string Sender = TrimmedOfBlanks(From.substr(0, Open));
+    if (!Sender.empty() || Open == std::string::npos)
+        return Sender;
+    // Only an address in angle brackets: the address is all there is to say about the sender.
+    const auto Close = From.find('>', Open + 1);
+    return TrimmedOfBlanks(
+        From.substr(Open + 1, Close == std::string::npos ? std::string::npos : Close - Open - 1));
 }
 
 std::string RecentEntryText(int32_t MsgNo, const std::string& Sender) {
@@ -154,6 +179,43 @@ std::string UnreadStatusText(int32_t NumUnreadMessages) {
     if (NumUnreadMessages > 0)
         return "You have " + std::to_string(NumUnreadMessages) + " unread message(s)";
     return "No unread messages";
+}
+
+int32_t SaturatingAdd(int32_t A, int32_t B) {
+    int32_t Sum = 0;
+    if (__builtin_add_overflow(A, B, &Sum))
+        return B > 0 ? std::numeric_limits<int32_t>::max() : std::numeric_limits<int32_t>::min();
+    return Sum;
+}
+
+std::string RejectedCommandText(TCheckStep Step, int32_t MsgNo, const std::string& ReplyLine) {
+    std::string Text;
+    switch (Step) {
+    case TCheckStep::Login:
+        Text = LoginErrorText;
+        break;
+    case TCheckStep::Count:
+        Text = "Error: Unable to count the messages on the server";
+        break;
+    case TCheckStep::Headers:
+        Text = "Error: Unable to retrieve the headers of message " + std::to_string(MsgNo);
+        break;
+    case TCheckStep::Quit:
+        Text = "Error: The server did not end the session";
+        break;
+    }
+    std::string Reply = ReplyLine;
+    if (Reply.rfind("-ERR", 0) == 0)
+        Reply.erase(0, 4);
+    Reply = DisplayText(Reply);
+    const auto Begin = Reply.find_first_not_of(' ');
+    if (Begin == std::string::npos)
+        return Text;
+    Reply = Reply.substr(Begin, Reply.find_last_not_of(' ') - Begin + 1);
+    const std::string Cut = TMessageTable::CutTo(Reply, MaxServerReplyLength);
+    if (Cut.size() < Reply.size())
+        Reply = Cut + "...";
+    return Text + " (server: " + Reply + ")";
 }
 
 bool RecentEntrySpeech(TMessageTable& Table, int32_t MsgNo, std::string& Text) {

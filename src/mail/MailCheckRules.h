@@ -3,9 +3,11 @@
 // who sent a message, and the sentences the character says. No threads, no network, no
 // windows; the worker and the recent-messages menu call these.
 //
-// Texts are 8-bit strings as they come from the server. Every text meant for the character
-// has the backslashes of its header values doubled, so that a sender or subject cannot carry
-// speech markup ("\pau=...\", "\Ctx=...\") of its own.
+// Message IDs and unique IDs are the server's bytes, compared as they are. Senders and subjects
+// in the message table and the announcements are display text (mail/HeaderText.h). Every text
+// meant for the character has the backslashes of its header values doubled, so that a sender
+// or subject cannot carry speech markup ("\pau=...\", "\Ctx=...\") of its own; the character
+// component escapes everything else.
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -26,17 +28,28 @@ struct TDecision {
 
 // Decides how many messages are new. IdOfMessage(n) fetches the header of message n and
 // returns its Message-ID; it is called for message NumMessages first (when NumMessages > 0)
-// and for PrevNumMessages only when the last two rules are reached. Whatever IdOfMessage
-// throws passes through.
+// and for PrevNumMessages only when the last two rules are reached. Whatever it throws passes
+// through.
+//
+// When messages were deleted elsewhere (the count restarts), PositionOfLastUID, when given, is
+// asked once for the number that the newest message seen before has now (found by its unique
+// ID), or 0 when it cannot be found. A position below NumMessages makes only the messages
+// after it new; the count still restarts (the unread count starts again from these, and the
+// announcement says that messages were deleted). Otherwise every message counts as new.
 TDecision Decide(int32_t NumMessages, int32_t PrevNumMessages, const std::string& LastMessageID,
-                 const std::function<std::string(int32_t)>& IdOfMessage);
+                 const std::function<std::string(int32_t)>& IdOfMessage,
+                 const std::function<int32_t()>& PositionOfLastUID = nullptr);
 
 // Fetch arithmetic: how many of the new messages are fetched and announced, and the number
-// of the first of them. A negative MaxMessages counts as 0.
+// of the first of them. MaxMessages is kept to 0..MaxMessagesLimit, so that no server count
+// makes a check fetch more headers than that.
+inline constexpr int32_t MaxMessagesLimit = 25;
 int32_t NumToAnnounceFor(int32_t NumNewMessages, int32_t MaxMessages);
 int32_t FirstToFetch(int32_t NumMessages, int32_t NumToAnnounce);
 
-// The sender as shown and spoken: From up to its first "<", trimmed of blanks (code 32 only).
+// The sender in a raw From value: the text up to its first "<", trimmed of blanks (code 32
+// only); when that is empty, the address between "<" and the next ">" (or the end), trimmed.
+// Not decoded: SenderDisplayText (mail/HeaderText.h) gives the text that is shown and spoken.
 std::string ExtractSender(const std::string& From);
 
 // The text of a recent-messages entry: MsgNo, ": ", sender.
@@ -71,6 +84,20 @@ std::string MenuMRUClickText(const std::string& From, const std::string& Subject
 
 // Status texts of the end of a check.
 std::string UnreadStatusText(int32_t NumUnreadMessages);
+
+// A + B for counts that only grow: the largest int32 instead of an overflow.
+int32_t SaturatingAdd(int32_t A, int32_t B);
+
+// What a check was doing when the server rejected a command.
+enum class TCheckStep { Login, Count, Headers, Quit };
+
+// The last error of a check whose command the server rejected: what failed, then the server's
+// own reply in parentheses (without its "-ERR", as one line of display text, at most
+// MaxServerReplyLength characters), e.g. "Error: Please check your login/password (server:
+// [AUTH] Authentication failed.)". Without reply text, no parentheses. MsgNo names the message
+// of a failed header fetch.
+std::string RejectedCommandText(TCheckStep Step, int32_t MsgNo, const std::string& ReplyLine);
+inline constexpr size_t MaxServerReplyLength = 200;
 
 class TMessageTable;
 

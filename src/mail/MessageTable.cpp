@@ -30,10 +30,14 @@ size_t Utf8Prefix(const std::string& Text, size_t Count) {
 } // namespace
 
 std::string TMessageTable::Cut(const std::string& Text) {
-    if (Text.size() <= MaxFieldLength)
+    return CutTo(Text, MaxFieldLength);
+}
+
+std::string TMessageTable::CutTo(const std::string& Text, size_t Count) {
+    if (Text.size() <= Count)
         return Text;
-    const size_t Bytes = Utf8Prefix(Text, MaxFieldLength);
-    return Text.substr(0, Bytes == std::string::npos ? MaxFieldLength : Bytes);
+    const size_t Bytes = Utf8Prefix(Text, Count);
+    return Text.substr(0, Bytes == std::string::npos ? Count : Bytes);
 }
 
 void TMessageTable::Insert(const std::string& MsgID, int32_t MsgNo, const std::string& From,

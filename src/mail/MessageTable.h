@@ -55,6 +55,8 @@ public:
 
     // The first MaxFieldLength characters of Text.
     static std::string Cut(const std::string& Text);
+    // The first Count characters of Text (code points of a UTF-8 text, bytes of any other).
+    static std::string CutTo(const std::string& Text, size_t Count);
 
 private:
     std::vector<TMessageRow> FRows;

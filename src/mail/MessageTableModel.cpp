@@ -1,5 +1,7 @@
 #include "mail/MessageTableModel.h"
 
+#include "mail/HeaderText.h"
+
 namespace {
 
 QString FromBytes(const std::string& Text) {
@@ -33,7 +35,8 @@ QVariant TMessageTableModel::data(const QModelIndex& Index, int Role) const {
     const TMessageRow& Row = FTable.Row(Index.row());
     switch (Index.column()) {
     case ColMsgID:
-        return FromBytes(Row.MsgID);
+        // The ID is kept as the server sent it; shown, it is one line of valid text.
+        return FromBytes(ServerDisplayText(Row.MsgID));
     case ColMsgNo:
         return Row.MsgNo;
     case ColFrom:

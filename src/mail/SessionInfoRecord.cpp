@@ -64,14 +64,14 @@ void SessionInfoRecord::Clear() {
     CountReset = false;
 }
 
-std::string TLastMessageID::Get() const {
+std::string TSharedText::Get() const {
     std::lock_guard Guard(FLock);
     return FValue;
 }
 
-void TLastMessageID::Set(const std::string& Value) {
+void TSharedText::Set(const std::string& Value) {
     std::lock_guard Guard(FLock);
-    FValue = Value;
+    FValue.assign(Value, 0, MaxLength);
 }
 
 SessionInfoRecord& SessionInfo() {
@@ -81,5 +81,10 @@ SessionInfoRecord& SessionInfo() {
 
 TLastMessageID& LastMessageID() {
     static TLastMessageID Value;
+    return Value;
+}
+
+TLastMessageUID& LastMessageUID() {
+    static TLastMessageUID Value;
     return Value;
 }

@@ -9,6 +9,7 @@
 // StoreError, the worker's generic failure path calls StoreErrorIfNone, which stores nothing
 // when a text is already there. Nothing here throws except std::bad_alloc.
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -55,11 +56,12 @@ private:
     std::string FStoredPassword;
 };
 
-// The message ID of the newest message a check has seen; empty when nothing is stored. The
-// main window shows it in PanelLastMessageID and the settings store saves it; the worker reads
-// and advances it. Safe to use from both threads.
-class TLastMessageID {
+// A text that the window thread and the mail-check thread share, kept to at most MaxLength
+// bytes (longer values are cut when set). Byte for byte otherwise: nothing is decoded.
+class TSharedText {
 public:
+    static constexpr std::size_t MaxLength = 998;
+
     std::string Get() const;
     void Set(const std::string& Value);
 
@@ -68,5 +70,17 @@ private:
     std::string FValue;
 };
 
+// The message ID of the newest message a check has seen; empty when nothing is stored. The
+// main window shows it in PanelLastMessageID and the settings store saves it; the worker reads
+// and advances it. Safe to use from both threads.
+class TLastMessageID : public TSharedText {};
+
+// The server's unique ID ("UIDL") of that same newest message; empty when nothing is stored or
+// the server gave none. Stored as "PanelLastMessageUID" beside "PanelLastMessageID"; the worker
+// advances both together, and the reset of the message count empties both. A check uses it
+// only when messages were deleted elsewhere, to find where the new messages begin.
+class TLastMessageUID : public TSharedText {};
+
 SessionInfoRecord& SessionInfo();
 TLastMessageID& LastMessageID();
+TLastMessageUID& LastMessageUID();

@@ -12,9 +12,9 @@ namespace platform {
 class TInstanceLock {
 public:
     enum class TResult {
-        Acquired,        // this copy is the running one
-        HeldByOther,     // another copy runs
-        Unavailable,     // the lock could not be created; run as the only copy
+        Acquired,    // this copy is the running one
+        HeldByOther, // another copy runs
+        Unavailable, // the lock could not be created; run as the only copy
     };
 
     virtual ~TInstanceLock() = default;
@@ -22,8 +22,9 @@ public:
     virtual TResult TryAcquire() = 0;
 };
 
-// On Linux: a file "<name>.lock" in $XDG_RUNTIME_DIR (or, without one, in a
-// per-user folder of the temporary directory), held with flock().
+// On Linux: a file "<name>.lock" beside the settings file (in ConfigDir(),
+// created 0700 when missing), held with flock(). Copies with different
+// settings folders run side by side; copies that share one never do.
 std::unique_ptr<TInstanceLock> CreateInstanceLock(const QString& name);
 
 } // namespace platform

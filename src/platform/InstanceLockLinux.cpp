@@ -1,24 +1,29 @@
 #include "platform/InstanceLock.h"
 
-#include <QDir>
+#include "platform/Paths.h"
+#include "platform/registry/AtomicFile.h"
+
 #include <QFile>
 
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace platform {
 namespace {
 
+// Beside the settings file: the copies that would share one settings file are the ones that
+// must not run together, whatever runtime folder each was given.
 QString LockFolder() {
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QDir(runtime).exists())
-        return runtime;
-    // One folder per user, so that two users' copies never meet.
-    const QString folder = QDir::tempPath() + "/talvoro-" + QString::number(getuid());
-    ::mkdir(QFile::encodeName(folder).constData(), 0700);
+    const QString folder = ConfigDir();
+    try {
+        MakeFolders(QFile::encodeName(folder).toStdString(), 0700);
+    } catch (const std::system_error&) {
+        // Opening the lock file fails then, and the copy runs as the only one.
+    }
     return folder;
 }
 
@@ -34,7 +39,8 @@ public:
 
     TResult TryAcquire() override {
         if (Fd < 0)
-            Fd = ::open(QFile::encodeName(Path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+            Fd = ::open(QFile::encodeName(Path).constData(),
+                        O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
         if (Fd < 0)
             return TResult::Unavailable;
         if (::flock(Fd, LOCK_EX | LOCK_NB) == 0)

@@ -3,6 +3,7 @@
 #include <sys/socket.h>
 
 #include "pop3/WinshoeExceptions.h"
+#include "pop3/WinshoeStream.h"
 
 TWinshoe::TWinshoe() = default;
 
@@ -11,7 +12,7 @@ TWinshoe::~TWinshoe() {
 }
 
 bool TWinshoe::Connected() const {
-    return FSocket.load() != InvalidSocket;
+    return FOpen.load();
 }
 
 // Closing a descriptor on Linux does not wake a thread blocked on it, and its number may be
@@ -19,6 +20,13 @@ bool TWinshoe::Connected() const {
 // here (which ends every blocked call on it) and released by the last call that leaves it.
 void TWinshoe::CloseSocket() {
     std::lock_guard lock(FSocketLock);
+    if (!FOpen.exchange(false)) {
+        return;
+    }
+    if (FInterrupt) {
+        FInterrupt();
+        FInterrupt = nullptr;
+    }
     const TSocket handle = FSocket.exchange(InvalidSocket);
     if (handle == InvalidSocket) {
         return;
@@ -33,23 +41,66 @@ void TWinshoe::CloseSocket() {
 
 void TWinshoe::Disconnect() {
     CloseSocket();
+    ReleaseStream();
 }
 
 void TWinshoe::CreateSocket() {
     if (Connected()) {
         CloseSocket();
     }
+    ReleaseStream();
     const TSocket handle = GWinsockInterface().Socket(AF_INET, SOCK_STREAM, 0);
     if (handle == InvalidSocket) {
         throw EWinshoeInvalidSocket();
     }
     std::lock_guard lock(FSocketLock);
     FSocket.store(handle);
+    FOpen.store(true);
+}
+
+void TWinshoe::ReplaceSocket(int family) {
+    {
+        std::lock_guard lock(FSocketLock);
+        if (!FOpen.load()) {
+            throw EWinshoeSocketError(WSAEINTR);
+        }
+        // Only the session thread makes calls, and it is here: none is under way.
+        const TSocket old = FSocket.exchange(InvalidSocket);
+        if (old != InvalidSocket) {
+            GWinsockInterface().CloseSocket(old);
+        }
+    }
+    const TSocket handle = GWinsockInterface().Socket(family, SOCK_STREAM, 0);
+    if (handle == InvalidSocket) {
+        throw EWinshoeInvalidSocket();
+    }
+    std::lock_guard lock(FSocketLock);
+    if (!FOpen.load()) {
+        GWinsockInterface().CloseSocket(handle);
+        throw EWinshoeSocketError(WSAEINTR);
+    }
+    FSocket.store(handle);
+}
+
+void TWinshoe::OpenStream(std::shared_ptr<IWinshoeStream> stream) {
+    if (Connected()) {
+        CloseSocket();
+    }
+    std::lock_guard lock(FSocketLock);
+    FStream = std::move(stream);
+    FOpen.store(FStream != nullptr);
+}
+
+void TWinshoe::ReleaseStream() {
+    std::lock_guard lock(FSocketLock);
+    if (!FOpen.load()) {
+        FStream.reset();
+    }
 }
 
 TSocket TWinshoe::BeginSocketCall() {
     std::lock_guard lock(FSocketLock);
-    const TSocket handle = FSocket.load();
+    const TSocket handle = FOpen.load() ? FSocket.load() : InvalidSocket;
     if (handle != InvalidSocket) {
         ++FCallsUnderWay;
     }
@@ -59,10 +110,24 @@ TSocket TWinshoe::BeginSocketCall() {
 bool TWinshoe::EndSocketCall(TSocket handle) {
     std::lock_guard lock(FSocketLock);
     --FCallsUnderWay;
-    const bool closedUnderCall = FSocket.load() != handle;
+    const bool closedUnderCall = !FOpen.load() || FSocket.load() != handle;
     if (FCallsUnderWay == 0 && FClosedInUse != InvalidSocket) {
         GWinsockInterface().CloseSocket(FClosedInUse);
         FClosedInUse = InvalidSocket;
     }
     return closedUnderCall;
+}
+
+bool TWinshoe::SetInterrupt(std::function<void()> handler) {
+    std::lock_guard lock(FSocketLock);
+    if (!FOpen.load()) {
+        return false;
+    }
+    FInterrupt = std::move(handler);
+    return true;
+}
+
+void TWinshoe::ClearInterrupt() {
+    std::lock_guard lock(FSocketLock);
+    FInterrupt = nullptr;
 }

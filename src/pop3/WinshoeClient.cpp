@@ -2,13 +2,20 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 
 #include <arpa/inet.h>
 #include <netinet/tcp.h>
+#include <poll.h>
 
+#include "platform/ProgramModule.h"
+#include "pop3/TlsEngine.h"
 #include "pop3/WinshoeExceptions.h"
+#include "pop3/WinshoeStream.h"
 
 namespace {
+
+constexpr int WSAEINPROGRESS = 10036;
 
 bool IsLocalHost(const std::string& host) {
     static const std::string LocalHost = "LOCALHOST";
@@ -16,6 +23,31 @@ bool IsLocalHost(const std::string& host) {
            std::equal(host.begin(), host.end(), LocalHost.begin(), [](char a, char b) {
                return std::toupper(static_cast<unsigned char>(a)) == b;
            });
+}
+
+TResolvedAddress IPv4Address(in_addr address) {
+    TResolvedAddress resolved;
+    auto* ipv4 = reinterpret_cast<sockaddr_in*>(&resolved.Address);
+    ipv4->sin_family = AF_INET;
+    ipv4->sin_addr = address;
+    resolved.Length = sizeof(sockaddr_in);
+    return resolved;
+}
+
+// "[::1]" as users copy it from URLs, or "::1".
+std::string WithoutBrackets(const std::string& host) {
+    if (host.size() > 2 && host.front() == '[' && host.back() == ']') {
+        return host.substr(1, host.size() - 2);
+    }
+    return host;
+}
+
+void SetAddressPort(TResolvedAddress& address, std::uint16_t networkPort) {
+    if (address.Family() == AF_INET6) {
+        reinterpret_cast<sockaddr_in6*>(&address.Address)->sin6_port = networkPort;
+    } else {
+        reinterpret_cast<sockaddr_in*>(&address.Address)->sin_port = networkPort;
+    }
 }
 
 } // namespace
@@ -29,23 +61,111 @@ TWinshoeClient::~TWinshoeClient() {
     SetOnStatus(nullptr);
 }
 
-in_addr TWinshoeClient::LookUpHost(const std::string& host) {
+std::vector<TResolvedAddress> TWinshoeClient::LookUpAddresses(const std::string& host) {
     TWinsockIntfBase& winsock = GWinsockInterface();
     in_addr address{};
     if (IsLocalHost(host)) {
         address.s_addr = htonl(INADDR_LOOPBACK);
         SetPeerAddress("127.0.0.1");
-        return address;
+        return {IPv4Address(address)};
     }
     address.s_addr = winsock.Inet_Addr(host);
     if (address.s_addr != INADDR_NONE) {
         SetPeerAddress(host);
-        return address;
+        return {IPv4Address(address)};
     }
-    const int result = winsock.GetHostByName(host, address);
-    CheckSocketResult(result, result == SocketError ? winsock.WSAGetLastError() : 0);
-    SetPeerAddress(winsock.Inet_Ntoa(address));
-    return address;
+    std::vector<TResolvedAddress> found;
+    const std::string literal = WithoutBrackets(host);
+    if (literal.find(':') != std::string::npos && winsock.ResolveHost(literal, true, found) == 0) {
+        SetPeerAddress(host);
+        return found;
+    }
+
+    const std::shared_ptr<THostLookup> lookup = THostLookup::Start(host, FResolver);
+    if (!SetInterrupt([lookup] { lookup->Cancel(); })) {
+        throw EWinshoeSocketError(WSAEINTR);
+    }
+    const bool answered = lookup->Wait();
+    ClearInterrupt();
+    if (!answered) {
+        throw EWinshoeSocketError(WSAEINTR);
+    }
+    if (lookup->Result() != 0) {
+        throw EWinshoeSocketError(lookup->Result());
+    }
+    return lookup->Addresses();
+}
+
+void TWinshoeClient::SwitchOffNagle() {
+    TWinsockIntfBase& winsock = GWinsockInterface();
+    const int noDelay = 1;
+    const TSocket handle = BeginSocketCall();
+    if (handle == InvalidSocket) {
+        throw EWinshoeSocketError(WSAENOTSOCK);
+    }
+    const int result =
+        winsock.SetSockOpt(handle, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
+    const int errorCode = result == SocketError ? winsock.WSAGetLastError() : 0;
+    EndSocketCall(handle);
+    CheckSocketResult(result, errorCode);
+}
+
+int TWinshoeClient::ConnectOnce(const TResolvedAddress& address, int limitMillis) {
+    TWinsockIntfBase& winsock = GWinsockInterface();
+    const TSocket handle = BeginSocketCall();
+    if (handle == InvalidSocket) {
+        throw EWinshoeSocketError(WSAENOTSOCK);
+    }
+    int errorCode = 0;
+    if (limitMillis < 0) {
+        if (winsock.ConnectAddress(handle, address.SocketAddress(), address.Length) ==
+            SocketError) {
+            errorCode = winsock.WSAGetLastError();
+        }
+    } else {
+        winsock.SetBlocking(handle, false);
+        if (winsock.ConnectAddress(handle, address.SocketAddress(), address.Length) ==
+            SocketError) {
+            errorCode = winsock.WSAGetLastError();
+            if (errorCode == WSAEINPROGRESS) {
+                const int events = winsock.Poll(handle, POLLOUT, limitMillis);
+                errorCode = events == 0             ? WSAETIMEDOUT
+                            : events == SocketError ? winsock.WSAGetLastError()
+                                                    : winsock.PendingError(handle);
+            }
+        }
+        winsock.SetBlocking(handle, true);
+    }
+    if (EndSocketCall(handle)) {
+        throw EWinshoeSocketError(WSAEINTR);
+    }
+    return errorCode;
+}
+
+void TWinshoeClient::ConnectToAny(const std::vector<TResolvedAddress>& addresses) {
+    const std::uint16_t port =
+        GWinsockInterface().HToNS(static_cast<std::uint16_t>(Port() & 0xFFFF));
+    int errorCode = WSAHOST_NOT_FOUND;
+    for (std::size_t i = 0; i < addresses.size(); ++i) {
+        TResolvedAddress address = addresses[i];
+        SetAddressPort(address, port);
+        // The socket made at the start is IPv4; any other attempt needs a fresh one.
+        if (i > 0 || address.Family() != AF_INET) {
+            ReplaceSocket(address.Family());
+            if (!UseNagle()) {
+                SwitchOffNagle();
+            }
+        }
+        const bool last = i + 1 == addresses.size();
+        errorCode = ConnectOnce(address, last ? -1 : FAddressConnectLimit);
+        if (errorCode == 0) {
+            if (PeerAddress().empty()) {
+                SetPeerAddress(GWinsockInterface().AddressText(address.SocketAddress()));
+            }
+            return;
+        }
+    }
+    throw EWinshoeSocketError(errorCode);
 }
 
 void TWinshoeClient::Connect() {
@@ -53,42 +173,70 @@ void TWinshoeClient::Connect() {
         throw EWinshoeAlreadyConnected();
     }
     ReportStatus("Connecting to " + FHost);
+    FRefused.reset();
     ResetBuffer();
-    CreateSocket();
+    SetPeerAddress({});
+    if (FStreamFactory) {
+        std::shared_ptr<IWinshoeStream> stream = FStreamFactory(FHost, Port());
+        if (!stream) {
+            throw EWinshoeSocketError(WSAECONNREFUSED);
+        }
+        OpenStream(std::move(stream));
+    } else {
+        CreateSocket();
+    }
     try {
-        TWinsockIntfBase& winsock = GWinsockInterface();
-        if (!UseNagle()) {
-            const int noDelay = 1;
-            const TSocket handle = BeginSocketCall();
-            if (handle == InvalidSocket) {
-                throw EWinshoeSocketError(WSAENOTSOCK);
+        if (Stream() == nullptr) {
+            if (!UseNagle()) {
+                SwitchOffNagle();
             }
-            const int result =
-                winsock.SetSockOpt(handle, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
-            const int errorCode = result == SocketError ? winsock.WSAGetLastError() : 0;
-            EndSocketCall(handle);
-            CheckSocketResult(result, errorCode);
+            ConnectToAny(LookUpAddresses(FHost));
         }
-
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = winsock.HToNS(static_cast<std::uint16_t>(Port() & 0xFFFF));
-        address.sin_addr = LookUpHost(FHost);
-
-        const TSocket handle = BeginSocketCall();
-        if (handle == InvalidSocket) {
-            throw EWinshoeSocketError(WSAENOTSOCK);
-        }
-        const int result = winsock.Connect(handle, address);
-        const int errorCode = result == SocketError ? winsock.WSAGetLastError() : 0;
-        if (EndSocketCall(handle)) {
-            throw EWinshoeSocketError(WSAEINTR);
-        }
-        CheckSocketResult(result, errorCode);
         ReportStatus("Socket Connected");
         SetPeerClosed(false);
+        if (FSecurity == TWinshoeSecurity::SSLTLS) {
+            StartTLS();
+        }
     } catch (...) {
         Disconnect();
         throw;
     }
+}
+
+void TWinshoeClient::StartTLS() {
+    // The name the certificate must carry: the host as typed, an address in its canonical form.
+    std::string name = WithoutBrackets(FHost);
+    bool addressLiteral = false;
+    in_addr ipv4{};
+    in6_addr ipv6{};
+    if (!IsLocalHost(FHost) &&
+        (ipv4.s_addr = GWinsockInterface().Inet_Addr(FHost)) != INADDR_NONE) {
+        name = GWinsockInterface().Inet_Ntoa(ipv4);
+        addressLiteral = true;
+    } else if (::inet_pton(AF_INET6, name.c_str(), &ipv6) == 1) {
+        addressLiteral = true;
+    }
+    const std::string pin = FTrusted && TrustedCertificateApplies(*FTrusted, FHost)
+                                ? FTrusted->Fingerprint
+                                : std::string();
+
+    ITlsEngine* engine = nullptr;
+    char error[256] = {};
+    try {
+        const auto create =
+            platform::ModuleFunction<TTlsCreateEngine>(TlsModuleName, TlsCreateEngineSymbol);
+        engine = create(name.c_str(), addressLiteral, pin.c_str(), error, sizeof error);
+    } catch (const std::exception& e) {
+        std::snprintf(error, sizeof error, "%s", e.what());
+    }
+    if (engine == nullptr) {
+        throw EWinshoeTLSError(std::string("Secure connections are not available: ") + error);
+    }
+    try {
+        NegotiateTLS(engine, FHost);
+    } catch (const EWinshoeCertificateError& e) {
+        FRefused = TTrustedCertificate{e.ServerName(), e.Fingerprint()};
+        throw;
+    }
+    ReportStatus("Secure connection (" + SecureProtocol() + ")");
 }

@@ -1,18 +1,43 @@
 #pragma once
 
-// TWinshoeClient: a TCP client that connects to Host() and Port() (IPv4 only).
+// TWinshoeClient: a TCP client that connects to Host() and Port(), over IPv4 or IPv6, in plain
+// text or through TLS.
 //
 // Connect() throws EWinshoeAlreadyConnected when connected (the connection is left alone),
-// EWinshoeInvalidSocket when no socket can be created, and EWinshoeSocketError when the name
-// lookup or the connection fails, after it has disconnected (status texts "Disconnecting",
-// "Disconnected"). Another thread may abort a Connect() under way with CloseSocket().
+// EWinshoeInvalidSocket when no socket can be created, EWinshoeSocketError when the name lookup
+// or the connection fails, and with Security() SSLTLS the errors of StartTLS(); each after it
+// has disconnected (status texts "Disconnecting", "Disconnected"). Another thread may abort a
+// Connect() under way with CloseSocket(), in every phase: the name lookup (which runs on a
+// thread of its own and is abandoned, see HostLookup.h), the connection attempts and the
+// handshake.
+//
+// Host forms: "LOCALHOST" in any letter case is 127.0.0.1 and a dotted IPv4 address is taken as
+// it is, both without a lookup; so is an IPv6 literal ("::1", also in brackets). Any other name
+// is looked up, and each of its addresses is tried in turn until one connects; every attempt but
+// the last gives up after AddressConnectLimit() milliseconds, so that one unreachable address
+// does not use up the check's whole time-out.
 
+#include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
+#include "pop3/HostLookup.h"
+#include "pop3/TrustedCertificate.h"
 #include "pop3/WinshoeSocket.h"
+
+class IWinshoeStream;
+
+// The stored values of the security choice: "0", "1", "2".
+enum class TWinshoeSecurity { None = 0, SSLTLS = 1, STARTTLS = 2 };
 
 class TWinshoeClient : public TWinshoeSocket {
 public:
+    using TStreamFactory =
+        std::function<std::shared_ptr<IWinshoeStream>(const std::string& host, int port)>;
+
+    static constexpr int DefaultAddressConnectLimit = 5000;
+
     TWinshoeClient();
     ~TWinshoeClient() override;
 
@@ -23,15 +48,52 @@ public:
     const std::string& Password() const { return FPassword; }
     void SetPassword(const std::string& password) { FPassword = password; }
 
-    virtual void Connect();
+    // None: plain text, as the protocol was always spoken. SSLTLS: Connect() starts TLS at the
+    // first byte. STARTTLS: the protocol class upgrades the connection itself (TWinshoePOP3).
+    TWinshoeSecurity Security() const { return FSecurity; }
+    void SetSecurity(TWinshoeSecurity security) { FSecurity = security; }
+    // The stored trusted-certificate setting (see TrustedCertificate.h); empty or malformed text
+    // trusts nothing beyond the system's trust store.
+    void SetTrustedCertificate(const std::string& stored) {
+        FTrusted = ParseTrustedCertificate(stored);
+    }
+    const std::optional<TTrustedCertificate>& TrustedCertificate() const { return FTrusted; }
+    // The certificate the last Connect refused (server name and fingerprint, as
+    // EWinshoeCertificateError carries them), for offering "trust this certificate" once the
+    // check has ended; empty when the last Connect refused none. Session thread, or any thread
+    // after the session has ended.
+    const std::optional<TTrustedCertificate>& RefusedCertificate() const { return FRefused; }
 
-protected:
-    // "LOCALHOST" in any letter case is 127.0.0.1 and a dotted address is taken as it is, both
-    // without a lookup; any other name is looked up. Sets the peer address text.
-    in_addr LookUpHost(const std::string& host);
+    int AddressConnectLimit() const { return FAddressConnectLimit; }
+    void SetAddressConnectLimit(int millis) { FAddressConnectLimit = millis; }
+    // Replaces the system's resolver (tests); empty restores it.
+    void SetResolver(TResolver resolver) { FResolver = std::move(resolver); }
+    // Connect() opens the factory's stream instead of a socket (tests, fuzzing); empty restores
+    // sockets. See WinshoeStream.h.
+    void SetStreamFactory(TStreamFactory factory) { FStreamFactory = std::move(factory); }
+
+    virtual void Connect();
+    // Runs the TLS handshake on the open connection, verifying the server's certificate for
+    // Host() (or accepting exactly the trusted certificate when the setting names Host()).
+    // Status "Secure connection (" protocol ")" on success. Throws EWinshoeCertificateError,
+    // EWinshoeTLSError (also when the TLS module cannot be loaded) or the transport's errors;
+    // does not disconnect.
+    void StartTLS();
 
 private:
+    std::vector<TResolvedAddress> LookUpAddresses(const std::string& host);
+    void ConnectToAny(const std::vector<TResolvedAddress>& addresses);
+    // One attempt; returns 0 or the Winsock code of the failure. Throws WSAEINTR when closed.
+    int ConnectOnce(const TResolvedAddress& address, int limitMillis);
+    void SwitchOffNagle();
+
     std::string FHost;
     std::string FUserID;
     std::string FPassword;
+    TWinshoeSecurity FSecurity = TWinshoeSecurity::None;
+    std::optional<TTrustedCertificate> FTrusted;
+    std::optional<TTrustedCertificate> FRefused;
+    int FAddressConnectLimit = DefaultAddressConnectLimit;
+    TResolver FResolver;
+    TStreamFactory FStreamFactory;
 };

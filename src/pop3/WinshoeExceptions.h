@@ -13,7 +13,12 @@
 //       EWinshoeInvalidSocket      "Cannot allocate socket."
 //       EWinshoeConnectRefused     the greeting was not positive; the message is the greeting
 //       EWinshoeAlreadyConnected   "Already connected."
-//       EWinshoeLineTooLong        the server sent more than the line or header limit allows
+//       EWinshoeLineTooLong        the server sent more than a line, reply or header limit allows
+//       EWinshoeUnsafeCommand      a command line held CR, LF or NUL; nothing of it was sent
+//       EWinshoeTLSRequired        a plain connection met a server that expects TLS
+//       EWinshoeTLSError           the secure connection could not be made or broke down
+//         EWinshoeSTLSUnavailable  STARTTLS was chosen but the server does not offer or refuses it
+//         EWinshoeCertificateError the server's certificate was not accepted
 //       EWinshoeSilentException    conditions a caller may choose to ignore
 //         EWinshoeConnClosedGraceful  "Connection Closed Gracefully."
 
@@ -82,6 +87,62 @@ class EWinshoeLineTooLong : public EWinshoeException {
 public:
     explicit EWinshoeLineTooLong(const std::string& message) : EWinshoeException(message) {}
     [[noreturn]] void RaiseWithMessage(const std::string& message) const override;
+};
+
+// A command line that would carry a line break or NUL to the server: such a line would let a
+// stored value (a password "x\r\nDELE 1") smuggle a second command. Raised before anything is
+// written.
+class EWinshoeUnsafeCommand : public EWinshoeException {
+public:
+    EWinshoeUnsafeCommand();
+    explicit EWinshoeUnsafeCommand(const std::string& message) : EWinshoeException(message) {}
+    [[noreturn]] void RaiseWithMessage(const std::string& message) const override;
+};
+
+// "The server expects a secure connection: choose SSL/TLS": with security None, the server sent
+// the start of a TLS record, or sent no greeting in time on the port of POP3 over TLS.
+class EWinshoeTLSRequired : public EWinshoeException {
+public:
+    EWinshoeTLSRequired();
+    explicit EWinshoeTLSRequired(const std::string& message) : EWinshoeException(message) {}
+    [[noreturn]] void RaiseWithMessage(const std::string& message) const override;
+};
+
+class EWinshoeTLSError : public EWinshoeException {
+public:
+    explicit EWinshoeTLSError(const std::string& message) : EWinshoeException(message) {}
+    [[noreturn]] void RaiseWithMessage(const std::string& message) const override;
+};
+
+// The password was not sent: the server's CAPA did not list STLS, or it refused STLS.
+class EWinshoeSTLSUnavailable : public EWinshoeTLSError {
+public:
+    explicit EWinshoeSTLSUnavailable(const std::string& message) : EWinshoeTLSError(message) {}
+    [[noreturn]] void RaiseWithMessage(const std::string& message) const override;
+};
+
+// The certificate did not verify (or is not the one trusted for this server). Carries what a
+// caller needs to offer "trust this certificate": the server name as the user typed it, the
+// certificate's SHA-256 fingerprint as 64 upper-case hex digits, the reason in plain words, and
+// TrustedCertificateSetting(), the value that TWinshoeClient::SetTrustedCertificate takes to
+// accept exactly this certificate for this server from then on.
+class EWinshoeCertificateError : public EWinshoeTLSError {
+public:
+    EWinshoeCertificateError(const std::string& serverName, const std::string& fingerprint,
+                             const std::string& reason);
+    EWinshoeCertificateError(const std::string& serverName, const std::string& fingerprint,
+                             const std::string& reason, const std::string& message);
+
+    const std::string& ServerName() const { return FServerName; }
+    const std::string& Fingerprint() const { return FFingerprint; }
+    const std::string& Reason() const { return FReason; }
+    std::string TrustedCertificateSetting() const;
+    [[noreturn]] void RaiseWithMessage(const std::string& message) const override;
+
+private:
+    std::string FServerName;
+    std::string FFingerprint;
+    std::string FReason;
 };
 
 class EWinshoeSilentException : public EWinshoeException {

@@ -30,6 +30,12 @@ int TWinshoeMessageClient::ReadLinesUntil(std::vector<std::string>& lines,
                                           std::to_string(FMaxBlockLength) +
                                           " bytes; the connection was closed.");
             }
+            if (lines.size() >= static_cast<std::size_t>(MaxReplyLines())) {
+                Disconnect();
+                throw EWinshoeLineTooLong("The server sent a header of more than " +
+                                          std::to_string(MaxReplyLines()) +
+                                          " lines; the connection was closed.");
+            }
             lines.push_back(std::move(line));
         }
     } catch (...) {
@@ -77,32 +83,66 @@ std::vector<std::string> TWinshoeMessageClient::SplitAddressList(const std::stri
     return items;
 }
 
+std::string TWinshoeMessageClient::CutHeaderValue(std::string value, std::size_t maxLength) {
+    if (value.size() <= maxLength) {
+        return value;
+    }
+    std::size_t cut = maxLength;
+    while (cut > 0 && (static_cast<unsigned char>(value[cut]) & 0xC0) == 0x80) {
+        --cut;
+    }
+    value.resize(cut);
+    // An encoded word left open at the end would be shown as its raw letters.
+    const std::size_t opened = value.rfind("=?");
+    if (opened != std::string::npos && value.find("?=", opened + 2) == std::string::npos) {
+        const std::size_t blank = value.find_last_of(" \t", opened);
+        if (blank != std::string::npos) {
+            value.resize(blank);
+        }
+    }
+    return value;
+}
+
 void TWinshoeMessageClient::ParseHeaderBlock(TWinshoeMessage& message) {
-    std::vector<std::string> unfolded;
-    unfolded.reserve(message.Headers().size());
-    for (const std::string& line : message.Headers()) {
+    // Unfolds in place: entries are written over the lines already used, so a block near its
+    // size limit is never held twice.
+    std::vector<std::string>& lines = message.Headers();
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        std::string& line = lines[i];
         if (!line.empty() && (line.front() == '\t' || line.front() == ' ')) {
             // A continuation before any header has nothing to continue; it is dropped.
-            if (unfolded.empty()) {
+            if (kept == 0) {
                 continue;
             }
-            std::string continuation = line;
-            std::replace(continuation.begin(), continuation.end(), '\t', ' ');
-            unfolded.back() += ' ';
-            unfolded.back() += Trim(continuation);
+            std::string& entry = lines[kept - 1];
+            // The value is cut later anyway: once it is long enough, the rest need not be joined.
+            const std::size_t equals = entry.find('=');
+            const std::size_t valueLength =
+                equals == std::string::npos ? entry.size() : entry.size() - equals - 1;
+            if (valueLength <= MaxHeaderValueLength) {
+                std::replace(line.begin(), line.end(), '\t', ' ');
+                entry += ' ';
+                entry += Trim(line);
+            }
             continue;
         }
-        const std::size_t colon = line.find(": ");
-        if (colon == std::string::npos) {
-            unfolded.push_back(line);
-            continue;
+        std::string entry = std::move(line);
+        const std::size_t colon = entry.find(": ");
+        if (colon != std::string::npos) {
+            entry.replace(colon, 2, 1, '=');
         }
-        std::string entry;
-        entry.reserve(line.size() - 1);
-        entry.append(line, 0, colon).append(1, '=').append(line, colon + 2);
-        unfolded.push_back(std::move(entry));
+        lines[kept++] = std::move(entry);
     }
-    message.Headers() = std::move(unfolded);
+    lines.resize(kept);
+    for (std::string& entry : lines) {
+        const std::size_t equals = entry.find('=');
+        if (equals != std::string::npos && entry.size() - equals - 1 > MaxHeaderValueLength) {
+            entry = entry.substr(0, equals + 1) +
+                    CutHeaderValue(entry.substr(equals + 1), MaxHeaderValueLength);
+        }
+    }
+    lines.shrink_to_fit();
 
     message.Too() = SplitAddressList(message.Value("To"));
     message.CCList() = SplitAddressList(message.Value("Cc"));

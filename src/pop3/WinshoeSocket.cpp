@@ -1,23 +1,50 @@
 #include "pop3/WinshoeSocket.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <stdexcept>
 
+#include <poll.h>
+
+#include "pop3/TlsEngine.h"
 #include "pop3/WinshoeExceptions.h"
+#include "pop3/WinshoeStream.h"
 
 namespace {
 
 const std::string LineEnd = "\r\n";
 const std::string StatusSuffix = " occurred in user's OnStatus Event.";
+// A TLS record is at most 16 KiB of payload plus its header and protection.
+constexpr std::size_t TlsChunk = 16 * 1024 + 512;
 
 bool IsBlankOrControl(char c) {
     return static_cast<unsigned char>(c) <= 32;
 }
 
+// The first bytes of a plain POP3 server's answer ("+OK", "-ERR"), where a TLS record was
+// expected: a TLS record starts with a content type from 20 to 23.
+bool LooksLikePlainText(std::string_view received) {
+    return received.starts_with('+') || received.starts_with('-');
+}
+
 } // namespace
 
+void TWinshoeSocket::TTlsRelease::operator()(ITlsEngine* engine) const {
+    engine->Release();
+}
+
 TWinshoeSocket::TWinshoeSocket() = default;
+
+TWinshoeSocket::~TWinshoeSocket() = default;
+
+bool TWinshoeSocket::SafeCommandLine(std::string_view text) {
+    return text.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
+}
+
+std::string TWinshoeSocket::SecureProtocol() const {
+    return FTls ? FTls->ProtocolVersion() : std::string();
+}
 
 std::string TWinshoeSocket::Trim(const std::string& text) {
     const auto first = std::find_if_not(text.begin(), text.end(), IsBlankOrControl);
@@ -35,6 +62,9 @@ void TWinshoeSocket::SetBufferChunk(int bufferChunk) {
 }
 
 void TWinshoeSocket::ResetBuffer() {
+    FTls.reset();
+    FTlsScratch.clear();
+    FTlsScratch.shrink_to_fit();
     FHeld = 0;
     std::string(static_cast<std::size_t>(FBufferChunk), '\0').swap(FBuffer);
 }
@@ -101,18 +131,10 @@ void TWinshoeSocket::ReceiveMore() {
     }
     FBuffer.resize(static_cast<std::size_t>(capacity));
 
-    const TSocket handle = BeginSocketCall();
-    if (handle == InvalidSocket) {
-        throw EWinshoeSocketError(WSAENOTSOCK);
-    }
-    const ssize_t received = GWinsockInterface().Recv(
-        handle, FBuffer.data() + FHeld, static_cast<std::size_t>(capacity - FHeld - 1), 0);
-    const int errorCode = received < 0 ? GWinsockInterface().WSAGetLastError() : 0;
-    if (EndSocketCall(handle)) {
-        // Closed under the call by another thread: whatever the call returned (Linux reports a
-        // plain end of stream), the session was interrupted.
-        throw EWinshoeSocketError(WSAEINTR);
-    }
+    int errorCode = 0;
+    const std::size_t room = static_cast<std::size_t>(capacity - FHeld - 1);
+    const long received = FTls ? SecureReceive(FBuffer.data() + FHeld, room, errorCode)
+                               : RawReceive(FBuffer.data() + FHeld, room, errorCode);
 
     FPeerClosed = received == 0;
     if (CheckSocketResult(received, errorCode, {WSAESHUTDOWN}) == WSAESHUTDOWN) {
@@ -166,6 +188,9 @@ std::string TWinshoeSocket::ReadLine() {
 }
 
 void TWinshoeSocket::WriteLine(const std::string& text) {
+    if (!SafeCommandLine(text)) {
+        throw EWinshoeUnsafeCommand();
+    }
     WriteText(text + LineEnd);
 }
 
@@ -176,18 +201,22 @@ void TWinshoeSocket::WriteText(const std::string& text) {
     if (!Connected()) {
         throw EWinshoeClosedSocket();
     }
+    if (!FTls) {
+        SendAll(text.data(), text.size());
+        return;
+    }
+    if (FTls->Write(text.data(), text.size()) < 0) {
+        throw EWinshoeTLSError(std::string("The secure connection broke down: ") +
+                               FTls->FailureText());
+    }
+    SendTlsOutput();
+}
+
+void TWinshoeSocket::SendAll(const char* data, std::size_t length) {
     std::size_t sent = 0;
-    while (sent < text.size()) {
-        const TSocket handle = BeginSocketCall();
-        if (handle == InvalidSocket) {
-            throw EWinshoeClosedSocket();
-        }
-        const ssize_t result =
-            GWinsockInterface().Send(handle, text.data() + sent, text.size() - sent, 0);
-        const int errorCode = result < 0 ? GWinsockInterface().WSAGetLastError() : 0;
-        if (EndSocketCall(handle)) {
-            throw EWinshoeSocketError(WSAEINTR);
-        }
+    while (sent < length) {
+        int errorCode = 0;
+        const long result = RawSend(data + sent, length - sent, errorCode);
         FPeerClosed = result == 0;
         CheckPeerClosed();
         if (CheckSocketResult(result, errorCode, {WSAESHUTDOWN}) == WSAESHUTDOWN) {
@@ -200,12 +229,180 @@ void TWinshoeSocket::WriteText(const std::string& text) {
     }
 }
 
+void TWinshoeSocket::SendTlsOutput() {
+    char chunk[TlsChunk];
+    while (FTls && FTls->PendingOutput() > 0) {
+        const std::size_t count = FTls->Drain(chunk, sizeof chunk);
+        if (count == 0) {
+            break;
+        }
+        SendAll(chunk, count);
+    }
+}
+
+long TWinshoeSocket::RawReceive(char* buffer, std::size_t length, int& errorCode) {
+    errorCode = 0;
+    if (IWinshoeStream* stream = Stream()) {
+        if (!Connected()) {
+            throw EWinshoeSocketError(WSAENOTSOCK);
+        }
+        const long received = stream->Receive(buffer, length);
+        errorCode = received < 0 ? WinsockCodeFromErrno(ECONNRESET) : 0;
+        return received < 0 ? SocketError : received;
+    }
+    const TSocket handle = BeginSocketCall();
+    if (handle == InvalidSocket) {
+        throw EWinshoeSocketError(WSAENOTSOCK);
+    }
+    const ssize_t received = GWinsockInterface().Recv(handle, buffer, length, 0);
+    errorCode = received < 0 ? GWinsockInterface().WSAGetLastError() : 0;
+    if (EndSocketCall(handle)) {
+        // Closed under the call by another thread: whatever the call returned (Linux reports a
+        // plain end of stream), the session was interrupted.
+        throw EWinshoeSocketError(WSAEINTR);
+    }
+    return received;
+}
+
+long TWinshoeSocket::RawSend(const char* data, std::size_t length, int& errorCode) {
+    errorCode = 0;
+    if (IWinshoeStream* stream = Stream()) {
+        if (!Connected()) {
+            throw EWinshoeClosedSocket();
+        }
+        const long sent = stream->Send(data, length);
+        errorCode = sent < 0 ? WinsockCodeFromErrno(ECONNRESET) : 0;
+        return sent < 0 ? SocketError : sent;
+    }
+    const TSocket handle = BeginSocketCall();
+    if (handle == InvalidSocket) {
+        throw EWinshoeClosedSocket();
+    }
+    const ssize_t sent = GWinsockInterface().Send(handle, data, length, 0);
+    errorCode = sent < 0 ? GWinsockInterface().WSAGetLastError() : 0;
+    if (EndSocketCall(handle)) {
+        throw EWinshoeSocketError(WSAEINTR);
+    }
+    return sent;
+}
+
+// Plain text from the engine, receiving as many records as it needs for some: bytes, or the
+// raw receive's 0 (closed) or -1 (failed) passed on.
+long TWinshoeSocket::SecureReceive(char* buffer, std::size_t length, int& errorCode) {
+    errorCode = 0;
+    if (FTlsScratch.size() < TlsChunk) {
+        FTlsScratch.resize(TlsChunk);
+    }
+    for (;;) {
+        const long result = FTls->Read(buffer, length);
+        // Reading can make the engine answer the server (a key update).
+        SendTlsOutput();
+        if (result > 0) {
+            return result;
+        }
+        if (result == ITlsEngine::PeerClosed) {
+            return 0;
+        }
+        if (result == ITlsEngine::Failed) {
+            throw EWinshoeTLSError(std::string("The secure connection broke down: ") +
+                                   FTls->FailureText());
+        }
+        const long received = RawReceive(FTlsScratch.data(), FTlsScratch.size(), errorCode);
+        if (received <= 0) {
+            return received;
+        }
+        FTls->Feed(FTlsScratch.data(), static_cast<std::size_t>(received));
+    }
+}
+
+std::string_view TWinshoeSocket::PeekReceived() {
+    if (FHeld == 0) {
+        ReceiveMore();
+    }
+    return Held();
+}
+
+bool TWinshoeSocket::WaitForData(int timeoutMillis) {
+    if (FHeld > 0 || Stream() != nullptr || timeoutMillis < 0) {
+        return true;
+    }
+    const TSocket handle = BeginSocketCall();
+    if (handle == InvalidSocket) {
+        throw EWinshoeSocketError(WSAENOTSOCK);
+    }
+    const int events = GWinsockInterface().Poll(handle, POLLIN, timeoutMillis);
+    if (EndSocketCall(handle)) {
+        throw EWinshoeSocketError(WSAEINTR);
+    }
+    return events != 0;
+}
+
+void TWinshoeSocket::NegotiateTLS(ITlsEngine* engine, const std::string& serverName) {
+    FTls.reset(engine);
+    FTlsScratch.resize(TlsChunk);
+    bool receivedAny = false;
+    for (;;) {
+        const int step = FTls->Handshake();
+        // Also after a failure: the engine's alert tells the server why.
+        try {
+            SendTlsOutput();
+        } catch (const EWinshoeException&) {
+            if (step != ITlsEngine::Failed) {
+                throw;
+            }
+        }
+        if (step == ITlsEngine::Complete) {
+            return;
+        }
+        if (step == ITlsEngine::Failed) {
+            const std::string reason = FTls->CertificateReason();
+            if (!reason.empty()) {
+                throw EWinshoeCertificateError(serverName, FTls->PeerFingerprint(), reason);
+            }
+            throw EWinshoeTLSError("The secure connection to " + serverName +
+                                   " failed: " + FTls->FailureText());
+        }
+        int errorCode = 0;
+        const long received = RawReceive(FTlsScratch.data(), FTlsScratch.size(), errorCode);
+        if (received == 0) {
+            throw EWinshoeTLSError(receivedAny ? "The server " + serverName +
+                                                     " ended the secure connection during "
+                                                     "its set-up"
+                                               : "The server " + serverName +
+                                                     " closed the connection instead of "
+                                                     "starting a secure session");
+        }
+        CheckSocketResult(received, errorCode);
+        if (!receivedAny && LooksLikePlainText(std::string_view(
+                                FTlsScratch.data(), static_cast<std::size_t>(received)))) {
+            throw EWinshoeTLSError("The server does not use SSL/TLS on this port: choose "
+                                   "STARTTLS or None");
+        }
+        receivedAny = true;
+        FTls->Feed(FTlsScratch.data(), static_cast<std::size_t>(received));
+    }
+}
+
+void TWinshoeSocket::CountReplyLine(std::size_t length, int& lines, std::size_t& bytes) {
+    ++lines;
+    bytes += length + LineEnd.size();
+    if (lines > FMaxReplyLines || bytes > static_cast<std::size_t>(FMaxReplyLength)) {
+        Disconnect();
+        throw EWinshoeLineTooLong(
+            "The server sent a reply of more than " + std::to_string(FMaxReplyLines) +
+            " lines or " + std::to_string(FMaxReplyLength) + " bytes; the connection was closed.");
+    }
+}
+
 std::int16_t TWinshoeSocket::ReadReply() {
     FReplyLines.clear();
-    auto readNonEmptyLine = [this] {
+    int lines = 0;
+    std::size_t bytes = 0;
+    auto readNonEmptyLine = [&] {
         std::string line;
         do {
             line = Trim(ReadLine());
+            CountReplyLine(line.size(), lines, bytes);
         } while (line.empty());
         return line;
     };
@@ -264,6 +461,7 @@ void TWinshoeSocket::Disconnect() {
     if (Connected()) {
         CloseSocket();
     }
+    ReleaseStream();
     try {
         ReportStatus("Disconnected");
     } catch (...) {

@@ -6,8 +6,10 @@
 #include <stdexcept>
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <unistd.h>
 
 namespace {
@@ -336,6 +338,81 @@ int TWinsockIntf11::WSACancelBlockingCall() {
 
 int TWinsockIntf11::Shutdown(TSocket s, int how) {
     return Checked(::shutdown(s, how));
+}
+
+int TWinsockIntf11::ConnectAddress(TSocket s, const sockaddr* address, socklen_t length) {
+    return Checked(::connect(s, address, length));
+}
+
+int TWinsockIntf11::Poll(TSocket s, short events, int timeoutMillis) {
+    pollfd entry{s, events, 0};
+    int result;
+    do {
+        result = ::poll(&entry, 1, timeoutMillis);
+    } while (result < 0 && errno == EINTR);
+    if (Checked(result) <= 0) {
+        return result;
+    }
+    return entry.revents;
+}
+
+int TWinsockIntf11::SetBlocking(TSocket s, bool blocking) {
+    const int flags = ::fcntl(s, F_GETFL);
+    if (Checked(flags) < 0) {
+        return SocketError;
+    }
+    return Checked(::fcntl(s, F_SETFL, blocking ? flags & ~O_NONBLOCK : flags | O_NONBLOCK));
+}
+
+int TWinsockIntf11::PendingError(TSocket s) {
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (::getsockopt(s, SOL_SOCKET, SO_ERROR, &error, &length) < 0) {
+        return WinsockCodeFromErrno(errno);
+    }
+    return error == 0 ? 0 : WinsockCodeFromErrno(error);
+}
+
+int ResolveHostAddresses(const std::string& host, bool numericOnly,
+                         std::vector<TResolvedAddress>& found) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = numericOnly ? AI_NUMERICHOST : 0;
+    addrinfo* answer = nullptr;
+    const int result = ::getaddrinfo(host.c_str(), nullptr, &hints, &answer);
+    if (result != 0) {
+        return WinsockCodeFromLookup(result);
+    }
+    found.clear();
+    for (const addrinfo* entry = answer; entry != nullptr; entry = entry->ai_next) {
+        if ((entry->ai_family == AF_INET || entry->ai_family == AF_INET6) &&
+            entry->ai_addr != nullptr && entry->ai_addrlen <= sizeof(sockaddr_storage)) {
+            TResolvedAddress address;
+            std::memcpy(&address.Address, entry->ai_addr, entry->ai_addrlen);
+            address.Length = entry->ai_addrlen;
+            found.push_back(address);
+        }
+    }
+    ::freeaddrinfo(answer);
+    return found.empty() ? 11004 : 0;
+}
+
+int TWinsockIntf11::ResolveHost(const std::string& host, bool numericOnly,
+                                std::vector<TResolvedAddress>& found) {
+    return ResolveHostAddresses(host, numericOnly, found);
+}
+
+std::string TWinsockIntf11::AddressText(const sockaddr* address) {
+    char text[INET6_ADDRSTRLEN] = {};
+    if (address->sa_family == AF_INET6) {
+        ::inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(address)->sin6_addr, text,
+                    sizeof text);
+    } else if (address->sa_family == AF_INET) {
+        ::inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(address)->sin_addr, text,
+                    sizeof text);
+    }
+    return text;
 }
 
 TWinsockIntfBase& GWinsockInterface() {

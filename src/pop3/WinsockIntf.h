@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include <netinet/in.h>
 #include <sys/select.h>
@@ -25,6 +26,18 @@ inline constexpr int WSAENOTSOCK = 10038;  // a call on a handle that is no long
 inline constexpr int WSAESHUTDOWN = 10058; // send or receive after the socket was shut down
 inline constexpr int WSAECONNREFUSED = 10061;
 inline constexpr int WSAHOST_NOT_FOUND = 11001;
+
+inline constexpr int WSAETIMEDOUT = 10060;
+inline constexpr int WSATRY_AGAIN = 11002;
+
+// One address a host name stands for, ready for connect.
+struct TResolvedAddress {
+    sockaddr_storage Address{};
+    socklen_t Length = 0;
+
+    int Family() const { return Address.ss_family; }
+    const sockaddr* SocketAddress() const { return reinterpret_cast<const sockaddr*>(&Address); }
+};
 
 // Codes for errno values that Winsock has no code for are offset by this, outside every range
 // Winsock uses, so that such a code never borrows another code's text.
@@ -65,6 +78,24 @@ public:
     // Ends the connection in both directions and wakes every call blocked on the socket,
     // without releasing the handle.
     virtual int Shutdown(TSocket s, int how) = 0;
+
+    // Beyond Winsock 1.1: what the transport needs for IPv6, several addresses and bounded
+    // waits. Each stores its failure code like the calls above, except ResolveHost.
+    virtual int ConnectAddress(TSocket s, const sockaddr* address, socklen_t length) = 0;
+    // The events of interest that occurred (POLLIN, POLLOUT, POLLHUP, POLLERR), 0 when the time
+    // ran out (a negative time waits without end), SocketError on failure.
+    virtual int Poll(TSocket s, short events, int timeoutMillis) = 0;
+    virtual int SetBlocking(TSocket s, bool blocking) = 0;
+    // The Winsock code of the error pending on the socket (a finished non-blocking connect), 0
+    // for none.
+    virtual int PendingError(TSocket s) = 0;
+    // Every stream address of a host name or address literal, in the system's preferred order,
+    // IPv6 and IPv4. Blocks as long as the system's resolver does. Returns 0, or the Winsock
+    // code of the failure (it does not touch WSAGetLastError, so it may run on any thread).
+    virtual int ResolveHost(const std::string& host, bool numericOnly,
+                            std::vector<TResolvedAddress>& found) = 0;
+    // An IPv4 or IPv6 address as text ("192.0.2.1", "2001:db8::1").
+    virtual std::string AddressText(const sockaddr* address) = 0;
 };
 
 class TWinsockIntf11 : public TWinsockIntfBase {
@@ -97,11 +128,23 @@ public:
     TSocket Socket(int family, int type, int protocol) override;
     int WSACancelBlockingCall() override;
     int Shutdown(TSocket s, int how) override;
+    int ConnectAddress(TSocket s, const sockaddr* address, socklen_t length) override;
+    int Poll(TSocket s, short events, int timeoutMillis) override;
+    int SetBlocking(TSocket s, bool blocking) override;
+    int PendingError(TSocket s) override;
+    int ResolveHost(const std::string& host, bool numericOnly,
+                    std::vector<TResolvedAddress>& found) override;
+    std::string AddressText(const sockaddr* address) override;
 };
 
 // The Winsock code for a Linux errno value, and for a getaddrinfo result.
 int WinsockCodeFromErrno(int errnoValue);
 int WinsockCodeFromLookup(int getAddrInfoResult);
+
+// ResolveHost of the binding as a plain function: a lookup thread that outlives the program's
+// end must not use the binding object, which is destroyed then.
+int ResolveHostAddresses(const std::string& host, bool numericOnly,
+                         std::vector<TResolvedAddress>& found);
 
 // The text after the CR LF of the error message, empty for a code without one.
 std::string WinsockErrorText(int errorCode);

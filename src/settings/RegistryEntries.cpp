@@ -3,7 +3,6 @@
 #include "settings/Scrambler.h"
 #include "settings/SettingsTable.h"
 
-#include <QStringDecoder>
 #include <charconv>
 
 namespace {
@@ -29,17 +28,9 @@ private:
     TRegistry& Registry;
 };
 
-std::optional<QString> DecodeUtf8(const std::string& bytes) {
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = decoder(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
-    if (decoder.hasError())
-        return std::nullopt;
-    return text;
-}
-
-QString PlainPassword(const std::string& stored) {
+std::string PlainPassword(const std::string& stored) {
     try {
-        return DecodeUtf8(UnscrambleText(stored)).value_or(QString());
+        return UnscrambleText(stored);
     } catch (...) {
         return {};
     }
@@ -76,8 +67,10 @@ TRegistryLoad ReadRegistryEntries(TRegistry& registry, ISettingsControls& contro
             std::optional<TRegValue> stored;
             if (haveSettings)
                 stored = registry.ReadValue(entry.Name);
-            if (stored && !stored->IsString())
-                throw InvalidDataType(entry.Name);
+            if (stored && !stored->IsString()) {
+                load.Errors.push_back(InvalidDataType(entry.Name).what());
+                stored.reset();
+            }
             const QString name = QString::fromLatin1(entry.Name);
 
             switch (entry.Kind) {
@@ -102,7 +95,7 @@ TRegistryLoad ReadRegistryEntries(TRegistry& registry, ISettingsControls& contro
                 }
                 if (entry.Name == PrevNumMessagesName)
                     load.PrevNumMessages = ParseStoredInteger(text, 0);
-                controls.SetString(name, QString::fromUtf8(text.data(), qsizetype(text.size())));
+                controls.SetString(name, text);
                 break;
             }
             }
@@ -134,8 +127,7 @@ void WriteRegistryEntries(TRegistry& registry, const ISettingsControls& controls
                 text = std::to_string(controls.GetInteger(name));
                 break;
             case TSettingKind::String:
-                text = entry.Name == PasswordName ? storedPassword
-                                                  : controls.GetString(name).toStdString();
+                text = entry.Name == PasswordName ? storedPassword : controls.GetString(name);
                 break;
             }
             registry.WriteString(entry.Name, text);

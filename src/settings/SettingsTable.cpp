@@ -44,6 +44,15 @@ constexpr std::array Table{
     Text("PanelLastMessageID", ""),
     Text("LabelNumMessages", "na"),
     Text("PanelPrevNumMessages", ""),
+    // Added later; a file written before them means their defaults.
+    Number("ComboBoxPOP3Security", 0, 0, 2), // 0 None, 1 SSL/TLS, 2 STARTTLS
+    Text("POP3TrustedCertificate", ""),      // server name, a blank, SHA-256 in hex
+    Text("PanelLastMessageUID", ""),
+    Flag("CheckBoxQuietHours", false),
+    Text("QuietHoursFrom", "22:00"), // HH:MM
+    Text("QuietHoursTo", "07:00"),
+    Flag("CheckBoxDesktopNotification", false),
+    Flag("CheckBoxPasswordInKeyring", false),
 };
 
 } // namespace

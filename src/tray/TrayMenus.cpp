@@ -115,7 +115,8 @@ QToolBar* BuildMainToolBar(const TActions& actions, QWidget* parent) {
         toolBar->addAction(action);
         QWidget* button = toolBar->widgetForAction(action);
         button->setObjectName(QString::fromLatin1(name));
-        button->setFixedSize(74, 36);
+        // 74 by 36 pixels at least, wider or higher where the caption needs it.
+        button->setMinimumSize(74, 36);
         if (auto* toolButton = qobject_cast<QToolButton*>(button))
             toolButton->setAutoRaise(true);
     }

@@ -1,6 +1,6 @@
 #pragma once
 // What the setup wizard needs of the window that opens it (the main window). The wizard holds
-// no option of its own: it reads the twelve options from the host when it is created and hands
+// no option of its own: it reads its options from the host when it is created and hands
 // them back at Finish, and it speaks, stops the character, tells the time, tests for dial-up
 // networking and opens help through the host. Every call is made on the window thread.
 #include <QPixmap>
@@ -14,15 +14,16 @@ class IWizardHost {
 public:
     virtual ~IWizardHost() = default;
 
-    // The current value of the main-window control Name, one of the twelve names of
-    // WizardOptions(): a bool for a check box, an int item index (-1 none) for a radio group,
-    // a QString for a text (the password in plain form, the character box's text).
+    // The current value of the main-window control Name, one of the names of WizardOptions():
+    // a bool for a check box, an int item index (-1 none) for a radio group and for the
+    // security list "ComboBoxPOP3Security", a QString for a text (the password in plain form,
+    // the character box's text).
     virtual QVariant GetOption(const QString& name) = 0;
 
     // Sets the main-window control Name as a user's change would, so that the control's own
-    // reaction runs when its state changes (the auto-start entry, the checking switch). Setting
-    // the character box's text must not switch the character. May throw; the wizard lets it
-    // pass.
+    // reaction runs when its state changes (the auto-start entry, the checking switch, the port
+    // that follows the security). Setting the character box's text must not switch the
+    // character. May throw; the wizard lets it pass.
     virtual void SetOption(const QString& name, const QVariant& value) = 0;
 
     // Whether a character is loaded and the agent functions are on.
@@ -46,8 +47,6 @@ public:
     // Stores the test's outcome as the program's RasAvailable.
     virtual void SetRasAvailable(bool available) = 0;
 
-    // Whether the display test has found more than 8 bits per pixel (false until it has run).
-    virtual bool HighColorDisplay() = 0;
     // The main window's logo picture.
     virtual QPixmap LogoPixmap() = 0;
 

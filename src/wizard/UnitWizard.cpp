@@ -1,13 +1,17 @@
 #include "wizard/UnitWizard.h"
 
+#include "platform/Display.h"
+#include "platform/PlatformTexts.h"
 #include "platform/RadioGroup.h"
 #include "settings/FormPlacement.h"
+#include "wizard/AccountRules.h"
 #include "wizard/WizardPages.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
 #include <QFrame>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -20,18 +24,29 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <exception>
+#include <stdexcept>
+#include <utility>
 
 namespace {
 
-constexpr int ClientWidth = 446;
-constexpr int ClientHeight = 284;
-constexpr int StripHeight = 41;
-constexpr int PageAreaHeight = ClientHeight - StripHeight;
+// The window's layout: a logo column at the left (the logo panel, "&Stop Talking" beneath it),
+// the page area to its right, and the strip with the buttons along the bottom. The sizes below
+// are the least the window takes; it grows where its text needs more (a larger desktop font).
+constexpr int MinClientWidth = 446;
+constexpr int MinClientHeight = 284;
+constexpr int MinStripHeight = 41;
 constexpr int HeaderHeight = 26;
 constexpr QSize ButtonSize{75, 25};
 constexpr QRect LogoPanelRect{0, 0, 129, 137};
-constexpr int ContentLeft = 137;
+constexpr QSize StopTalkingSize{75, 57};
+constexpr int StopTalkingTop = LogoPanelRect.bottom() + 14;
+// A page's content within the page area: right of the logo, below the header.
+constexpr int ContentLeft = 8;
+constexpr int ContentTop = HeaderHeight + 8;
+constexpr int ContentRight = 10;
+constexpr int ContentBottom = 4;
 
 template <typename T> T* Named(T* widget, const char* name, const char* hint = nullptr) {
     widget->setObjectName(QLatin1String(name));
@@ -40,10 +55,8 @@ template <typename T> T* Named(T* widget, const char* name, const char* hint = n
     return widget;
 }
 
-QPushButton* StripButton(const char* caption, const char* name, int left, QWidget* parent) {
-    auto* button = Named(new QPushButton(QString::fromUtf8(caption), parent), name);
-    button->setGeometry(QRect(QPoint(left, PageAreaHeight + 8), ButtonSize));
-    return button;
+QPushButton* StripButton(const char* caption, const char* name, QWidget* parent) {
+    return Named(new QPushButton(QString::fromUtf8(caption), parent), name);
 }
 
 // The picture above "&Stop Talking": a speech balloon crossed by a red stop bar.
@@ -75,13 +88,13 @@ TFormWizard::TFormWizard(IWizardHost& host, QWidget* parent)
     setObjectName(QStringLiteral("FormWizard"));
     setWindowTitle(QStringLiteral("Talvoro Setup Wizard"));
     setModal(true);
-    setFixedSize(ClientWidth, ClientHeight);
     // Laid out for an 8-point font, like the main window.
     QFont small = font();
     small.setPointSize(8);
     setFont(small);
 
     BuildControls();
+    FitToContent();
     FormCreate();
 }
 
@@ -89,7 +102,6 @@ TFormWizard::~TFormWizard() = default;
 
 void TFormWizard::BuildControls() {
     PageManager = Named(new TPageManager(this), "PageManager");
-    PageManager->setGeometry(0, 0, ClientWidth, PageAreaHeight);
     const TPageManager::TEnterEvent enter[WizardPageCount] = {
         [this](bool f) { WelcomeEnter(f); },        [this](bool f) { EnableEmailEnter(f); },
         [this](bool f) { AccountOptionsEnter(f); }, [this](bool f) { NotificationEnter(f); },
@@ -120,22 +132,16 @@ void TFormWizard::BuildControls() {
     ButtonStopTalking->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     ButtonStopTalking->setIcon(QIcon(StopTalkingPicture()));
     ButtonStopTalking->setIconSize(QSize(24, 24));
-    ButtonStopTalking->setGeometry((LogoPanelRect.width() - 75) / 2, LogoPanelRect.bottom() + 14,
-                                   75, 57);
     ButtonStopTalking->setEnabled(false);
 
     BevelButtons = Named(new QFrame(this), "BevelButtons");
     BevelButtons->setFrameStyle(QFrame::HLine | QFrame::Sunken);
-    BevelButtons->setGeometry(0, PageAreaHeight, ClientWidth, 2);
 
-    // Back and Next side by side, then Finish, Cancel and Help, right-aligned.
-    const int right = ClientWidth - 8;
-    const int w = ButtonSize.width();
-    WizButtonHelp = StripButton("&Help", "WizButtonHelp", right - w, this);
-    WizButtonCancel = StripButton("&Cancel", "WizButtonCancel", right - 2 * w - 6, this);
-    ButtonFinish = StripButton("&Finish", "ButtonFinish", right - 3 * w - 12, this);
-    WizButtonNext = StripButton("&Next >", "WizButtonNext", right - 4 * w - 20, this);
-    WizButtonBack = StripButton("< &Back", "WizButtonBack", right - 5 * w - 20, this);
+    WizButtonBack = StripButton("< &Back", "WizButtonBack", this);
+    WizButtonNext = StripButton("&Next >", "WizButtonNext", this);
+    ButtonFinish = StripButton("&Finish", "ButtonFinish", this);
+    WizButtonCancel = StripButton("&Cancel", "WizButtonCancel", this);
+    WizButtonHelp = StripButton("&Help", "WizButtonHelp", this);
     ButtonFinish->setDefault(true);
     ButtonFinish->setEnabled(false);
     PageManager->SetButtons(WizButtonBack, WizButtonNext);
@@ -151,9 +157,68 @@ void TFormWizard::BuildControls() {
     connect(WizButtonHelp, &QPushButton::clicked, this, &TFormWizard::WizButtonHelpClick);
     connect(ButtonStopTalking, &QToolButton::clicked, this, &TFormWizard::ButtonStopTalkingClick);
     connect(ButtonSayTimeTest, &QPushButton::clicked, this, &TFormWizard::ButtonSayTimeTestClick);
+}
 
-    PanelLogo->raise();
-    ButtonStopTalking->raise();
+// Places everything for the window's size: the least size, or more where a page's text, a
+// header or a button needs it. Nothing is drawn over anything else; the logo column stands
+// beside the page area rather than over it.
+void TFormWizard::FitToContent() {
+    const QList<QPushButton*> strip = {WizButtonBack, WizButtonNext, ButtonFinish, WizButtonCancel,
+                                       WizButtonHelp};
+    QSize button = ButtonSize;
+    for (QPushButton* b : strip)
+        button = button.expandedTo(b->sizeHint());
+    // Back and Next side by side, then Finish, Cancel and Help, right-aligned.
+    const int gaps[] = {0, 8, 6, 6};
+    const int stripWidth = 5 * button.width() + gaps[0] + gaps[1] + gaps[2] + gaps[3];
+    const int stripHeight = std::max(MinStripHeight, button.height() + 16);
+    const QSize stopTalking = StopTalkingSize.expandedTo(ButtonStopTalking->sizeHint());
+    const int pageLeft = std::max(LogoPanelRect.width(), stopTalking.width() + 8);
+
+    int width = std::max(MinClientWidth, stripWidth + 2 * 8);
+    for (int i = 0; i < PageManager->PageCount(); ++i) {
+        QWidget* page = PageManager->Page(i);
+        const QLabel* header =
+            page->findChild<QLabel*>(QStringLiteral("Header") + page->objectName());
+        const QWidget* content =
+            page->findChild<QWidget*>(QStringLiteral("Content") + page->objectName());
+        width = std::max(width, pageLeft + header->sizeHint().width());
+        width = std::max(width, pageLeft + ContentLeft +
+                                    content->layout()->totalMinimumSize().width() + ContentRight);
+    }
+    const int pageWidth = width - pageLeft;
+    const int contentWidth = pageWidth - ContentLeft - ContentRight;
+    int pageArea =
+        std::max(MinClientHeight - MinStripHeight, StopTalkingTop + stopTalking.height() + 8);
+    for (int i = 0; i < PageManager->PageCount(); ++i) {
+        QWidget* page = PageManager->Page(i);
+        const QLayout* layout =
+            page->findChild<QWidget*>(QStringLiteral("Content") + page->objectName())->layout();
+        const int needed = layout->hasHeightForWidth() ? layout->totalHeightForWidth(contentWidth)
+                                                       : layout->totalSizeHint().height();
+        pageArea = std::max(pageArea, ContentTop + needed + ContentBottom);
+    }
+
+    setFixedSize(width, pageArea + stripHeight);
+    PageManager->setGeometry(pageLeft, 0, pageWidth, pageArea);
+    for (int i = 0; i < PageManager->PageCount(); ++i) {
+        QWidget* page = PageManager->Page(i);
+        page->findChild<QLabel*>(QStringLiteral("Header") + page->objectName())
+            ->setGeometry(0, 0, pageWidth, HeaderHeight);
+        page->findChild<QWidget*>(QStringLiteral("Content") + page->objectName())
+            ->setGeometry(ContentLeft, ContentTop, contentWidth,
+                          pageArea - ContentTop - ContentBottom);
+    }
+    ButtonStopTalking->setGeometry(
+        QRect(QPoint((pageLeft - stopTalking.width()) / 2, StopTalkingTop), stopTalking));
+    BevelButtons->setGeometry(0, pageArea, width, 2);
+    int right = width - 8;
+    for (int i = int(strip.size()) - 1; i >= 0; --i) {
+        strip[i]->setGeometry(
+            QRect(QPoint(right - button.width(), pageArea + (stripHeight - button.height()) / 2),
+                  button));
+        right -= button.width() + (i > 0 ? gaps[i - 1] : 0);
+    }
 }
 
 QWidget* TFormWizard::BuildPage(int index) {
@@ -162,7 +227,6 @@ QWidget* TFormWizard::BuildPage(int index) {
 
     auto* header = new QLabel(info.Header, page);
     header->setObjectName(QStringLiteral("Header") + info.Name);
-    header->setGeometry(0, 0, ClientWidth, HeaderHeight);
     header->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     header->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     header->setTextFormat(Qt::PlainText);
@@ -178,8 +242,6 @@ QWidget* TFormWizard::BuildPage(int index) {
 
     auto* content = new QWidget(page);
     content->setObjectName(QStringLiteral("Content") + info.Name);
-    content->setGeometry(ContentLeft, HeaderHeight + 8, ClientWidth - ContentLeft - 10,
-                         PageAreaHeight - HeaderHeight - 12);
     auto* layout = new QVBoxLayout(content);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(8);
@@ -219,31 +281,80 @@ void TFormWizard::BuildEnableEmailPage(QWidget* content) {
               "CheckBoxEnableEmailCheck",
               "Check this to allow periodic e-mail account new message polling");
     content->layout()->addWidget(CheckBoxEnableEmailCheck);
+    connect(CheckBoxEnableEmailCheck, &QCheckBox::toggled, this, [this] { UpdateAccountState(); });
 }
 
 void TFormWizard::BuildAccountOptionsPage(QWidget* content) {
     GroupBoxPOP3Account =
         Named(new QGroupBox(QStringLiteral("POP3 Account "), content), "GroupBoxPOP3Account");
-    auto* form = new QFormLayout(GroupBoxPOP3Account);
-    form->setContentsMargins(8, 2, 8, 4);
-    form->setVerticalSpacing(2);
+    auto* grid = new QGridLayout(GroupBoxPOP3Account);
+    grid->setContentsMargins(8, 2, 8, 4);
+    grid->setVerticalSpacing(2);
+    grid->setColumnStretch(1, 1);
     EditPOP3Server = Named(new QLineEdit(GroupBoxPOP3Account), "EditPOP3Server",
                            "The address of your e-mail server, for example pop.example.com");
     EditPOP3Port = Named(new QLineEdit(GroupBoxPOP3Account), "EditPOP3Port");
     // The port's hint is kept with the field but never shown.
     EditPOP3Port->setStatusTip(QStringLiteral("POP3 e-mail port, usually set to 110"));
     EditPOP3Port->setMaximumWidth(60);
+    ComboBoxPOP3Security = Named(new QComboBox(GroupBoxPOP3Account), "ComboBoxPOP3Security",
+                                 "Whether the connection to your e-mail server is encrypted");
+    ComboBoxPOP3Security->addItems(
+        {QStringLiteral("None"), QStringLiteral("SSL/TLS"), QStringLiteral("STARTTLS")});
     EditPOP3Account = Named(new QLineEdit(GroupBoxPOP3Account), "EditPOP3Account",
                             "The name used to access your e-mail account");
     EditPOP3Password = Named(new QLineEdit(GroupBoxPOP3Account), "EditPOP3Password",
                              "Password used to access your e-mail account");
     EditPOP3Password->setEchoMode(QLineEdit::Password);
     EditPOP3Password->setStyleSheet(QStringLiteral("lineedit-password-character: 42;")); // '*'
-    form->addRow(QStringLiteral("Server"), EditPOP3Server);
-    form->addRow(QStringLiteral("Port"), EditPOP3Port);
-    form->addRow(QStringLiteral("Login name"), EditPOP3Account);
-    form->addRow(QStringLiteral("Password"), EditPOP3Password);
+
+    const auto hint = [this](const char* name) {
+        auto* label = Named(new QLabel(GroupBoxPOP3Account), name);
+        label->setTextFormat(Qt::PlainText);
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::WindowText, QColor(170, 0, 0));
+        label->setPalette(palette);
+        QSizePolicy policy = label->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        label->setSizePolicy(policy);
+        return label;
+    };
+    HintPOP3Server = hint("HintPOP3Server");
+    HintPOP3Port = hint("HintPOP3Port");
+    HintPOP3Account = hint("HintPOP3Account");
+    HintPOP3Password = hint("HintPOP3Password");
+
+    auto* port = new QHBoxLayout;
+    port->addWidget(EditPOP3Port);
+    port->addWidget(HintPOP3Port);
+    port->addStretch(1);
+    auto* security = new QHBoxLayout;
+    security->addWidget(ComboBoxPOP3Security);
+    security->addStretch(1);
+    const auto label = [this](const char* caption) {
+        return new QLabel(QString::fromUtf8(caption), GroupBoxPOP3Account);
+    };
+    grid->addWidget(label("Server"), 0, 0);
+    grid->addWidget(EditPOP3Server, 0, 1);
+    grid->addWidget(HintPOP3Server, 0, 2);
+    grid->addWidget(label("Port"), 1, 0);
+    grid->addLayout(port, 1, 1, 1, 2);
+    grid->addWidget(label("Security"), 2, 0);
+    grid->addLayout(security, 2, 1, 1, 2);
+    grid->addWidget(label("Login name"), 3, 0);
+    grid->addWidget(EditPOP3Account, 3, 1);
+    grid->addWidget(HintPOP3Account, 3, 2);
+    grid->addWidget(label("Password"), 4, 0);
+    grid->addWidget(EditPOP3Password, 4, 1);
+    grid->addWidget(HintPOP3Password, 4, 2);
     content->layout()->addWidget(GroupBoxPOP3Account);
+
+    for (QLineEdit* edit : {EditPOP3Server, EditPOP3Port, EditPOP3Account, EditPOP3Password}) {
+        edit->setValidator(new TAccountFieldValidator(edit));
+        connect(edit, &QLineEdit::textChanged, this, [this] { UpdateAccountState(); });
+    }
+    connect(ComboBoxPOP3Security, &QComboBox::currentIndexChanged, this,
+            &TFormWizard::ComboBoxPOP3SecurityChange);
 
     RadioGroupInternetConnection =
         Named(new platform::TRadioGroup(
@@ -263,10 +374,10 @@ void TFormWizard::BuildNotificationPage(QWidget* content) {
     notification->setContentsMargins(8, 2, 8, 4);
     notification->setSpacing(2);
     CheckBoxEnableAgent =
-        Named(new QCheckBox(QStringLiteral("Microsoft Agent"), GroupBoxNotification),
+        Named(new QCheckBox(platform::PlatformText("Microsoft Agent"), GroupBoxNotification),
               "CheckBoxEnableAgent");
     CheckBoxSoundBeep =
-        Named(new QCheckBox(QStringLiteral("Windows default sound"), GroupBoxNotification),
+        Named(new QCheckBox(platform::PlatformText("Windows default sound"), GroupBoxNotification),
               "CheckBoxSoundBeep");
     notification->addWidget(CheckBoxEnableAgent);
     notification->addWidget(CheckBoxSoundBeep);
@@ -297,27 +408,31 @@ void TFormWizard::BuildTimePage(QWidget* content) {
     content->layout()->addWidget(RadioGroupSayTimeInterval);
     ButtonSayTimeTest =
         Named(new QPushButton(QStringLiteral("Test"), content), "ButtonSayTimeTest");
-    ButtonSayTimeTest->setFixedSize(ButtonSize);
+    ButtonSayTimeTest->setMinimumSize(ButtonSize);
+    ButtonSayTimeTest->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     ButtonSayTimeTest->setAutoDefault(false);
     content->layout()->addWidget(ButtonSayTimeTest);
 }
 
 void TFormWizard::BuildStartupPage(QWidget* content) {
-    CheckBoxStartWithWindows =
-        Named(new QCheckBox(QStringLiteral("Start Automatically at Windows Startup"), content),
-              "CheckBoxStartWithWindows");
+    CheckBoxStartWithWindows = Named(
+        new QCheckBox(platform::PlatformText("Start Automatically at Windows Startup"), content),
+        "CheckBoxStartWithWindows");
     content->layout()->addWidget(CheckBoxStartWithWindows);
 }
 
 void TFormWizard::FormCreate() {
     Placement = new TFormPlacement(this, Host.Registry(), QStringLiteral("Wizard"));
-    if (Host.HighColorDisplay())
+    // The wizard runs its own display test: at the first start it opens before the main
+    // window's, and a grey box where the logo belongs is the first thing a new user would see.
+    if (platform::ScreenBitsPerPixel() > 8)
         ImageLogo->setPixmap(Host.LogoPixmap());
     else
         ImageLogo->hide();
     CopyOptionsIn();
     // Opening on "Welcome" is not a move: no enter handler runs, the first showing speaks.
     PageManager->SetActivePage(WelcomePage);
+    UpdateAccountState();
 }
 
 void TFormWizard::showEvent(QShowEvent* event) {
@@ -367,6 +482,9 @@ void TFormWizard::PageManagerGetNextPage(int current, int& target) {
             RadioGroupInternetConnection->SetItemIndex(1);
             RadioGroupInternetConnection->setEnabled(false);
         }
+        // An account that no check can use goes no further.
+        if (!AccountAcceptable())
+            target = NoWizardPage;
         break;
     }
     case FinishPage:
@@ -414,7 +532,8 @@ void TFormWizard::FinishEnter(bool) {
 }
 
 void TFormWizard::FinishShow() {
-    ButtonFinish->setEnabled(true);
+    FinishShown = true;
+    UpdateAccountState();
     // Next, disabled here, has handed the focus on to Cancel; Enter must not cancel.
     ButtonFinish->setFocus();
 }
@@ -425,6 +544,20 @@ void TFormWizard::ButtonBackClick() {
 
 void TFormWizard::ButtonNextClick() {
     PageManager->GoNext();
+    // Next, which had the focus, is off on an account page that still needs input: the user
+    // starts in the first field that needs it rather than on Cancel.
+    if (PageManager->ActivePage() == AccountOptionsPage && !WizButtonNext->isEnabled()) {
+        const std::pair<QLineEdit*, QLabel*> fields[] = {{EditPOP3Server, HintPOP3Server},
+                                                         {EditPOP3Port, HintPOP3Port},
+                                                         {EditPOP3Account, HintPOP3Account},
+                                                         {EditPOP3Password, HintPOP3Password}};
+        for (const auto& [edit, hint] : fields) {
+            if (!hint->isHidden()) {
+                edit->setFocus();
+                break;
+            }
+        }
+    }
 }
 
 void TFormWizard::ButtonFinishClick() {
@@ -477,29 +610,86 @@ void TFormWizard::done(int result) {
         std::rethrow_exception(failure);
 }
 
+void TFormWizard::ComboBoxPOP3SecurityChange(int index) {
+    EditPOP3Port->setText(PortForSecurity(index, EditPOP3Port->text()));
+}
+
+bool TFormWizard::AccountAcceptable() const {
+    return !CheckBoxEnableEmailCheck->isChecked() ||
+           AccountFieldsComplete(EditPOP3Server->text(), EditPOP3Port->text(),
+                                 EditPOP3Account->text(), EditPOP3Password->text());
+}
+
+// After every change of an account field or of the checking box: the hints, Next on the
+// account page, and Finish once the last page has been shown.
+void TFormWizard::UpdateAccountState() {
+    const std::pair<QLabel*, QString> hints[] = {
+        {HintPOP3Server, AccountFieldHint(TAccountField::Server, EditPOP3Server->text())},
+        {HintPOP3Port, AccountFieldHint(TAccountField::Port, EditPOP3Port->text())},
+        {HintPOP3Account, AccountFieldHint(TAccountField::Account, EditPOP3Account->text())},
+        {HintPOP3Password, AccountFieldHint(TAccountField::Password, EditPOP3Password->text())}};
+    for (const auto& [label, text] : hints) {
+        label->setText(text);
+        label->setVisible(!text.isEmpty());
+    }
+    const bool acceptable = AccountAcceptable();
+    // Where the account page leads is always the next index; only the account decides.
+    if (PageManager->ActivePage() == AccountOptionsPage)
+        WizButtonNext->setEnabled(acceptable);
+    ButtonFinish->setEnabled(FinishShown && acceptable);
+}
+
+namespace {
+
+TWizardOptionKind OptionKind(const QString& name) {
+    for (const TWizardOption& option : WizardOptions()) {
+        if (option.Name == name)
+            return option.Kind;
+    }
+    throw std::out_of_range("no wizard option " + name.toStdString());
+}
+
+} // namespace
+
 QVariant TFormWizard::OptionValue(const QString& name) const {
     QWidget* control = findChild<QWidget*>(name);
-    if (auto* box = qobject_cast<QCheckBox*>(control))
-        return box->isChecked();
-    if (auto* group = qobject_cast<platform::TRadioGroup*>(control))
-        return group->ItemIndex();
-    if (auto* edit = qobject_cast<QLineEdit*>(control))
-        return edit->text();
-    if (auto* combo = qobject_cast<QComboBox*>(control))
-        return combo->currentText();
+    switch (OptionKind(name)) {
+    case TWizardOptionKind::Checked:
+        return qobject_cast<QCheckBox*>(control)->isChecked();
+    case TWizardOptionKind::ItemIndex:
+        if (auto* group = qobject_cast<platform::TRadioGroup*>(control))
+            return group->ItemIndex();
+        return qobject_cast<QComboBox*>(control)->currentIndex();
+    case TWizardOptionKind::Text:
+        if (auto* edit = qobject_cast<QLineEdit*>(control))
+            return edit->text();
+        return qobject_cast<QComboBox*>(control)->currentText();
+    }
     return {};
 }
 
 void TFormWizard::SetOptionValue(const QString& name, const QVariant& value) {
     QWidget* control = findChild<QWidget*>(name);
-    if (auto* box = qobject_cast<QCheckBox*>(control))
-        box->setChecked(value.toBool());
-    else if (auto* group = qobject_cast<platform::TRadioGroup*>(control))
-        group->SetItemIndex(value.isValid() ? value.toInt() : -1);
-    else if (auto* edit = qobject_cast<QLineEdit*>(control))
-        edit->setText(value.toString());
-    else if (auto* combo = qobject_cast<QComboBox*>(control))
-        combo->setEditText(value.toString());
+    switch (OptionKind(name)) {
+    case TWizardOptionKind::Checked:
+        qobject_cast<QCheckBox*>(control)->setChecked(value.toBool());
+        break;
+    case TWizardOptionKind::ItemIndex: {
+        const int index = value.isValid() ? value.toInt() : -1;
+        if (auto* group = qobject_cast<platform::TRadioGroup*>(control))
+            group->SetItemIndex(index);
+        else if (auto* combo = qobject_cast<QComboBox*>(control))
+            // A fixed list always has a choice: the first ("None") when the host has none.
+            combo->setCurrentIndex(index >= 0 && index < combo->count() ? index : 0);
+        break;
+    }
+    case TWizardOptionKind::Text:
+        if (auto* edit = qobject_cast<QLineEdit*>(control))
+            edit->setText(value.toString());
+        else
+            qobject_cast<QComboBox*>(control)->setEditText(value.toString());
+        break;
+    }
 }
 
 void TFormWizard::CopyOptionsIn() {

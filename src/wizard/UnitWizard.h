@@ -1,7 +1,12 @@
 #pragma once
 // The setup wizard "Talvoro Setup Wizard": a modal dialog of seven pages that edits copies of
-// twelve options of the main window and, at Finish, hands them back in a fixed order. While the
-// user moves through the pages the character reads a short guide for each page.
+// options of the main window (WizardOptions()) and, at Finish, hands them back in a fixed
+// order. While the user moves through the pages the character reads a short guide for each page.
+//
+// With e-mail checking chosen, the account page lets the user on only with an account that a
+// check can use (AccountRules.h): Next there, and Finish, stay off until server, login name
+// and password are filled and the port is empty or a number from 1 to 65535, and a short hint
+// stands beside each field that is wrong. The account fields take no CR, LF or NUL.
 //
 // Construct it with the host (the main window), show it modally with exec() and delete it
 // afterwards. Creation copies the options in; the first showing enables the agent controls by
@@ -26,7 +31,11 @@
 // back, so there is no enter event for both directions and no show event after the page is in
 // view; an exception in its page hooks leaves it half-way through its move; and its Finish
 // button, button row and header/side-widget layout follow its own style rather than this
-// window's fixed 446 by 284 layout with the logo panel and the "&Stop Talking" button.
+// window's layout with the logo column and the "&Stop Talking" button.
+//
+// The window takes 446 by 284 pixels, or more where its text needs it (the account page with
+// its "Security" row, a wider desktop font): nothing is clipped, elided or drawn over anything
+// else, at any scale factor.
 #include "wizard/IWizardHost.h"
 #include "wizard/PageManager.h"
 
@@ -77,6 +86,13 @@ public:
     void ButtonStopTalkingClick();
     void ButtonSayTimeTestClick();
 
+    // "Security": the port follows the choice (PortForSecurity).
+    void ComboBoxPOP3SecurityChange(int index);
+
+    // Whether the wizard may be finished with its account as it stands: e-mail checking off,
+    // or every account field will do.
+    bool AccountAcceptable() const;
+
     // Values of the wizard's copy of an option, by the control's name (see WizardOptions()).
     QVariant OptionValue(const QString& name) const;
     void SetOptionValue(const QString& name, const QVariant& value);
@@ -98,8 +114,14 @@ public:
     QGroupBox* GroupBoxPOP3Account;
     QLineEdit* EditPOP3Server;
     QLineEdit* EditPOP3Port;
+    QComboBox* ComboBoxPOP3Security;
     QLineEdit* EditPOP3Account;
     QLineEdit* EditPOP3Password;
+    // The hints beside the account fields; hidden while the field's text will do.
+    QLabel* HintPOP3Server;
+    QLabel* HintPOP3Port;
+    QLabel* HintPOP3Account;
+    QLabel* HintPOP3Password;
     platform::TRadioGroup* RadioGroupInternetConnection;
     // Notification
     QGroupBox* GroupBoxNotification;
@@ -124,6 +146,7 @@ public slots:
 
 private:
     void BuildControls();
+    void FitToContent();
     QWidget* BuildPage(int index);
     void BuildEnableEmailPage(QWidget* content);
     void BuildAccountOptionsPage(QWidget* content);
@@ -135,8 +158,10 @@ private:
     void SpeakGuide(int page, QWidget* anchor);
     void CopyOptionsIn();
     void CopyOptionsOut();
+    void UpdateAccountState();
 
     IWizardHost& Host;
     TFormPlacement* Placement = nullptr;
     bool Shown = false;
+    bool FinishShown = false;
 };

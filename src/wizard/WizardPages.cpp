@@ -1,5 +1,7 @@
 #include "wizard/WizardPages.h"
 
+#include "platform/PlatformTexts.h"
+
 #include <stdexcept>
 
 namespace {
@@ -48,20 +50,22 @@ std::vector<TWizardPageInfo> BuildPages() {
                                      "speak.")}});
     pages.push_back({QStringLiteral("Time"),
                      QStringLiteral("Talking Time "),
-                     {QStringLiteral("Talvoro can use the Microsoft Agent to announce the time.  "
-                                     "Please make your selection.  Press the Next button when "
-                                     "done.")},
+                     {platform::PlatformText("Talvoro can use the Microsoft Agent to announce the "
+                                             "time.  Please make your selection.  Press the Next "
+                                             "button when done.")},
                      3100,
                      {QStringLiteral("I can speak the time.  Press the Test button for a demo.  "
                                      "Select \"Never\" if you do not wish me to speak the "
                                      "time.")}});
-    pages.push_back({QStringLiteral("Startup"),
-                     QStringLiteral("Startup "),
-                     {QStringLiteral("Talvoro can start automatically when Windows starts.  Make "
-                                     "your selection and press the Next button when done.")},
-                     3110,
-                     {QStringLiteral("Place a check in the box to enable ") + Map() +
-                      QStringLiteral(" to automatically load when Windows starts.")}});
+    pages.push_back(
+        {QStringLiteral("Startup"),
+         QStringLiteral("Startup "),
+         {platform::PlatformText("Talvoro can start automatically when Windows starts.  "
+                                 "Make your selection and press the Next button when "
+                                 "done.")},
+         3110,
+         {QStringLiteral("Place a check in the box to enable ") + Map() +
+          platform::PlatformText(" to automatically load when Windows starts.")}});
     pages.push_back({QStringLiteral("Finish"),
                      QStringLiteral("Finished "),
                      {QStringLiteral("That's it! "),
@@ -132,6 +136,9 @@ const std::vector<TWizardOption>& WizardOptions() {
         {QStringLiteral("CheckBoxEnableEmailCheck"), K::Checked, EnableEmailPage},
         {QStringLiteral("RadioGroupInternetConnection"), K::ItemIndex, AccountOptionsPage},
         {QStringLiteral("EditPOP3Server"), K::Text, AccountOptionsPage},
+        // Before the port: setting the security may change the port (110 and 995 follow it),
+        // and the port copied next must win.
+        {QStringLiteral("ComboBoxPOP3Security"), K::ItemIndex, AccountOptionsPage},
         {QStringLiteral("EditPOP3Port"), K::Text, AccountOptionsPage},
         {QStringLiteral("EditPOP3Account"), K::Text, AccountOptionsPage},
         {QStringLiteral("EditPOP3Password"), K::Text, AccountOptionsPage},

@@ -1,8 +1,8 @@
 #pragma once
 // What the setup wizard shows and does, page by page, as plain data and rules that need no
 // window: the seven pages in their fixed order (name, header, paragraphs, help context, the
-// spoken guide of the enter handler), the twelve options it edits in the order they are copied
-// both ways, and the page-to-page navigation.
+// spoken guide of the enter handler), the options it edits in the order they are copied both
+// ways, and the page-to-page navigation.
 //
 // Speech texts carry the character's markup tags as written (the map tag makes the character
 // say "Tal Voro" while the balloon shows "Talvoro"); nothing here escapes them.
@@ -58,7 +58,7 @@ int WizardPriorPage(int current, bool emailCheckingEnabled);
 // How an option's value travels between the wizard and the main window.
 enum class TWizardOptionKind {
     Checked,   // a check box's checked state, as a bool
-    ItemIndex, // a radio group's selected index, as an int (-1 none)
+    ItemIndex, // a radio group's or a fixed list's selected index, as an int (-1 none)
     Text,      // an edit's or the character box's text, as a QString
 };
 
@@ -68,5 +68,6 @@ struct TWizardOption {
     int Page;
 };
 
-// The twelve options in the order in which they are copied in and out.
+// The thirteen options in the order in which they are copied in and out: the twelve of the
+// original wizard, with the connection security ("ComboBoxPOP3Security") just before the port.
 const std::vector<TWizardOption>& WizardOptions();

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTemporaryDir>
@@ -16,7 +17,8 @@ namespace {
 
 const QString Genie = QStringLiteral("Genie.acs");
 
-// Reads the request log written through TALVORO_AGENT_LOG.
+// Reads the request log written through TALVORO_AGENT_LOG: the requests
+// carried out, without what the balloon and the voice said for each Speak.
 class TRequestLog {
 public:
     explicit TRequestLog(const QString& path) : FPath(path) {
@@ -28,7 +30,11 @@ public:
         if (!f.open(QIODevice::ReadOnly))
             return {};
         QStringList lines = QString::fromUtf8(f.readAll()).split('\n');
-        lines.removeAll(QString());
+        lines.removeIf([](const QString& line) {
+            return line.isEmpty() || line.startsWith(QLatin1String("balloon ")) ||
+                   line.startsWith(QLatin1String("voice ")) ||
+                   line.startsWith(QLatin1String("status "));
+        });
         return lines;
     }
     bool Has(const QString& line) const { return Lines().contains(line); }
@@ -257,13 +263,21 @@ private slots:
         QVERIFY(sheet);
         sheet->findChild<QSpinBox*>("SpinBoxSpeed")->setValue(150);
         sheet->findChild<QCheckBox*>("CheckBoxBalloon")->setChecked(false);
+        auto* desktop = sheet->findChild<QRadioButton*>("RadioButtonDesktopVoice");
+        QCOMPARE(desktop->text(), QStringLiteral("Voice: desktop speech service"));
+        desktop->click();
         sheet->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
         QVERIFY(!FControl->PropertySheetVisible());
         QCOMPARE(FControl->Options().Speed, 150);
         QVERIFY(!FControl->Options().Balloon);
+        QCOMPARE(FControl->Options().Engine, TSpeechVoice::DesktopService);
         // Kept in the component's own file, and read by the next control.
         FControl = std::make_unique<TAgentControl>(nullptr);
         QCOMPARE(FControl->Options().Speed, 150);
+        QCOMPARE(FControl->Options().Engine, TSpeechVoice::DesktopService);
+        TAgentOptions builtIn = FControl->Options(); // no speech service in this test
+        builtIn.Engine = TSpeechVoice::BuiltIn;
+        FControl->SetOptions(builtIn);
         TAgentCharacter& c = LoadGenie();
         c.Show(true);
         c.Speak(QStringLiteral("No balloon"));

@@ -14,6 +14,11 @@ TEST(AgentOptions, ParseBringsValuesIntoRangeAndSkipsNoise) {
     EXPECT_EQ(o.Pitch, -50);
     EXPECT_EQ(o.Volume, 100); // unreadable: the default stays
     EXPECT_FALSE(o.Balloon);
+    EXPECT_EQ(o.Engine, TSpeechVoice::BuiltIn);
+    EXPECT_EQ(TAgentOptions::Parse(QStringLiteral("Engine=desktop")).Engine,
+              TSpeechVoice::DesktopService);
+    EXPECT_EQ(TAgentOptions::Parse(QStringLiteral("Engine=festival")).Engine,
+              TSpeechVoice::BuiltIn);
 }
 
 TEST(AgentOptions, SaveAndLoadRoundTripAndMissingFileGivesDefaults) {
@@ -26,6 +31,7 @@ TEST(AgentOptions, SaveAndLoadRoundTripAndMissingFileGivesDefaults) {
     o.Pitch = 12;
     o.Volume = 40;
     o.Balloon = false;
+    o.Engine = TSpeechVoice::DesktopService;
     ASSERT_TRUE(o.Save(path));
     EXPECT_EQ(TAgentOptions::Load(path), o);
 }

@@ -93,6 +93,12 @@ TEST_F(CharacterFileTest, AFileThatIsNotACharacterSaysSo) {
         {"no size",
          "<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:tv=\"urn:talvoro:character:1\">"
          "<metadata><tv:character name=\"x\"/></metadata></svg>"},
+        {"size out of range",
+         "<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:tv=\"urn:talvoro:character:1\" "
+         "width=\"2e+123\" height=\"-5\"><metadata><tv:character name=\"x\"/></metadata></svg>"},
+        {"size not finite",
+         "<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:tv=\"urn:talvoro:character:1\" "
+         "width=\"inf\" height=\"nan\"><metadata><tv:character name=\"x\"/></metadata></svg>"},
         {"broken xml",
          "<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:tv=\"urn:talvoro:character:1\" "
          "width=\"50\" height=\"50\"><metadata><tv:character name=\"x\"/></metadata><g>"},

@@ -14,9 +14,69 @@ QString Body(const TSpeechMarkup& m) {
 }
 
 TEST(SpeechMarkup, PlainTextIsSpokenAndShownAsItIs) {
-    const TSpeechMarkup m = TranslateSpeechMarkup(QStringLiteral("The time is 10:15"));
-    EXPECT_EQ(m.Ssml, QStringLiteral("<speak>The time is 10:15</speak>"));
-    EXPECT_EQ(m.Shown, QStringLiteral("The time is 10:15"));
+    const TSpeechMarkup m = TranslateSpeechMarkup(QStringLiteral("You have 3 new messages"));
+    EXPECT_EQ(m.Ssml, QStringLiteral("<speak>You have 3 new messages</speak>"));
+    EXPECT_EQ(m.Shown, QStringLiteral("You have 3 new messages"));
+    EXPECT_EQ(m.Spoken, m.Shown);
+}
+
+TEST(SpeechMarkup, ClockTimesAreSpokenInWordsWhileTheBalloonKeepsTheDigits) {
+    TClockStyle twelveHour;
+    twelveHour.Kind = TClockKind::TwelveHour;
+    const TSpeechMarkup m =
+        TranslateSpeechMarkup(QStringLiteral("Hello Ann.  The time is 9:05 PM"), twelveHour);
+    EXPECT_EQ(m.Shown, QStringLiteral("Hello Ann.  The time is 9:05 PM"));
+    EXPECT_EQ(m.Spoken, QStringLiteral("Hello Ann.  The time is nine oh five P.M."));
+    EXPECT_EQ(Body(m), QStringLiteral("Hello Ann.  The time is nine oh five P.M."));
+    // Each spoken word of the time reveals the whole time in the balloon.
+    const int firstWord = int(m.Ssml.indexOf(QStringLiteral("nine"))) + 1;
+    const int lastWord = int(m.Ssml.indexOf(QStringLiteral("P.M."))) + 1;
+    EXPECT_EQ(m.RevealEnd(firstWord, 4), m.Shown.size());
+    EXPECT_EQ(m.RevealEnd(lastWord, 4), m.Shown.size());
+    EXPECT_EQ(TranslateSpeechMarkup(QStringLiteral("at 12:00.")).Spoken,
+              QStringLiteral("at twelve o'clock noon."));
+}
+
+TEST(SpeechMarkup, MailTextKeepsItsTimesAndCannotLeaveTheMailContext) {
+    // As announcements are written: sender and subject follow the e-mail
+    // context, and every backslash of theirs is doubled.
+    const QString text = QStringLiteral(
+        "The time is 10:00.  The message is from \\Ctx=e-mail\\ann@x.org.   \\pau=200\\"
+        "Subject: Lunch at 12:30 \\\\Ctx=normal\\\\ 13:00.");
+    const TSpeechMarkup m = TranslateSpeechMarkup(text);
+    EXPECT_TRUE(m.Spoken.startsWith(QStringLiteral("The time is ten o'clock A.M.  ")))
+        << m.Spoken.toStdString();
+    EXPECT_TRUE(m.Spoken.endsWith(QStringLiteral("Subject: Lunch at 12:30 \\Ctx=normal\\ 13:00.")))
+        << m.Spoken.toStdString();
+    // A program's own \Ctx=normal\ does end mail text.
+    EXPECT_EQ(
+        TranslateSpeechMarkup(QStringLiteral("\\Ctx=e-mail\\at 9:15\\Ctx=normal\\at 9:15")).Spoken,
+        QStringLiteral("at 9:15at nine fifteen A.M."));
+}
+
+TEST(SpeechMarkup, EmphasisWrapsTheNextWord) {
+    const TSpeechMarkup m = TranslateSpeechMarkup(QStringLiteral("a \\Emp\\ really big deal"));
+    EXPECT_EQ(Body(m), QStringLiteral("a  <emphasis>really</emphasis> big deal"));
+    EXPECT_EQ(m.Shown, QStringLiteral("a  really big deal"));
+}
+
+TEST(SpeechMarkup, MarksStandBeforeEverySpokenWordAndRevealItInTheBalloon) {
+    const TSpeechMarkup m = TranslateSpeechMarkup(
+        QStringLiteral("Welcome to \\map=\"Tal Voro\"=\"Talvoro\"\\ at 11:05 \\pau=100\\ & bye"));
+    EXPECT_EQ(m.MarkedSsml,
+              QStringLiteral("<speak><mark name=\"w0\"/>Welcome <mark name=\"w1\"/>to "
+                             "<mark name=\"w2\"/><sub alias=\"Tal Voro\">Talvoro</sub> "
+                             "<mark name=\"w3\"/>at <mark name=\"w4\"/>eleven oh five A.M. "
+                             "<break time=\"100ms\"/> <mark name=\"w5\"/>&amp; "
+                             "<mark name=\"w6\"/>bye</speak>"));
+    QStringList revealed;
+    for (int i = 0; i < 7; ++i)
+        revealed << m.Shown.left(m.RevealAtMark(QStringLiteral("w%1").arg(i)));
+    EXPECT_EQ(revealed, QStringList({"Welcome", "Welcome to", "Welcome to Talvoro",
+                                     "Welcome to Talvoro at", "Welcome to Talvoro at 11:05",
+                                     "Welcome to Talvoro at 11:05  &", m.Shown}));
+    EXPECT_EQ(m.RevealAtMark(QStringLiteral("w7")), -1);
+    EXPECT_EQ(m.RevealAtMark(QStringLiteral("x1")), -1);
 }
 
 TEST(SpeechMarkup, MapSpeaksTheFirstTextAndShowsTheSecond) {
@@ -114,11 +174,11 @@ TEST(SpeechMarkup, PositionsMapEveryCodePointOfTheSsml) {
 }
 
 // The real engine's word events, mapped back, land on word ends of the shown
-// text and reach its last word.
+// text, in order, and reach its last word.
 TEST(SpeechMarkup, EngineWordEventsRevealShownWords) {
     const TSpeechMarkup m = TranslateSpeechMarkup(QStringLiteral(
-        "Welcome to \\map=\"Tal Voro\"=\"Talvoro\"\\, from \\Ctx=e-mail\\a.b@example.org.  "
-        "\\pau=200\\Bye & thanks."));
+        "Welcome to \\map=\"Tal Voro\"=\"Talvoro\"\\ at 11:05 PM, from \\Ctx=e-mail\\"
+        "a.b@example.org.  \\pau=200\\Bye & thanks."));
     std::mutex mutex;
     std::condition_variable finished;
     bool done = false;
@@ -141,6 +201,10 @@ TEST(SpeechMarkup, EngineWordEventsRevealShownWords) {
         EXPECT_TRUE(r == m.Shown.size() || m.Shown[r].isSpace());
     }
     EXPECT_EQ(*std::max_element(reveals.begin(), reveals.end()), m.Shown.size());
+    // In step with the voice: never backwards, and the time appears as it is said.
+    EXPECT_TRUE(std::is_sorted(reveals.begin(), reveals.end()));
+    const int afterTime = int(m.Shown.indexOf(QStringLiteral("PM,"))) + 3;
+    EXPECT_NE(std::find(reveals.begin(), reveals.end(), afterTime), reveals.end());
 }
 
 } // namespace

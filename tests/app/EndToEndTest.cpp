@@ -122,6 +122,37 @@ TEST_F(EndToEndTest, SpeaksTheTimeAtTheFullHourOnly) {
     EXPECT_EQ(spoken[0], "The time is 11:00");
 }
 
+// What a check leaves for the next one is saved when the check ends, not only at close: a killed
+// program does not announce the same mail again after its restart.
+TEST_F(EndToEndTest, AKilledProgramKeepsWhatItsLastCheckFound) {
+    if (!DovecotServer::Available())
+        GTEST_SKIP() << "dovecot is not installed";
+    DovecotServer server(std::vector<DovecotServer::User>{{"alice", "secret"}});
+    for (int n = 1; n <= 3; ++n)
+        server.Deliver("alice", Message(n, "Sender <s@example.org>", "Subject"));
+    Seed(Value("CheckBoxEnableEmailCheck", "1") + Value("CheckInterval", "1") +
+         Value("RadioGroupSayTimeInterval", "3") + Value("RadioGroupInternetConnection", "1") +
+         Value("EditPOP3Server", server.Host()) +
+         Value("EditPOP3Port", std::to_string(server.Port())) + Value("EditPOP3Account", "alice") +
+         Value("EditPOP3Password", ScrambleText("secret")));
+
+    Start("@2026-12-09 10:17:05 x10");
+    ASSERT_TRUE(WaitForLog("You have 3 unread message(s)")) << DebugLog().toStdString();
+    for (int i = 0; i < 100 && !Hive().contains("\"PanelPrevNumMessages\"=\"3\""); ++i)
+        QThread::msleep(100);
+    Program.kill();
+    ASSERT_TRUE(Program.waitForFinished(5000));
+    EXPECT_TRUE(Hive().contains("\"PanelLastMessageID\"=\"<m3@example.org>\""))
+        << Hive().toStdString();
+    EXPECT_TRUE(Hive().contains("\"PanelPrevNumMessages\"=\"3\""));
+
+    QFile::remove(AgentLogPath());
+    Start("@2026-12-09 10:30:05 x10");
+    ASSERT_TRUE(WaitForLog("No unread messages")) << DebugLog().toStdString();
+    Stop();
+    EXPECT_TRUE(Spoken().isEmpty()) << Spoken().join(" | ").toStdString();
+}
+
 TEST_F(EndToEndTest, AnnouncesNewMailOnceAndCarriesItsMemoryOverARestart) {
     if (!DovecotServer::Available())
         GTEST_SKIP() << "dovecot is not installed";

@@ -3,6 +3,7 @@
 // platform with the real subsystems behind them.
 #include "QtGtest.h"
 #include "SeedProfile.h"
+#include "app/Application.h"
 #include "app/Identity.h"
 #include "app/Labels.h"
 #include "app/UnitMain.h"
@@ -12,7 +13,9 @@
 #include "platform/TalvoroApplication.h"
 #include "tray/TrayIcon.h"
 #include "wizard/UnitWizard.h"
+#include "wizard/WizardPages.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -26,6 +29,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -76,7 +80,7 @@ TEST_F(MainWindowFlowsTest, WithoutCharactersTheAgentFunctionsAreOffAndTheMessag
         ASSERT_EQ(Boxes.size(), 1u);
         EXPECT_EQ(Boxes[0].Caption, "Information");
         EXPECT_EQ(Boxes[0].Text,
-                  "Microsoft Talking Agent not installed.\nTo enable Agent notifications, please "
+                  "The talking character is not installed.\nTo enable Agent notifications, please "
                   "reinstall this software.\nAgent functions are disabled.");
         EXPECT_FALSE(form.AgentLoaded());
         EXPECT_FALSE(form.CheckBoxEnableAgent->isEnabled());
@@ -116,7 +120,7 @@ TEST_F(MainWindowFlowsTest, AFileThatIsNoCharacterCannotBeLoaded) {
     ASSERT_EQ(Boxes.size(), 1u);
     EXPECT_EQ(Boxes[0].Caption, "Error");
     EXPECT_EQ(Boxes[0].Text,
-              "Microsoft Talking Agent could not be loaded, please reinstall this software.\n"
+              "The talking character could not be loaded, please reinstall this software.\n"
               "Agent functions are disabled.");
     EXPECT_FALSE(form.AgentLoaded());
     EXPECT_FALSE(form.ShowAgentNotInstalledMessage());
@@ -224,6 +228,92 @@ TEST_F(MainWindowFlowsTest, CheckNowWithAnIncompleteAccountSaysWhatIsMissing) {
     EXPECT_EQ(form.LabelTimeout->text(), "[1 minutes 0 seconds]");
 }
 
+// Whatever sets the unread count back, status bar, tray hint and counter follow it together.
+TEST_F(MainWindowFlowsTest, CommandsThatResetTheUnreadCountUpdateStatusHintAndCounter) {
+    SeedProfile(Dir.path() + "/config", "\"FilenameEmailClient\"=\"/bin/true\"\r\n");
+    TFormMain form({});
+    const std::pair<const char*, std::function<void()>> commands[] = {
+        {"Launch E-mail", [&form] { form.Actions().ActionLaunchEmail->trigger(); }},
+        {"Mark Read", [&form] { form.Actions().ActionMarkAsRead->trigger(); }},
+        {"tray double-click", [&form] { emit form.TrayIcon()->DoubleClicked(); }},
+        {"count reset", [&form] { emit form.LabelNumMessages->DoubleClicked(); }},
+    };
+    for (const auto& [name, run] : commands) {
+        // As a check that found nine unread messages leaves the window.
+        SessionInfo().EmailFlag = true;
+        SessionInfo().NumUnreadMessages = 9;
+        form.LabelNumUnreadMessages->setText("9");
+        form.ShowStatus("You have 9 unread message(s)", true);
+        form.Actions().ActionMarkAsRead->setEnabled(true);
+        run();
+        EXPECT_EQ(form.StatusText(), "No unread messages") << name;
+        EXPECT_EQ(form.TrayHint(), "Talvoro: Right click for menu [No unread messages]") << name;
+        EXPECT_EQ(form.LabelNumUnreadMessages->text(), "0") << name;
+    }
+}
+
+// After each switch of character the box lists the three most recent choices first, then the
+// others by name.
+TEST_F(MainWindowFlowsTest, TheCharacterBoxListsTheThreeMostRecentFirst) {
+    for (const char* name : {"Genie.acs", "Owl.acs", "Robot.acs"})
+        CopyCharacter(name, name);
+    CopyCharacter("Owl.acs", "Zed.acs");
+    SeedProfile(Dir.path() + "/config");
+    TFormMain form({});
+    auto choose = [&form](const QString& name) {
+        const int index = form.FileComboBoxAgent->findText(name);
+        ASSERT_GE(index, 0) << name;
+        form.FileComboBoxAgent->setCurrentIndex(index);
+        emit form.FileComboBoxAgent->activated(index);
+        EXPECT_EQ(form.CharacterFile(), name);
+        EXPECT_EQ(form.FileComboBoxAgent->currentText(), name);
+    };
+    auto listed = [&form] {
+        QStringList names;
+        for (int i = 0; i < form.FileComboBoxAgent->count(); ++i)
+            names << form.FileComboBoxAgent->itemText(i);
+        return names;
+    };
+    choose("Zed.acs");
+    choose("Robot.acs");
+    EXPECT_EQ(listed(), QStringList({"Robot.acs", "Zed.acs", "Genie.acs", "Owl.acs"}));
+    choose("Owl.acs");
+    choose("Genie.acs");
+    EXPECT_EQ(listed(), QStringList({"Genie.acs", "Owl.acs", "Robot.acs", "Zed.acs"}));
+    EXPECT_TRUE(Boxes.empty());
+}
+
+// On the Linux desktop no caption, hint or spoken guide names Windows or the Windows character
+// component; they name the desktop's stand-ins.
+TEST_F(MainWindowFlowsTest, NoTextNamesWindowsOrItsCharacterComponent) {
+    SeedProfile(Dir.path() + "/config");
+    TFormMain form({"/D"});
+    TFormWizard wizard(form);
+    QStringList texts;
+    for (const QWidget* root :
+         {static_cast<const QWidget*>(&form), static_cast<const QWidget*>(&wizard)}) {
+        for (const QWidget* widget : root->findChildren<QWidget*>()) {
+            texts << widget->toolTip() << widget->windowTitle();
+            if (const auto* button = qobject_cast<const QAbstractButton*>(widget))
+                texts << button->text();
+            if (const auto* label = qobject_cast<const QLabel*>(widget))
+                texts << label->text();
+            if (const auto* group = qobject_cast<const QGroupBox*>(widget))
+                texts << group->title();
+        }
+    }
+    for (int i = 0; i < WizardPageCount; ++i)
+        texts << WizardPageInfo(i).Header << WizardPageInfo(i).Paragraphs
+              << WizardPageInfo(i).Guide;
+    for (const QString& text : std::as_const(texts)) {
+        EXPECT_FALSE(text.contains("Windows")) << text;
+        EXPECT_FALSE(text.contains("Microsoft")) << text;
+    }
+    EXPECT_EQ(form.CheckBoxSoundBeep->text(), "Desktop Default Sound");
+    EXPECT_EQ(form.CheckBoxEnableAgent->text(), "Talking Character");
+    EXPECT_EQ(wizard.CheckBoxEnableAgent->text(), "Talking Character");
+}
+
 // The e-mail client's process (here: this test program) is looked for when a
 // check is about to run; other state refreshes go by what that look found.
 TEST_F(MainWindowFlowsTest, TheClientIsLookedForOnlyWhenACheckIsAboutToRun) {
@@ -251,7 +341,7 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     qputenv("TALVORO_AUDIO", "none");
     platform::TTalvoroApplication application(argc, argv);
-    application.setApplicationDisplayName(identity::ProductName);
+    ConfigureApplication(application);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

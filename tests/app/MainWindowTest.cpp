@@ -1,14 +1,19 @@
 // The main window on the offscreen platform: its properties, the status
 // routine and the debug log.
+#include "app/Application.h"
 #include "app/Identity.h"
 #include "app/Labels.h"
 #include "app/UnitDebug.h"
 #include "app/UnitMain.h"
 #include "platform/MessageBox.h"
 #include "platform/TalvoroApplication.h"
+#include "speech/OvcClock.h"
 
 #include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -21,6 +26,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <QTimeEdit>
+#include <QTimer>
 #include <QToolButton>
 
 #include "QtGtest.h"
@@ -53,8 +60,10 @@ protected:
 TEST_F(MainWindowTest, WindowPropertiesWithoutDebugging) {
     TFormMain form({});
     EXPECT_EQ(form.windowTitle(), "Talvoro");
-    EXPECT_EQ(form.size(), QSize(388, 452));
-    EXPECT_EQ(form.minimumSize(), form.maximumSize()); // not resizable
+    // The designed size, or more where the desktop's font needs it; never resizable.
+    EXPECT_GE(form.width(), 388);
+    EXPECT_GE(form.height(), 452);
+    EXPECT_EQ(form.minimumSize(), form.maximumSize());
     EXPECT_FALSE(form.windowFlags() & Qt::WindowMinimizeButtonHint);
     EXPECT_FALSE(form.windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_FALSE(form.PageControl->isTabVisible(form.PageControl->indexOf(form.TabSheetDebug)));
@@ -76,9 +85,9 @@ TEST_F(MainWindowTest, WindowPropertiesWithoutDebugging) {
 
 TEST_F(MainWindowTest, ControlsCarryTheirCaptionsHintsAndLimits) {
     TFormMain form({});
-    EXPECT_EQ(form.CheckBoxStartWithWindows->text(), "Start Automatically at Windows Startup");
+    EXPECT_EQ(form.CheckBoxStartWithWindows->text(), "Start Automatically When I Log In");
     EXPECT_EQ(form.CheckBoxStartWithWindows->toolTip(),
-              "Start programs automatically at Windows startup");
+              "Start programs automatically when you log in");
     EXPECT_EQ(form.ButtonSetupWizard->toolTip(), "Click to run the preferences setup wizard");
     EXPECT_EQ(form.CheckInterval->minimum(), 1);
     EXPECT_EQ(form.CheckInterval->maximum(), 60);
@@ -116,8 +125,119 @@ TEST_F(MainWindowTest, ControlsCarryTheirCaptionsHintsAndLimits) {
                              "FilenameEmailClient",
                              "PanelLastMessageID",
                              "LabelNumMessages",
-                             "PanelPrevNumMessages"})
+                             "PanelPrevNumMessages",
+                             "ComboBoxPOP3Security",
+                             "PanelLastMessageUID",
+                             "CheckBoxQuietHours",
+                             "QuietHoursFrom",
+                             "QuietHoursTo",
+                             "CheckBoxDesktopNotification",
+                             "CheckBoxPasswordInKeyring"})
         EXPECT_NE(form.findChild<QWidget*>(name), nullptr) << name;
+}
+
+// The values added after the original ones: written after all the others in their fixed order,
+// with their defaults on a fresh profile; loaded into their controls and saved back.
+TEST_F(MainWindowTest, LaterOptionsFollowTheOthersAndKeepTheirValues) {
+    auto hive = [this] {
+        QFile file(Dir.path() + "/config/talvoro/registry.reg");
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    TFormMain({}).close();
+    EXPECT_TRUE(hive().contains("\"PanelPrevNumMessages\"=\"\"\r\n"
+                                "\"ComboBoxPOP3Security\"=\"0\"\r\n"
+                                "\"POP3TrustedCertificate\"=\"\"\r\n"
+                                "\"PanelLastMessageUID\"=\"\"\r\n"
+                                "\"CheckBoxQuietHours\"=\"0\"\r\n"
+                                "\"QuietHoursFrom\"=\"22:00\"\r\n"
+                                "\"QuietHoursTo\"=\"07:00\"\r\n"
+                                "\"CheckBoxDesktopNotification\"=\"0\"\r\n"
+                                "\"CheckBoxPasswordInKeyring\"=\"0\"\r\n"))
+        << hive().toStdString();
+
+    const QByteArray stored = "\"EditPOP3Port\"=\"995\"\r\n\"ComboBoxPOP3Security\"=\"1\"\r\n"
+                              "\"POP3TrustedCertificate\"=\"pop.example.org 0a1b\"\r\n"
+                              "\"PanelLastMessageUID\"=\"UID77\"\r\n"
+                              "\"CheckBoxQuietHours\"=\"1\"\r\n"
+                              "\"QuietHoursFrom\"=\"21:30\"\r\n"
+                              "\"QuietHoursTo\"=\"bad\"\r\n"
+                              "\"CheckBoxDesktopNotification\"=\"1\"\r\n"
+                              "\"CheckBoxPasswordInKeyring\"=\"1\"\r\n";
+    SeedProfile(Dir.path() + "/config", stored);
+    {
+        TFormMain form({});
+        EXPECT_EQ(form.ComboBoxPOP3Security->currentText(), "SSL/TLS");
+        EXPECT_EQ(form.EditPOP3Port->text(), "995");
+        EXPECT_EQ(form.TrustedCertificate(), "pop.example.org 0a1b");
+        EXPECT_FALSE(form.ButtonForgetCertificate->isHidden());
+        EXPECT_EQ(form.PanelLastMessageUID->text(), "UID77");
+        EXPECT_TRUE(form.QuietHoursFrom->isEnabled());
+        EXPECT_EQ(form.QuietHoursTo->time(), QTime(7, 0)); // not a time: the default
+        EXPECT_TRUE(form.CheckBoxDesktopNotification->isChecked());
+        EXPECT_TRUE(form.CheckBoxPasswordInKeyring->isChecked());
+        form.close();
+    }
+    QByteArray expected = stored;
+    expected.replace("bad", "07:00");
+    for (const QByteArray& line : expected.split('\n'))
+        EXPECT_TRUE(hive().contains(line)) << line.toStdString();
+}
+
+// Choosing a security moves the usual port of the other kind of connection; a port the user
+// typed stays.
+TEST_F(MainWindowTest, ChoosingASecurityMovesOnlyTheUsualPort) {
+    struct {
+        const char* Port;
+        int From;
+        Qt::Key Key;
+        const char* Expected;
+    } const cases[] = {
+        {"110", 0, Qt::Key_Down, "995"}, // None -> SSL/TLS
+        {"995", 1, Qt::Key_Down, "110"}, // SSL/TLS -> STARTTLS
+        {"995", 1, Qt::Key_Up, "110"},   // SSL/TLS -> None
+        {"2110", 0, Qt::Key_Down, "2110"}, {"", 0, Qt::Key_Down, ""},
+        {"110", 2, Qt::Key_Up, "995"},   // STARTTLS -> SSL/TLS
+        {"110", 1, Qt::Key_Down, "110"}, // SSL/TLS -> STARTTLS keeps 110
+    };
+    TFormMain form({});
+    for (const auto& c : cases) {
+        form.ComboBoxPOP3Security->setCurrentIndex(c.From);
+        form.EditPOP3Port->setText(c.Port);
+        QTest::keyClick(form.ComboBoxPOP3Security, c.Key);
+        EXPECT_EQ(form.EditPOP3Port->text(), c.Expected) << c.Port << " from " << c.From;
+    }
+}
+
+// A line break or NUL in an account field would end a protocol command early: neither typing
+// nor pasting puts one there.
+TEST_F(MainWindowTest, AccountFieldsRefuseLineBreaksAndNul) {
+    TFormMain form({});
+    for (QLineEdit* edit :
+         {form.EditPOP3Server, form.EditPOP3Port, form.EditPOP3Account, form.EditPOP3Password}) {
+        edit->setText("ab");
+        edit->setFocus();
+        edit->end(false);
+        QTest::keyClick(edit, Qt::Key_Return);
+        QApplication::clipboard()->setText("x\r\nDELE 1");
+        edit->paste();
+        QApplication::clipboard()->setText(QString("y") + QChar(0));
+        edit->paste();
+        QApplication::clipboard()->setText("cd");
+        edit->paste();
+        EXPECT_EQ(edit->text(), "abcd") << edit->objectName();
+    }
+}
+
+// The slider starts at 30000; a stored time-out of that or less (held at 30000) does not move it.
+TEST_F(MainWindowTest, TimeoutLabelShowsTheStoredTimeoutFromTheStart) {
+    for (const char* stored : {"30000", "5000", "90000"}) {
+        SeedProfile(Dir.path() + "/config", QByteArray("\"Timeout\"=\"") + stored + "\"\r\n");
+        TFormMain form({});
+        EXPECT_EQ(form.LabelTimeout->text(),
+                  QString(stored) == "90000" ? "[1 minutes 30 seconds]" : "[0 minutes 30 seconds]")
+            << stored;
+        EXPECT_EQ(form.TimerConnection->interval(), form.SliderTimeout->value());
+    }
 }
 
 TEST_F(MainWindowTest, DebuggingShowsTheDebugPageAndCaptionAndEmptiesTheLog) {
@@ -170,6 +290,7 @@ TEST_F(MainWindowTest, ShowStatusWithDebuggingLogsEveryTextInOrder) {
 
 TEST_F(MainWindowTest, ShowStatusFromAnotherThreadRunsOnTheWindowThreadInOrder) {
     TFormMain form({"/D"});
+    form.OvcClock->SetActive(false); // no minute tick adds its own line meanwhile
     TFormDebug debug;
     form.SetDebugForm(&debug);
     QThread* worker = QThread::create([&form] {
@@ -177,7 +298,7 @@ TEST_F(MainWindowTest, ShowStatusFromAnotherThreadRunsOnTheWindowThreadInOrder) 
             form.ShowStatus(QString("DEBUG: line %1").arg(i), false);
     });
     worker->start();
-    QTRY_VERIFY_WITH_TIMEOUT(worker->isFinished(), 10000);
+    ASSERT_TRUE(QTest::qWaitFor([worker] { return worker->isFinished(); }, 10000));
     worker->wait();
     delete worker;
     // The clock's first minute tick may write its own line meanwhile.
@@ -214,18 +335,110 @@ TEST_F(MainWindowTest, MinimiseHidesTheWindowAndTheTrayCommandBringsItBack) {
     form.PopupMenuTrayShowClick();
     EXPECT_TRUE(form.isVisible());
     form.showMinimized();
-    QTRY_VERIFY(!form.isVisible());
+    ASSERT_TRUE(QTest::qWaitFor([&form] { return !form.isVisible(); }));
 }
 
 TEST_F(MainWindowTest, MinimisingLogsOnlyTheMinimise) {
+    const QString sounds = Dir.path() + "/sounds.log";
+    qputenv("TALVORO_SOUND_LOG", sounds.toUtf8());
     TFormMain form({"/D"});
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    QFile::remove(sounds);
     form.showMinimized();
-    QTRY_VERIFY(!form.isVisible());
+    ASSERT_TRUE(QTest::qWaitFor([&form] { return !form.isVisible(); }));
+    // Whatever the minimise has left queued runs now.
+    for (int i = 0; i < 3; ++i)
+        QCoreApplication::processEvents();
+    qunsetenv("TALVORO_SOUND_LOG");
     const QStringList lines = LogLines();
-    EXPECT_EQ(lines.filter("DEBUG: AppMinimize: ").size(), 1);
+    EXPECT_EQ(lines.filter("DEBUG: AppMinimize: ").size(), 1) << lines.join(" | ");
     EXPECT_TRUE(lines.filter("DEBUG: AppRestore").isEmpty()) << lines.join(" | ");
+    QFile log(sounds);
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_EQ(log.readAll(), "MessageBeep 64\n"); // the asterisk sound, once
+}
+
+// An option the user changes reaches the settings file about a second later, without a close.
+TEST_F(MainWindowTest, AChangedOptionIsSavedShortlyAfter) {
+    auto hive = [this] {
+        QFile file(Dir.path() + "/config/talvoro/registry.reg");
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    TFormMain form({});
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    EXPECT_FALSE(hive().contains("EditYourName")); // nothing written at start
+    form.CheckBoxSoundBeep->click();
+    QTest::keyClicks(form.EditYourName, "Ada");
+    form.QuietHoursFrom->setTime(QTime(23, 15));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return hive().contains("\"CheckBoxSoundBeep\"=\"1\""); }, 10000));
+    EXPECT_TRUE(hive().contains("\"EditYourName\"=\"MasterAda\""));
+    EXPECT_TRUE(hive().contains("\"QuietHoursFrom\"=\"23:15\""));
+}
+
+// The settings folder replaced by a file: every save fails.
+void BlockSettings(const QString& configHome) {
+    ASSERT_TRUE(QDir().rename(configHome + "/talvoro", configHome + "/talvoro.kept"));
+    QFile blocker(configHome + "/talvoro");
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+}
+
+// A close the user asked for that cannot save is abandoned: the window stays, and the clock that
+// the close stopped ticks again.
+TEST_F(MainWindowTest, AnAbandonedCloseLeavesTheClockRunning) {
+    QStringList boxes;
+    platform::SetMessageBoxHook(
+        [&](const QString& caption, const QString& text, platform::TMsgDlgType, unsigned) {
+            boxes << caption + "|" + text;
+            return platform::TModalResult::OK;
+        });
+    TFormMain form({});
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    BlockSettings(Dir.path() + "/config");
+    EXPECT_FALSE(form.close());
+    platform::SetMessageBoxHook({});
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_TRUE(boxes[0].startsWith("Talvoro|")) << boxes[0];
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_TRUE(form.OvcClock->Active());
+}
+
+// A start-up step that fails is skipped with its error shown once; the rest of the start-up
+// runs: an autostart folder that cannot be written while start-at-login is stored on, a debug
+// log that cannot be created.
+TEST_F(MainWindowTest, AFailedStartUpStepIsShownOnceAndTheStartGoesOn) {
+    QStringList boxes;
+    platform::SetMessageBoxHook(
+        [&](const QString& caption, const QString& text, platform::TMsgDlgType, unsigned) {
+            boxes << caption + "|" + text;
+            return platform::TModalResult::OK;
+        });
+    SeedProfile(Dir.path() + "/config", "\"CheckBoxStartWithWindows\"=\"1\"\r\n"
+                                        "\"EditYourName\"=\"Ada\"\r\n");
+    for (const QString& blocked :
+         {Dir.path() + "/config/autostart", Dir.path() + "/state/talvoro"}) {
+        QDir().mkpath(QFileInfo(blocked).path());
+        QFile file(blocked);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    {
+        TFormMain form({"/D", "/D"});
+        EXPECT_EQ(boxes.size(), 2) << boxes.join(" / ");
+        for (const QString& box : std::as_const(boxes))
+            EXPECT_TRUE(box.startsWith("Talvoro|")) << box;
+        EXPECT_TRUE(form.CheckBoxStartWithWindows->isChecked());
+        EXPECT_EQ(form.EditYourName->text(), "Ada"); // the load went on
+        EXPECT_TRUE(form.DebugMode());
+        EXPECT_TRUE(form.OvcClock->Active()); // the start-up ran to its end
+        form.ShowStatus("still working", false);
+        EXPECT_EQ(form.StatusText(), "still working");
+        form.close();
+    }
+    platform::SetMessageBoxHook({});
+    EXPECT_EQ(boxes.size(), 2);
 }
 
 // An exception that escapes an event handler is reported in an error box
@@ -254,7 +467,7 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     platform::TTalvoroApplication application(argc, argv);
-    application.setApplicationDisplayName(identity::ProductName);
+    ConfigureApplication(application);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -122,6 +122,36 @@ TEST_F(ProcessTest, TermSignalClosesTheWindowInOrder) {
     EXPECT_EQ(Log().count("DEBUG: FormCloseQuery done: "), 2) << Log().toStdString();
 }
 
+// A request to end cannot be refused: when the settings cannot be saved the program says so
+// and ends with a failure, and the settings file keeps what it held.
+TEST_F(ProcessTest, AStopThatCannotSaveEndsWithAFailureAndKeepsTheFile) {
+    QProcess* process = Start({"/M", "/D"});
+    // The log is made after the settings have been read.
+    for (int i = 0; i < 200 && !QFile::exists(LogPath()); ++i)
+        QThread::msleep(50);
+    ASSERT_TRUE(QFile::exists(LogPath()));
+    const QString config = Dir.path() + "/config";
+    QFile hive(config + "/talvoro/registry.reg");
+    ASSERT_TRUE(hive.open(QIODevice::ReadOnly));
+    const QByteArray before = hive.readAll();
+    hive.close();
+    ASSERT_TRUE(QDir().rename(config + "/talvoro", config + "/talvoro.kept"));
+    QFile blocker(config + "/talvoro");
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+
+    ::kill(static_cast<pid_t>(process->processId()), SIGTERM);
+    ASSERT_TRUE(process->waitForFinished(10000));
+    EXPECT_EQ(process->exitStatus(), QProcess::NormalExit);
+    EXPECT_NE(process->exitCode(), 0);
+    EXPECT_TRUE(
+        process->readAllStandardError().contains("talvoro: The settings could not be saved: "));
+    EXPECT_TRUE(Log().contains("The settings could not be saved: ")) << Log().toStdString();
+    QFile kept(config + "/talvoro.kept/registry.reg");
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), before);
+}
+
 TEST_F(ProcessTest, FirstStartOpensTheWizardAndAStopRequestStillSavesInOrder) {
     QFile::remove(Dir.path() + "/config/talvoro/registry.reg");
     QProcess* process = Start({"/D"});

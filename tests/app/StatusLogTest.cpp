@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include "QtGtest.h"
@@ -63,4 +64,28 @@ TEST_F(DebugLogFileTest, CreateFailsWhenTheFolderCannotExist) {
     blocker.close();
     TDebugLogFile log(Dir.path() + "/blocker/debug.log");
     EXPECT_THROW(log.Create(), EInOutError);
+}
+
+TEST_F(DebugLogFileTest, TheLogIsPrivateAndNeverWrittenThroughALink) {
+    QDir().mkpath(Dir.path() + "/state/talvoro");
+    QFile victim(Dir.path() + "/victim");
+    ASSERT_TRUE(victim.open(QIODevice::WriteOnly));
+    victim.write("keep me");
+    victim.close();
+    ASSERT_TRUE(QFile::link(Dir.path() + "/victim", Path()));
+
+    TDebugLogFile log(Path());
+    log.Create();
+    log.Append("entry");
+    EXPECT_FALSE(QFileInfo(Path()).isSymLink());
+    EXPECT_EQ(QFile::permissions(Path()),
+              QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+    EXPECT_EQ(Contents(), "entry\r\n");
+
+    // A link put in its place later makes the entry fail instead of reaching the target.
+    ASSERT_TRUE(QFile::remove(Path()));
+    ASSERT_TRUE(QFile::link(Dir.path() + "/victim", Path()));
+    EXPECT_THROW(log.Append("entry"), EInOutError);
+    ASSERT_TRUE(victim.open(QIODevice::ReadOnly));
+    EXPECT_EQ(victim.readAll(), "keep me");
 }

@@ -36,8 +36,10 @@ public:
     bool Agent = true;
     bool Loaded = true;
     bool SpeakFails = false;
-    // Runs inside AddMessage on the window thread, while the worker waits.
+    // Run on the window thread while the worker waits: inside AddMessage, and when the worker
+    // reads MaxMessages.
     std::function<void()> DuringAddMessage;
+    std::function<void()> DuringMaxMessages;
     int WrongThreadCalls = 0;
     TMessageTable Table;
     TRecentList Recent;
@@ -65,6 +67,8 @@ public:
     void StopConnectionTimer() override { Note("StopTimer"); }
     int32_t MaxMessages() override {
         Here();
+        if (DuringMaxMessages)
+            DuringMaxMessages();
         return Max;
     }
     std::string UserName() override {
@@ -166,7 +170,8 @@ protected:
                                                                                  {"stop", "pw2"},
                                                                                  {"term", "pw3"},
                                                                                  {"speak", "pw4"},
-                                                                                 {"zero", "pw5"}});
+                                                                                 {"zero", "pw5"},
+                                                                                 {"words", "pw6"}});
     }
     static void TearDownTestSuite() { Server.reset(); }
 
@@ -279,10 +284,31 @@ TEST_F(CheckMsgThreadTest, ChecksOneAfterAnotherAsMailComesAndGoes) {
     EXPECT_EQ(SessionInfo().NumUnreadMessages, 9);
     EXPECT_EQ(LastMessageID().Get(), "<m9@test.example>");
 
-    // The user deletes six messages elsewhere and one more arrives: the count restarts.
+    // The user deletes six messages elsewhere and one more arrives: the count restarts, and the
+    // unique-ID listing finds message 9 at its new place, so only message 10 is new.
+    const std::string UID9 = LastMessageUID().Get();
+    ASSERT_FALSE(UID9.empty()) << "the newest message's unique ID is kept with its Message-ID";
     for (int I = 0; I < 6; ++I)
         ASSERT_TRUE(Server->Delete("first", 1));
     Fill("first", 10, 10);
+    Host.Log.clear();
+    RunCheck(POP3, Msg, Host);
+    EXPECT_EQ(Host.Lines("Speak"),
+              std::vector<std::string>{
+                  "Speak+hide: You have one new message.  Another process has deleted messages on "
+                  "your server.  The message count has been reset.  \\pau=200\\The message is "
+                  "from \\Ctx=e-mail\\Sender 10.   \\pau=200\\Subject: Subject 10."});
+    EXPECT_EQ(SessionInfo().NumUnreadMessages, 1);
+    EXPECT_EQ(SessionInfo().PrevNumMessages, 4);
+    EXPECT_FALSE(SessionInfo().CountReset);
+    EXPECT_EQ(Host.Lines("Counts"), std::vector<std::string>{"Counts 1 4 4"});
+    EXPECT_EQ(LastMessageID().Get(), "<m10@test.example>");
+    EXPECT_NE(LastMessageUID().Get(), UID9);
+
+    // The newest message seen is deleted too: nothing tells where the new ones begin, so every
+    // message counts as new.
+    ASSERT_TRUE(Server->Delete("first", 4));
+    Fill("first", 11, 11);
     Host.Log.clear();
     RunCheck(POP3, Msg, Host);
     const auto Spoken = Host.Lines("Speak");
@@ -292,8 +318,6 @@ TEST_F(CheckMsgThreadTest, ChecksOneAfterAnotherAsMailComesAndGoes) {
                          "only announce the last 3.  \\pau=200\\The first message is from "
                          "\\Ctx=e-mail\\Sender 8.   \\pau=200\\Subject: Subject 8.");
     EXPECT_EQ(SessionInfo().NumUnreadMessages, 4);
-    EXPECT_EQ(SessionInfo().PrevNumMessages, 4);
-    EXPECT_FALSE(SessionInfo().CountReset);
     EXPECT_EQ(Host.Lines("Counts"), std::vector<std::string>{"Counts 4 4 4"});
 
     // The user resets the count: the next check counts every message as new, once.
@@ -301,6 +325,7 @@ TEST_F(CheckMsgThreadTest, ChecksOneAfterAnotherAsMailComesAndGoes) {
     EXPECT_EQ(Host.Table.RowCount(), 0);
     EXPECT_EQ(Host.Recent.Count(), 0);
     EXPECT_EQ(LastMessageID().Get(), "");
+    EXPECT_EQ(LastMessageUID().Get(), "");
     Host.Log.clear();
     RunCheck(POP3, Msg, Host);
     EXPECT_EQ(SessionInfo().NumUnreadMessages, 4);
@@ -311,12 +336,13 @@ TEST_F(CheckMsgThreadTest, ChecksOneAfterAnotherAsMailComesAndGoes) {
     EXPECT_FALSE(SessionInfo().EmailFlag);
 }
 
-TEST_F(CheckMsgThreadTest, WrongPasswordReportsTheLoginError) {
+TEST_F(CheckMsgThreadTest, WrongPasswordReportsTheLoginErrorWithTheServersReply) {
     Account("first", "wrong");
     SessionInfo().NumUnreadMessages = 2;
     SessionInfo().PrevNumMessages = 5;
     RunCheck(POP3, Msg, Host);
-    EXPECT_EQ(SessionInfo().LastError(), LoginErrorText);
+    EXPECT_EQ(SessionInfo().LastError(),
+              "Error: Please check your login/password (server: [AUTH] Authentication failed.)");
     EXPECT_TRUE(SessionInfo().ErrorFlag());
     const std::vector<std::string> Expected = {
         "Status+tray: Checking for new messages",
@@ -324,7 +350,8 @@ TEST_F(CheckMsgThreadTest, WrongPasswordReportsTheLoginError) {
         "Animate",
         "Stop on",
         "CheckNow off",
-        "Status+tray: Error: Please check your login/password",
+        "Status+tray: Error: Please check your login/password (server: [AUTH] Authentication "
+        "failed.)",
         "LastError on",
         "StopTimer",
         "LastMessageID ",
@@ -429,6 +456,26 @@ TEST_F(CheckMsgThreadTest, MaxZeroCountsButAnnouncesNothing) {
     EXPECT_EQ(Host.Table.RowCount(), 0) << "a restarted count that announced nothing empties";
 }
 
+TEST_F(CheckMsgThreadTest, NamesAndSubjectsAreAnnouncedAsPeopleWroteThem) {
+    Account("words", "pw6");
+    Server->Deliver("words",
+                    "Message-ID: <caf\xe9@test.example>\r\nFrom: <noreply@bank.example>\r\n"
+                    "Subject: Statement\r\n\r\nBody\r\n");
+    Server->Deliver("words", Mail(2, "=?ISO-8859-1?Q?J=FCrgen_M=FCller?= <jm@test.example>",
+                                  "=?UTF-8?B?R3LDvMOfZSBhdXMgS8O2bG4=?="));
+    RunCheck(POP3, Msg, Host);
+    EXPECT_EQ(Host.Lines("Speak"),
+              (std::vector<std::string>{
+                  "Speak: You have 2 new messages.  The first message is from "
+                  "\\Ctx=e-mail\\noreply@bank.example.   \\pau=200\\Subject: Statement.",
+                  "Speak+hide: The next message is from \\Ctx=e-mail\\Jürgen Müller.   "
+                  "\\pau=200\\Subject: Grüße aus Köln."}));
+    ASSERT_EQ(Host.Recent.Count(), 2);
+    EXPECT_EQ(Host.Recent.Entry(0).Text, "2: Jürgen Müller");
+    EXPECT_EQ(Host.Recent.Entry(1).Text, "1: noreply@bank.example");
+    EXPECT_EQ(Host.Table.Row(1).MsgID, "<caf\xe9@test.example>") << "the ID keeps its bytes";
+}
+
 // Servers that misbehave: the scripted fake.
 class CheckMsgThreadFakeTest : public ::testing::Test {
 protected:
@@ -502,6 +549,144 @@ TEST_F(CheckMsgThreadFakeTest, FailedStatAfterStopDoesNotForgetThePreviousCount)
     });
     EXPECT_EQ(SessionInfo().LastError(), StoppedByUserText);
     EXPECT_EQ(SessionInfo().PrevNumMessages, 6);
+}
+
+namespace {
+
+FakeServer::Script LoggedIn(FakeServer::Script Rest) {
+    FakeServer::Script Script = {FakeServer::Send("+OK ready\r\n"), FakeServer::Expect("User u"),
+                                 FakeServer::Send("+OK\r\n"), FakeServer::Expect("Pass p"),
+                                 FakeServer::Send("+OK\r\n")};
+    Script.insert(Script.end(), Rest.begin(), Rest.end());
+    return Script;
+}
+
+FakeServer::Script Header(int N, const std::string& ID) {
+    return {FakeServer::Expect("TOP " + std::to_string(N) + " 0"),
+            FakeServer::Send("+OK\r\nMessage-ID: " + ID + "\r\nFrom: F <f@x>\r\nSubject: S" +
+                             std::to_string(N) + "\r\n\r\n.\r\n")};
+}
+
+FakeServer::Script operator+(FakeServer::Script A, const FakeServer::Script& B) {
+    A.insert(A.end(), B.begin(), B.end());
+    return A;
+}
+
+} // namespace
+
+TEST_F(CheckMsgThreadFakeTest, ACountOrHeaderThatFailsFailsTheCheckAndKeepsTheMemory) {
+    using S = FakeServer;
+    const struct {
+        const char* Reply;
+        std::string Error;
+    } Cases[] = {
+        {"-ERR [IN-USE] mailbox locked\r\n",
+         "Error: Unable to count the messages on the server (server: [IN-USE] mailbox locked)"},
+        {"+OK x y\r\n", "Error: Unable to count the messages on the server (server: +OK x y)"},
+        {"+OK -5 100\r\n",
+         "Error: Unable to count the messages on the server (server: +OK -5 100)"},
+        {"+OK 2147483648 100\r\n",
+         "Error: Unable to count the messages on the server (server: +OK 2147483648 100)"},
+        {"+OK 12\r\n", "Error: Unable to count the messages on the server (server: +OK 12)"},
+        {"-ERR a\nYou have 99 unread message(s)\r\n",
+         "Error: Unable to count the messages on the server (server: a You have 99 unread "
+         "message(s))"},
+        {"+OK 3 300\r\n", "Error: Unable to retrieve the headers of message 3 (server: There's "
+                          "no message 3.)"},
+    };
+    for (const auto& Case : Cases) {
+        SCOPED_TRACE(Case.Reply);
+        SessionInfo().Clear();
+        SessionInfo().PrevNumMessages = 6;
+        LastMessageID().Set("<keep>");
+        LastMessageUID().Set("keep");
+        Host.Log.clear();
+        Fake.AddConnection(LoggedIn({S::Expect("STAT"), S::Send(Case.Reply), S::Expect("TOP 3 0"),
+                                     S::Send("-ERR There's no message 3.\r\n"), S::Expect("Quit"),
+                                     S::Send("+OK\r\n")}));
+        RunCheck(POP3, Msg, Host);
+        EXPECT_EQ(SessionInfo().LastError(), Case.Error);
+        EXPECT_EQ(Host.Lines("Status+tray: Error"),
+                  std::vector<std::string>{"Status+tray: " + Case.Error});
+        EXPECT_TRUE(Host.Lines("Counts").empty());
+        EXPECT_EQ(SessionInfo().PrevNumMessages, 6);
+        EXPECT_EQ(LastMessageID().Get(), "<keep>");
+        EXPECT_EQ(LastMessageUID().Get(), "keep");
+        EXPECT_FALSE(POP3.Connected());
+    }
+    // Only a well-formed 0 is an empty mailbox.
+    Fake.AddConnection(LoggedIn(
+        {S::Expect("STAT"), S::Send("+OK 0 0\r\n"), S::Expect("Quit"), S::Send("+OK\r\n")}));
+    RunCheck(POP3, Msg, Host);
+    EXPECT_FALSE(SessionInfo().ErrorFlag());
+    EXPECT_EQ(SessionInfo().PrevNumMessages, 0);
+}
+
+TEST_F(CheckMsgThreadFakeTest, AnyOtherFailureShowsTheServersTextOnOneLine) {
+    Fake.AddConnection({FakeServer::Send("-ERR Gr\xfc\xdf"
+                                         "e\x01\nYou have 99 unread message(s)\r\n")});
+    RunCheck(POP3, Msg, Host);
+    EXPECT_EQ(SessionInfo().LastError(), "-ERR Grüße  You have 99 unread message(s)");
+}
+
+TEST_F(CheckMsgThreadFakeTest, TheLargestCountFetchesOnlyTheNewestHeaders) {
+    using S = FakeServer;
+    SessionInfo().NumUnreadMessages = 5;
+    Fake.AddConnection(LoggedIn(
+        FakeServer::Script{S::Expect("STAT"), S::Send("+OK 2147483647 99\r\n")} +
+        Header(2147483647, "<big>") + Header(2147483645, "<a>") + Header(2147483646, "<b>") +
+        Header(2147483647, "<big>") +
+        FakeServer::Script{S::Expect("UIDL 2147483647"), S::Send("+OK 2147483647 u-big\r\n"),
+                           S::Expect("Quit"), S::Send("+OK\r\n")}));
+    RunCheck(POP3, Msg, Host);
+    EXPECT_FALSE(SessionInfo().ErrorFlag()) << SessionInfo().LastError();
+    EXPECT_TRUE(Fake.Mismatches().empty()) << Fake.Mismatches().front();
+    EXPECT_EQ(SessionInfo().NumUnreadMessages, 2147483647);
+    EXPECT_EQ(Host.Lines("Speak").size(), 3u);
+    EXPECT_EQ(LastMessageUID().Get(), "u-big");
+}
+
+TEST_F(CheckMsgThreadFakeTest, AResetOfTheCountDuringTheCheckLeavesItsFetchAlone) {
+    using S = FakeServer;
+    Fake.AddConnection(LoggedIn(FakeServer::Script{S::Expect("STAT"), S::Send("+OK 2 200\r\n")} +
+                                Header(2, "<m2>") + Header(1, "<m1>") + Header(2, "<m2>") +
+                                FakeServer::Script{S::Expect("UIDL 2"), S::Send("+OK 2 u2\r\n"),
+                                                   S::Expect("Quit"), S::Send("+OK\r\n")}));
+    Host.DuringMaxMessages = [this] { ResetMessageCount(Host.Table, Host.Recent); };
+    RunCheck(POP3, Msg, Host);
+    EXPECT_FALSE(SessionInfo().ErrorFlag()) << SessionInfo().LastError();
+    EXPECT_TRUE(Fake.Mismatches().empty()) << Fake.Mismatches().front();
+}
+
+TEST_F(CheckMsgThreadFakeTest, UniqueIDsOnTheWire) {
+    using S = FakeServer;
+    // New mail on the common path: one "UIDL n" for the newest message, nothing more.
+    SessionInfo().PrevNumMessages = 2;
+    LastMessageID().Set("<m2>");
+    Fake.AddConnection(LoggedIn(FakeServer::Script{S::Expect("STAT"), S::Send("+OK 3 300\r\n")} +
+                                Header(3, "<m3>") + Header(2, "<m2>") + Header(3, "<m3>") +
+                                FakeServer::Script{S::Expect("UIDL 3"), S::Send("+OK 3 u3\r\n"),
+                                                   S::Expect("Quit"), S::Send("+OK\r\n")}));
+    RunCheck(POP3, Msg, Host);
+    EXPECT_EQ(SessionInfo().NumNewMessages, 1);
+    EXPECT_EQ(LastMessageUID().Get(), "u3");
+
+    // Deletions elsewhere on a server that has no UIDL: the count restarts as before, and no
+    // unique ID is asked for message by message.
+    Fake.AddConnection(LoggedIn(
+        FakeServer::Script{S::Expect("STAT"), S::Send("+OK 2 200\r\n")} + Header(2, "<m4>") +
+        FakeServer::Script{S::Expect("UIDL"), S::Send("-ERR Unknown command\r\n")} +
+        Header(1, "<m1>") + Header(2, "<m4>") +
+        FakeServer::Script{S::Expect("Quit"), S::Send("+OK\r\n")}));
+    Host.Log.clear();
+    RunCheck(POP3, Msg, Host);
+    EXPECT_EQ(SessionInfo().NumNewMessages, 2);
+    EXPECT_EQ(Host.Lines("Speak").front().rfind("Speak: You have 2 new messages.  Another process "
+                                                "has deleted messages",
+                                                0),
+              0u);
+    EXPECT_EQ(LastMessageUID().Get(), "") << "no ID is better than the ID of another message";
+    EXPECT_TRUE(Fake.Mismatches().empty()) << Fake.Mismatches().front();
 }
 
 int main(int argc, char** argv) {

@@ -117,6 +117,34 @@ TEST(Decide, OldNewestMovedMeansDeletionElsewhere) {
     EXPECT_EQ(M.Asked, (std::vector<int32_t>{8, 5}));
 }
 
+TEST(Decide, RestartedCountFindsTheLastSeenMessageByItsUniqueID) {
+    // Eight messages now; the newest seen before is asked for by its unique ID.
+    const struct {
+        int32_t Position; // where the listing found it; 0 when it did not
+        int32_t NumNew;
+    } Cases[] = {{6, 2}, {1, 7}, {0, 8}, {8, 8}, {9, 8}};
+    for (const auto& C : Cases) {
+        TMailbox M = Numbered(8);
+        int Asked = 0;
+        const TDecision D = Decide(8, 5, "<gone@example.org>", M.IdOf(), [&] {
+            ++Asked;
+            return C.Position;
+        });
+        EXPECT_EQ(D.NumNewMessages, C.NumNew) << C.Position;
+        EXPECT_TRUE(D.CountReset && D.ClearUnread) << "the deletion is still announced";
+        EXPECT_EQ(Asked, 1);
+    }
+    int Asked = 0;
+    const auto Listing = [&] { return ++Asked, int32_t(1); };
+    TMailbox M = Numbered(8);
+    Decide(8, 5, "<id5@example.org>", M.IdOf(), Listing);
+    Decide(8, 0, "<x>", M.IdOf(), Listing);
+    Decide(8, 8, "<id8@example.org>", M.IdOf(), Listing);
+    EXPECT_EQ(Asked, 0) << "no listing unless the count restarts";
+    Decide(4, 7, "<x>", Numbered(4).IdOf(), Listing);
+    EXPECT_EQ(Asked, 1) << "fewer messages than before restarts the count too";
+}
+
 TEST(Decide, EmptyMailboxClearsThePreviousCount) {
     TMailbox M;
     const TDecision D = Decide(0, 4, "<x>", M.IdOf());
@@ -188,7 +216,8 @@ TEST(Sender, CutAtAngleBracketAndTrimmedOfBlanksOnly) {
     EXPECT_EQ(ExtractSender("  bob@example.org  "), "bob@example.org");
     EXPECT_EQ(ExtractSender("\"Smith, Bob\" <bob@example.org>"), "\"Smith, Bob\"");
     EXPECT_EQ(ExtractSender(""), "");
-    EXPECT_EQ(ExtractSender("<bob@example.org>"), "");
+    EXPECT_EQ(ExtractSender("<bob@example.org>"), "bob@example.org") << "only an address";
+    EXPECT_EQ(ExtractSender(" < bob@example.org"), "bob@example.org");
     EXPECT_EQ(ExtractSender("\tBob\t<b@x>"), "\tBob\t") << "only blanks are trimmed";
     EXPECT_EQ(RecentEntryText(12, ExtractSender("Bob <b@x>")), "12: Bob");
 }

@@ -146,3 +146,11 @@ TEST(SessionInfo, WithdrawUnreadNeverGoesBelowZero) {
     R.WithdrawUnread(7);
     EXPECT_EQ(R.NumUnreadMessages, 0);
 }
+
+TEST(SessionInfo, StoredIDsAreKeptToTheLineLimitOfMail) {
+    TLastMessageID ID;
+    ID.Set(std::string(15 * 1024 * 1024, 'x'));
+    EXPECT_EQ(ID.Get().size(), 998u);
+    ID.Set("<caf\xe9@host>");
+    EXPECT_EQ(ID.Get(), "<caf\xe9@host>") << "byte for byte below the limit";
+}

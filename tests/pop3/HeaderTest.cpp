@@ -111,3 +111,32 @@ TEST(Message, ClearForgetsEverythingOfTheLastMessage) {
     EXPECT_EQ(m.Subject(), "");
     EXPECT_EQ(m.ContentType(), "text/plain");
 }
+
+TEST(HeaderBlock, LongValuesAreKeptTo998Bytes) {
+    const std::string word = "=?UTF-8?B?SsO8cmdlbiBNw7xsbGVy?=";
+    std::string words;
+    while (words.size() < 1100) {
+        words += word + " ";
+    }
+    const std::size_t wholeWords = (998 / (word.size() + 1)) * (word.size() + 1) - 1;
+    const struct {
+        std::string Value;
+        std::string Kept;
+    } cases[] = {
+        {std::string(2000, 'a'), std::string(998, 'a')},
+        // Never half a UTF-8 sequence.
+        {std::string(997, 'a') + "\xC3\xA4" + "tail", std::string(997, 'a')},
+        // Never half an encoded word.
+        {words, words.substr(0, wholeWords)},
+        {"short", "short"},
+    };
+    for (const auto& c : cases) {
+        const TWinshoeMessage m = Parse({"Subject: " + c.Value, "Message-ID: <" + c.Value + ">"});
+        EXPECT_EQ(m.Subject(), c.Kept);
+        EXPECT_LE(m.MsgID().size(), 998u);
+    }
+    // Folded lines count as the value they make.
+    const TWinshoeMessage folded =
+        Parse({"From: " + std::string(600, 'f'), " " + std::string(600, 'g')});
+    EXPECT_EQ(folded.From(), std::string(600, 'f') + " " + std::string(397, 'g'));
+}

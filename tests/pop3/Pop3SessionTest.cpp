@@ -8,6 +8,7 @@
 #include "Watchdog.h"
 #include "pop3/WinshoeExceptions.h"
 #include "pop3/WinshoePOP3.h"
+#include "pop3/WinshoeStream.h"
 
 using namespace std::chrono_literals;
 using Script = FakeServer::Script;
@@ -119,25 +120,22 @@ TEST_F(Pop3Session, RejectedPasswordDisconnectsAndNextConnectIsFresh) {
     EXPECT_EQ(Client.CheckMessages(), 3);
 }
 
-TEST_F(Pop3Session, CheckMessagesNeverThrows) {
+TEST_F(Pop3Session, CheckMessagesReadsOnlyAWellFormedCount) {
     LogIn({S::Expect("STAT"), S::Send("+OK 0 0\r\n"), S::Expect("STAT"),
-           S::Send("+OK 12 99999\r\n"), S::Expect("STAT"), S::Send("+OK 12\r\n"), S::Expect("STAT"),
-           S::Send("-ERR mailbox locked\r\n"), S::Expect("STAT"), S::Send("+OK x 1\r\n"),
-           S::Expect("STAT"), S::Close()});
+           S::Send("+OK 12 99999999999\r\n"), S::Expect("STAT"), S::Send("+OK 12\r\n"),
+           S::Expect("STAT"), S::Send("-ERR mailbox locked\r\n"), S::Expect("STAT"), S::Close()});
     EXPECT_EQ(Client.CheckMessages(), 0);
-    EXPECT_EQ(Client.CheckMessages(), 12);
-    Statuses.clear();
-    EXPECT_EQ(Client.CheckMessages(), 0);
-    EXPECT_EQ(Statuses.back(), "'' is not a valid integer value");
-    EXPECT_EQ(Client.CheckMessages(), 0);
-    EXPECT_EQ(Statuses.back(), "-ERR mailbox locked");
-    EXPECT_EQ(Client.CheckMessages(), 0);
-    EXPECT_EQ(Statuses.back(), "'x' is not a valid integer value");
-    EXPECT_EQ(Client.CheckMessages(), 0);
-    EXPECT_EQ(Statuses.back(), "Connection Closed Gracefully.");
+    EXPECT_EQ(Client.CheckMessages(), 12) << "a mailbox size beyond an int is still a size";
+    for (const char* reply : {"+OK 12", "-ERR mailbox locked"}) {
+        try {
+            Client.CheckMessages();
+            ADD_FAILURE() << reply << " was taken for a count";
+        } catch (const EWinshoeResponseError& e) {
+            EXPECT_STREQ(e.what(), reply);
+        }
+    }
+    EXPECT_THROW(Client.CheckMessages(), EWinshoeConnClosedGraceful);
     EXPECT_FALSE(Client.Connected());
-    // The following Quit meets the same condition.
-    EXPECT_THROW(Client.Quit(), EWinshoeClosedSocket);
 }
 
 TEST_F(Pop3Session, HeaderEndingAtTheDotLineDoesNotWait) {
@@ -256,4 +254,54 @@ TEST_F(Pop3Session, EndlessHeaderBlockFailsAtTheBlockCap) {
     EXPECT_THROW(Client.RetrieveHeader(1, Message), EWinshoeLineTooLong);
     EXPECT_FALSE(watchdog.Fired());
     EXPECT_FALSE(Client.Connected());
+}
+
+TEST_F(Pop3Session, LineBreakInNameOrPasswordIsRefusedBeforeConnecting) {
+    Client.SetPassword("secret\r\nDELE 1");
+    try {
+        Client.Connect();
+        FAIL();
+    } catch (const EWinshoeUnsafeCommand& e) {
+        EXPECT_STREQ(e.what(),
+                     "The password contains a line break or NUL character; nothing was sent.");
+    }
+    Client.SetPassword("secret");
+    Client.SetUserID(std::string("bob\0", 4));
+    EXPECT_THROW(Client.Connect(), EWinshoeUnsafeCommand);
+    EXPECT_TRUE(Statuses.empty());
+    EXPECT_FALSE(Client.Connected());
+}
+
+TEST_F(Pop3Session, HeaderOfTooManyLinesFailsAtTheCap) {
+    LogIn({S::Expect("TOP 1 0"), S::Send("+OK\r\n"), S::SendRepeated("X-A: b\r\n")});
+    Client.SetMaxReplyLines(1000);
+    Watchdog watchdog(Client, 5s);
+    EXPECT_THROW(Client.RetrieveHeader(1, Message), EWinshoeLineTooLong);
+    EXPECT_FALSE(watchdog.Fired());
+    EXPECT_FALSE(Client.Connected());
+}
+
+// The in-memory stream in place of the socket, as the fuzz targets use it: every byte boundary.
+TEST(Pop3FromMemory, WholeSessionFromAStream) {
+    const std::string server = "+OK ready\r\n+OK\r\n+OK Logged in.\r\n+OK 2 320\r\n"
+                               "+OK\r\nSubject: From memory\r\n\r\n.\r\n+OK bye\r\n";
+    for (const std::size_t chunk : {1, 7, 4096}) {
+        std::shared_ptr<TMemoryStream> stream;
+        TWinshoePOP3 client;
+        client.SetUserID("bob");
+        client.SetPassword("secret");
+        client.SetStreamFactory([&](const std::string&, int) {
+            return stream = std::make_shared<TMemoryStream>(server, chunk);
+        });
+        TWinshoeMessage message;
+        client.Connect();
+        EXPECT_EQ(client.CheckMessages(), 2);
+        EXPECT_TRUE(client.RetrieveHeader(1, message));
+        EXPECT_EQ(message.Subject(), "From memory");
+        client.Quit();
+        EXPECT_EQ(stream->Sent(), "User bob\r\nPass secret\r\nSTAT\r\nTOP 1 0\r\nQuit\r\n");
+        // The server's end is the end of the stream.
+        EXPECT_THROW(client.ReadLine(), EWinshoeConnClosedGraceful);
+        EXPECT_FALSE(client.Connected());
+    }
 }

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <future>
+#include <memory>
 #include <thread>
 
 #include <arpa/inet.h>
@@ -410,4 +411,48 @@ TEST_F(Transport, ConnectedIsSafeToPollDuringASession) {
     done = true;
     poller.join();
     EXPECT_FALSE(Client.Connected());
+}
+
+TEST_F(Transport, IPv6Literals) {
+    std::unique_ptr<FakeServer> server;
+    try {
+        server = std::make_unique<FakeServer>("::1");
+    } catch (const std::exception&) {
+        GTEST_SKIP() << "no IPv6 loopback";
+    }
+    for (const std::string host : {"::1", "[::1]"}) {
+        server->AddConnection({FakeServer::Send("+OK six\r\n")});
+        Client.SetHost(host);
+        Client.SetPort(server->Port());
+        Client.Connect();
+        EXPECT_EQ(Client.PeerAddress(), host);
+        EXPECT_EQ(Client.ReadLine(), "+OK six");
+        Client.Disconnect();
+    }
+}
+
+TEST_F(Transport, CommandWithLineBreakOrNulIsNeverWritten) {
+    ConnectTo({FakeServer::Expect("NOOP"), FakeServer::Send("+OK\r\n")});
+    for (const std::string& command : {std::string("Pass x\r\nDELE 1"), std::string("a\nb"),
+                                       std::string("a\rb"), std::string("a\0b", 3)}) {
+        EXPECT_THROW(Client.SendCommand(command, 1), EWinshoeUnsafeCommand);
+    }
+    EXPECT_EQ(Client.SendCommand("NOOP", 1), 1);
+    Client.Disconnect();
+    ASSERT_TRUE(Server.WaitForConnections(1));
+    EXPECT_EQ(Server.Received(), std::vector<std::string>{"NOOP"});
+}
+
+TEST_F(Transport, EndlessRepliesStopAtTheCap) {
+    for (const std::string endless : {"+OK-more\r\n", "\r\n"}) {
+        ConnectTo({FakeServer::Send("+OK-first\r\n"), FakeServer::SendRepeated(endless)});
+        try {
+            Client.ReadReply();
+            ADD_FAILURE() << "read an endless reply";
+        } catch (const EWinshoeLineTooLong& e) {
+            EXPECT_STREQ(e.what(), "The server sent a reply of more than 100000 lines or "
+                                   "16777216 bytes; the connection was closed.");
+        }
+        EXPECT_FALSE(Client.Connected());
+    }
 }

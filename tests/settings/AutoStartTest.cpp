@@ -41,6 +41,7 @@ TEST_F(AutoStartTest, TheEntryRunsTheExecutableWithSlashM) {
     EXPECT_EQ(ReadText(UserFolder + "/Talvoro.desktop"), "[Desktop Entry]\n"
                                                          "Type=Application\n"
                                                          "Name=Talvoro\n"
+                                                         "Icon=com.example.Talvoro\n"
                                                          "Exec=\"/opt/my apps/talvoro\" /m\n"
                                                          "Terminal=false\n"
                                                          "X-GNOME-Autostart-enabled=true\n");

@@ -142,6 +142,16 @@ TEST_F(FileRegistryTest, AFileThatCannotBeParsedIsKeptAsideAndTheDefaultsUsed) {
     EXPECT_EQ(again.TakeHiveError(), "");
 }
 
+TEST_F(FileRegistryTest, AFileFarLargerThanAnyHiveIsKeptAsideUnread) {
+    QDir().mkpath(QString::fromStdString(Folder));
+    WriteFile(Hive, "REGEDIT4\n" + std::string(MaxHiveFileBytes, ';'));
+    TFileRegistry registry(Hive);
+    ASSERT_TRUE(registry.OpenKey(SettingsKey, true));
+    EXPECT_NE(registry.TakeHiveError().find("is damaged (line 1: the file is larger than 16 MiB)"),
+              std::string::npos);
+    EXPECT_EQ(FilesInFolder().size(), 2u);
+}
+
 TEST_F(FileRegistryTest, FailuresToStoreAreReportedWithTheValueOrKeyName) {
     TFileRegistry registry(Hive);
     ASSERT_TRUE(registry.OpenKey(SettingsKey, true));
@@ -209,4 +219,10 @@ TEST_F(FileRegistryTest, AKillDuringAWriteLeavesTheOldOrTheNewFile) {
     TFileRegistry after(Hive);
     ASSERT_TRUE(after.OpenKey(SettingsKey, false));
     EXPECT_EQ(after.TakeHiveError(), "");
+
+    // What the killed writes left, however young, goes at the next start; nothing else does.
+    WriteFile(Hive + ".tmp-Ab12Cd", "scrambled password");
+    WriteFile(Folder + "/other.tmp-Ab12Cd", "not ours");
+    after.RemoveInterruptedSaves();
+    EXPECT_EQ(FilesInFolder(), (std::vector<std::string>{"other.tmp-Ab12Cd", "registry.reg"}));
 }

@@ -1,6 +1,11 @@
 #include "platform/registry/RegDocument.h"
 
+#include <chrono>
+#include <functional>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -13,6 +18,29 @@ std::string Utf16LeWithBom(const std::string& ascii) {
         out += '\0';
     }
     return out;
+}
+
+// Runs Work in a child process; its result, and how far the child's peak resident size grew.
+bool ChildPeakGrowth(const std::function<bool()>& work, long& grownKiB) {
+    int ends[2];
+    if (pipe(ends) != 0)
+        return false;
+    const pid_t child = fork();
+    if (child == 0) {
+        rusage before{}, after{};
+        getrusage(RUSAGE_SELF, &before);
+        const bool result = work();
+        getrusage(RUSAGE_SELF, &after);
+        const long report[2] = {result ? 1 : 0, after.ru_maxrss - before.ru_maxrss};
+        _exit(write(ends[1], report, sizeof report) == sizeof report ? 0 : 1);
+    }
+    close(ends[1]);
+    long report[2] = {0, 0};
+    const bool read = ::read(ends[0], report, sizeof report) == sizeof report;
+    close(ends[0]);
+    waitpid(child, nullptr, 0);
+    grownKiB = report[1];
+    return read && report[0] == 1;
 }
 
 } // namespace
@@ -139,5 +167,54 @@ TEST(RegDocument, RejectsWhatIsNotARegistryFile) {
         FAIL();
     } catch (const ERegParseError& error) {
         EXPECT_STREQ(error.what(), "line 4: not understood");
+    }
+}
+
+TEST(RegDocument, NumbersOutOfRangeAreFormatErrors) {
+    const char* outOfRange[] = {
+        "\"V\"=hex:0123456789abcdef0123456789\n",
+        "\"V\"=hex:100\n",
+        "\"V\"=dword:0123456789abcdef\n",
+        "\"V\"=hex(123456789):00\n",
+    };
+    for (const char* value : outOfRange)
+        EXPECT_THROW(TRegDocument::Parse(std::string("REGEDIT4\n[HKEY_CURRENT_USER\\A]\n") + value),
+                     ERegParseError)
+            << value;
+    const std::string huge = "REGEDIT4\r\n" + std::string(MaxHiveFileBytes, '\n');
+    EXPECT_THROW(TRegDocument::Parse(huge), ERegParseError);
+}
+
+// Parsing costs time and memory in proportion to the file, whatever its lines are.
+TEST(RegDocument, ATenMegabyteFileParsesQuicklyInLittleMemory) {
+    struct TShape {
+        const char* Name;
+        std::string (*Line)(int);
+    };
+    const TShape shapes[] = {
+        {"blank lines", [](int) { return std::string("\r\n"); }},
+        {"comments", [](int) { return std::string(";\r\n"); }},
+        {"values", [](int n) { return "\"v" + std::to_string(n) + "\"=\"x\"\r\n"; }},
+        {"other hives", [](int n) { return "[A" + std::to_string(n) + "]\r\n"; }},
+    };
+    for (const TShape& shape : shapes) {
+        std::string file = "Windows Registry Editor Version 5.00\r\n[HKEY_CURRENT_USER\\K]\r\n";
+        // A sanitizer build only checks the round trip, on a smaller file.
+        const std::size_t size = TALVORO_SANITIZED ? (1u << 20) : (10u << 20);
+        for (int n = 0; file.size() < size; ++n)
+            file += shape.Line(n);
+
+        long grownKiB = 0;
+        const auto started = std::chrono::steady_clock::now();
+        const bool roundTrip = ChildPeakGrowth(
+            [&file] { return TRegDocument::Parse(file).Serialize() == file; }, grownKiB);
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        EXPECT_TRUE(roundTrip) << shape.Name;
+        if (TALVORO_SANITIZED)
+            continue;
+        EXPECT_LT(seconds, 1.0) << shape.Name;
+        // The parsed document and the written copy of the file.
+        EXPECT_LT(grownKiB, 50 * 1024) << shape.Name;
     }
 }

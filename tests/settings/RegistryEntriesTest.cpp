@@ -1,5 +1,6 @@
 #include "settings/RegistryEntries.h"
 #include "platform/registry/FileRegistry.h"
+#include "platform/registry/RegDocument.h"
 #include "settings/Scrambler.h"
 #include "settings/SettingsTable.h"
 
@@ -24,10 +25,14 @@ public:
         const TSettingEntry* entry = FindSetting(name.toStdString());
         Put(name, entry ? ClampToRange(*entry, value) : value);
     }
-    void SetString(const QString& name, const QString& value) override { Put(name, value); }
+    void SetString(const QString& name, const std::string& bytes) override {
+        Put(name, QByteArray::fromStdString(bytes));
+    }
     bool GetBoolean(const QString& name) const override { return Values.value(name).toBool(); }
     int GetInteger(const QString& name) const override { return Values.value(name).toInt(); }
-    QString GetString(const QString& name) const override { return Values.value(name).toString(); }
+    std::string GetString(const QString& name) const override {
+        return Values.value(name).toByteArray().toStdString();
+    }
 
 private:
     void Put(const QString& name, const QVariant& value) {
@@ -95,7 +100,7 @@ TEST_F(RegistryEntriesTest, ASaveWritesEveryRowAsAStringInTableOrder) {
     Controls.SetString("EditPOP3Password", "pässwörd");
     Controls.SetString("EditPOP3Port", "pop");
     Controls.SetInteger("RadioGroupInternetConnection", -1);
-    const std::string stored = ScrambleText(Controls.GetString("EditPOP3Password").toStdString());
+    const std::string stored = ScrambleText(Controls.GetString("EditPOP3Password"));
     Save(stored);
     EXPECT_EQ(DebugLines, QStringList{"DEBUG: WriteRegistryEntries done"});
 
@@ -172,41 +177,40 @@ TEST_F(RegistryEntriesTest, StoredTextsThatAreNoNumbersGiveTheDefault) {
     EXPECT_EQ(ParseStoredInteger("-", 5), 5);
 }
 
-TEST_F(RegistryEntriesTest, AValueThatIsNoStringStopsTheLoad) {
-    WriteHive("\"EditYourName\"=\"Ann\"\n\"CheckInterval\"=dword:00000005\n\"MaxMessages\"=\"7\"");
-    try {
-        ReadRegistryEntries(Registry, Controls);
-        FAIL() << "no error";
-    } catch (const ERegistryException& error) {
-        EXPECT_STREQ(error.what(), "Invalid data type for 'CheckInterval'");
-    }
-    EXPECT_TRUE(Controls.Values.contains("gblnShowAgentNotInstalledMessage"));
-    EXPECT_FALSE(Controls.Values.contains("CheckInterval"));
-    EXPECT_FALSE(Controls.Values.contains("MaxMessages"));
-    EXPECT_FALSE(Controls.Values.contains("EditPOP3Password"));
-    // The key was closed on the way out: the hive is usable at once.
-    ASSERT_TRUE(Registry.OpenKey("\\Software\\Ostrawick\\Talvoro\\1.0\\Settings", false));
-    EXPECT_EQ(Registry.ReadValue("EditYourName")->Data, "Ann");
-    Registry.CloseKey();
+TEST_F(RegistryEntriesTest, AValueOfTheWrongTypeGetsItsDefaultAndTheNextSaveRepairsIt) {
+    WriteHive("\"EditYourName\"=\"Ann\"\n\"CheckInterval\"=dword:00000005\n\"MaxMessages\"=\"7\"\n"
+              "\"EditPOP3Server\"=hex:01,02");
+    const TRegistryLoad load = ReadRegistryEntries(Registry, Controls);
+    EXPECT_EQ(load.Errors, (std::vector<std::string>{"Invalid data type for 'CheckInterval'",
+                                                     "Invalid data type for 'EditPOP3Server'"}));
+    EXPECT_EQ(Controls.GetInteger("CheckInterval"), 3);
+    EXPECT_EQ(Controls.GetString("EditPOP3Server"), "");
+    EXPECT_EQ(Controls.GetInteger("MaxMessages"), 7);
+    EXPECT_EQ(Controls.Values.size(), qsizetype(SettingsTable().size()));
+
+    Save();
+    EXPECT_TRUE(ReadRegistryEntries(Registry, Controls).Errors.empty());
+    const std::string file = ReadFile(Hive);
+    EXPECT_NE(file.find("\"CheckInterval\"=\"3\""), std::string::npos) << file;
+    EXPECT_EQ(file.find("dword"), std::string::npos) << file;
 }
 
-TEST_F(RegistryEntriesTest, APasswordThatCannotBeUnscrambledBecomesEmpty) {
-    const std::string stored = ScrambleText("geheim €");
-    std::string escaped;
-    for (unsigned char c : stored) {
-        char hex[5];
-        std::snprintf(hex, sizeof hex, "\\x%02X", c);
-        escaped += hex;
-    }
-    WriteHive("\"EditPOP3Password\"=\"" + escaped + "\"");
+// Texts another program stored in its own code page come back byte for byte: the password
+// (scrambled), the name, and the newest message's ID.
+TEST_F(RegistryEntriesTest, StoredTextsKeepTheirBytesThroughALoadAndASave) {
+    const std::string latin1Password = "p\xE4ssw\xF6rd";
+    const std::string lines[] = {
+        "\"EditPOP3Password\"=" + EscapeRegString(ScrambleText(latin1Password)),
+        "\"EditYourName\"=\"Gr\\xE4ce\"",
+        "\"PanelLastMessageID\"=\"<a\\xE9@b>\"",
+    };
+    WriteHive(lines[0] + "\n" + lines[1] + "\n" + lines[2]);
     ReadRegistryEntries(Registry, Controls);
-    EXPECT_EQ(Controls.GetString("EditPOP3Password"), "geheim €");
-
-    // Stored in plain text by someone: unscrambles to bytes that are no UTF-8 text.
-    WriteHive("\"EditPOP3Password\"=\"plain text\"");
-    ReadRegistryEntries(Registry, Controls);
-    EXPECT_EQ(Controls.GetString("EditPOP3Password"), "");
-    EXPECT_EQ(Controls.SetOrder.count("EditPOP3Password"), 2);
+    EXPECT_EQ(Controls.GetString("EditPOP3Password"), latin1Password);
+    Save(ScrambleText(Controls.GetString("EditPOP3Password")));
+    const std::string file = ReadFile(Hive);
+    for (const std::string& line : lines)
+        EXPECT_NE(file.find(line + "\r\n"), std::string::npos) << line << "\n" << file;
 }
 
 TEST_F(RegistryEntriesTest, FirstRunEndsOnceTheWizardKeyExists) {

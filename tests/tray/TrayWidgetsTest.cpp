@@ -316,7 +316,8 @@ private slots:
             auto* button = qobject_cast<QToolButton*>(toolBar->widgetForAction(expected[i]));
             QVERIFY(button);
             QCOMPARE(button->objectName(), names[i]);
-            QCOMPARE(button->size(), QSize(74, 36));
+            // 74 by 36 at least, more where the caption needs it.
+            QVERIFY(button->minimumSize() == QSize(74, 36));
             QVERIFY(button->autoRaise());
             QCOMPARE(button->isEnabled(), expected[i]->isEnabled());
         }

@@ -1,9 +1,12 @@
 #pragma once
-// A main window as the wizard sees it: the twelve options in a map, and a log of every call the
+// A main window as the wizard sees it: the wizard's options in a map, and a log of every call the
 // wizard makes, in order, as short lines ("get EditPOP3Server", "set CheckBoxEnableAgent=true",
 // "stop hide=false", "speak anchor=page hide=false: <text>", ...). Speaking throws when the text
 // equals FailOnSpeak, as the character component does on an error.
+#include "agent/AgentControl.h"
+#include "platform/help/HelpViewer.h"
 #include "platform/registry/FileRegistry.h"
+#include "wizard/CharacterBesideWizard.h"
 #include "wizard/IWizardHost.h"
 
 #include <QMap>
@@ -27,6 +30,7 @@ public:
             {"CheckBoxEnableEmailCheck", true},
             {"RadioGroupInternetConnection", 0},
             {"EditPOP3Server", QString("pop.example.com")},
+            {"ComboBoxPOP3Security", 0},
             {"EditPOP3Port", QString("110")},
             {"EditPOP3Account", QString("ada")},
             {"EditPOP3Password", QString("s3cret pass")},
@@ -56,17 +60,30 @@ public:
         Log << QString("speak anchor=%1 hide=%2: %3").arg(where, Bool(hide), text);
         if (!FailOnSpeak.isEmpty() && text == FailOnSpeak)
             throw EFakeAgentError("The character could not speak.");
+        if (Agent != nullptr)
+            AgentSpeakBesideWizard(*Agent, CharacterId, text, anchor, hide);
     }
-    void MyAgentStopAll(bool hide) override { Log << "stop hide=" + Bool(hide); }
+    void MyAgentStopAll(bool hide) override {
+        Log << "stop hide=" + Bool(hide);
+        if (Agent != nullptr)
+            Agent->Characters().Item(CharacterId).StopAll();
+    }
     void SayTime() override { Log << "saytime"; }
     bool DialUpAvailable() override {
         Log << "dialup test";
         return DialUp;
     }
     void SetRasAvailable(bool available) override { Log << "ras=" + Bool(available); }
-    bool HighColorDisplay() override { return HighColor; }
     QPixmap LogoPixmap() override { return Logo; }
-    void OpenHelp(int context) override { Log << "help " + QString::number(context); }
+    // With a HelpFile, help really opens, owned by a stand-in for the main window.
+    void OpenHelp(int context) override {
+        Log << "help " + QString::number(context);
+        if (HelpFile.isEmpty())
+            return;
+        if (!MainWindow)
+            MainWindow = std::make_unique<QWidget>();
+        platform::ShowHelpContext(HelpFile, context, MainWindow.get());
+    }
     TRegistry& Registry() override { return *Hive; }
 
     // The lines of the log that start with Prefix.
@@ -81,9 +98,13 @@ public:
     bool Loaded = true;
     bool AgentChecked = true;
     bool DialUp = true;
-    bool HighColor = false;
     QPixmap Logo;
     QString FailOnSpeak;
+    QString HelpFile;
+    // With an Agent, the character really speaks, as the main window has it speak.
+    TAgentControl* Agent = nullptr;
+    QString CharacterId;
+    std::unique_ptr<QWidget> MainWindow;
 
 private:
     static QString Bool(bool value) { return value ? "true" : "false"; }

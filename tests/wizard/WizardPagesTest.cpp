@@ -1,4 +1,5 @@
 #include "wizard/WizardPages.h"
+#include "wizard/AccountRules.h"
 
 #include "QtGtest.h"
 
@@ -48,13 +49,62 @@ TEST(WizardPages, NavigationSkipsTheAccountPagesOnlyWhenCheckingIsOff) {
     EXPECT_EQ(WizardPriorPage(NotificationPage, false), AccountOptionsPage);
 }
 
-TEST(WizardPages, TwelveOptionsInTheOrderTheyAreCopied) {
+TEST(WizardPages, OptionsInTheOrderTheyAreCopied) {
     QStringList names;
     for (const TWizardOption& option : WizardOptions())
         names << option.Name;
     EXPECT_EQ(names, QStringList({"CheckBoxEnableEmailCheck", "RadioGroupInternetConnection",
-                                  "EditPOP3Server", "EditPOP3Port", "EditPOP3Account",
-                                  "EditPOP3Password", "CheckBoxEnableAgent", "CheckBoxSoundBeep",
-                                  "FileComboBoxAgent", "EditYourName", "RadioGroupSayTimeInterval",
-                                  "CheckBoxStartWithWindows"}));
+                                  "EditPOP3Server", "ComboBoxPOP3Security", "EditPOP3Port",
+                                  "EditPOP3Account", "EditPOP3Password", "CheckBoxEnableAgent",
+                                  "CheckBoxSoundBeep", "FileComboBoxAgent", "EditYourName",
+                                  "RadioGroupSayTimeInterval", "CheckBoxStartWithWindows"}));
+}
+
+TEST(AccountFields, HintsBesideFieldsThatNoCheckCanUse) {
+    const struct {
+        TAccountField Field;
+        const char16_t* Text;
+        const char* Hint;
+    } cases[] = {
+        {TAccountField::Server, u"pop.example.com", ""},
+        {TAccountField::Server, u"", "Required"},
+        {TAccountField::Server, u"   ", "Required"},
+        {TAccountField::Account, u"ada", ""},
+        {TAccountField::Account, u"", "Required"},
+        {TAccountField::Password, u" ", ""}, // a blank may be a password
+        {TAccountField::Password, u"", "Required"},
+        {TAccountField::Port, u"", ""}, // the standard port
+        {TAccountField::Port, u"1", ""},
+        {TAccountField::Port, u"995", ""},
+        {TAccountField::Port, u"65535", ""},
+        {TAccountField::Port, u"00110", ""},
+        {TAccountField::Port, u"0", "1 to 65535"},
+        {TAccountField::Port, u"65536", "1 to 65535"},
+        {TAccountField::Port, u"000110", "1 to 65535"},
+        {TAccountField::Port, u"abc", "1 to 65535"},
+        {TAccountField::Port, u"99999999999", "1 to 65535"},
+        {TAccountField::Port, u" 110", "1 to 65535"},
+        {TAccountField::Port, u"-1", "1 to 65535"},
+        {TAccountField::Port, u"+1", "1 to 65535"},
+        {TAccountField::Port, u"\u0661", "1 to 65535"}, // a digit of another script
+    };
+    for (const auto& c : cases) {
+        const QString text = QString::fromUtf16(c.Text);
+        EXPECT_EQ(AccountFieldHint(c.Field, text), QString::fromUtf8(c.Hint)) << text;
+    }
+    EXPECT_TRUE(AccountFieldsComplete("pop.example.com", "", "ada", "x"));
+    EXPECT_FALSE(AccountFieldsComplete("pop.example.com", "0", "ada", "x"));
+}
+
+TEST(AccountFields, ThePortFollowsTheSecurityOnlyFromAStandardPort) {
+    const struct {
+        int Security; // 0 None, 1 SSL/TLS, 2 STARTTLS
+        const char* Before;
+        const char* After;
+    } cases[] = {
+        {1, "110", "995"}, {1, "", ""},       {1, "2110", "2110"}, {0, "995", "110"},
+        {2, "995", "110"}, {2, "110", "110"}, {0, "1995", "1995"}, {1, "995", "995"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(PortForSecurity(c.Security, c.Before), c.After) << c.Security << c.Before;
 }

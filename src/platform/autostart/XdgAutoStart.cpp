@@ -92,6 +92,7 @@ QString TXdgAutoStart::EntryText(const QString& executablePath) {
     return QStringLiteral("[Desktop Entry]\n"
                           "Type=Application\n"
                           "Name=Talvoro\n"
+                          "Icon=com.example.Talvoro\n" // the launcher's icon name
                           "Exec=") +
            EscapeValue(QuoteExecArgument(executablePath) + " /m") +
            QStringLiteral("\n"

@@ -8,6 +8,7 @@
 //   [Desktop Entry]
 //   Type=Application
 //   Name=Talvoro
+//   Icon=com.example.Talvoro
 //   Exec="/opt/my apps/talvoro" /m
 //   Terminal=false
 //   X-GNOME-Autostart-enabled=true

@@ -2,6 +2,7 @@
 
 #include "platform/MessageBox.h"
 
+#include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QHBoxLayout>
@@ -87,7 +88,22 @@ QString HelpFileMissingText(const QString& helpFile) {
 
 namespace {
 
+// Whether widget is window or lies inside it, however deep.
+bool IsWithin(const QWidget* widget, const QWidget* window) {
+    for (; widget != nullptr; widget = widget->parentWidget()) {
+        if (widget == window)
+            return true;
+    }
+    return false;
+}
+
 bool OpenHelp(const QString& helpFile, const QString& topic, QWidget* owner) {
+    // A modal window (the setup wizard) blocks every window that is not its own, so help owned
+    // by anyone else would open behind it and could not be scrolled or closed. Help asked for
+    // while one is open belongs to that window instead: it stands in front of it, can be used
+    // beside it, and closes with it.
+    if (QWidget* modal = QApplication::activeModalWidget(); modal && !IsWithin(owner, modal))
+        owner = modal;
     const auto help = THelpFile::Load(helpFile);
     if (!help) {
         MessageDlg(HelpFileMissingText(helpFile), TMsgDlgType::Error, mbOK, owner);

@@ -48,7 +48,9 @@ QString HelpFileMissingText(const QString& helpFile);
 
 // Opens the help window of owner (created on first use, a child window of
 // owner) at the topic of context; false, after an error box, when the file
-// cannot be read.
+// cannot be read. While a modal window that owner is not part of is open (the
+// setup wizard), that window is the owner instead, so that help stands in
+// front of it and can be used beside it.
 bool ShowHelpContext(const QString& helpFile, int context, QWidget* owner);
 // The same at the table of contents.
 bool ShowHelpContents(const QString& helpFile, QWidget* owner);

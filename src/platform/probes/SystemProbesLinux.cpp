@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <optional>
@@ -128,12 +129,81 @@ bool IsNumeric(const char* text) {
     return true;
 }
 
-// The executable's file name as the process shows it, by the first of the
+// The process's command line, split at its zero bytes.
+std::vector<std::string> CommandLine(const std::string& processDir) {
+    std::vector<std::string> arguments;
+    const auto content = ReadSmallFile(processDir + "/cmdline");
+    if (!content)
+        return arguments;
+    std::size_t start = 0;
+    while (start < content->size()) {
+        const std::size_t end = std::min(content->find('\0', start), content->size());
+        arguments.push_back(content->substr(start, end - start));
+        start = end + 1;
+    }
+    return arguments;
+}
+
+// Interpreters that run a script named on their command line: the shells and
+// the usual script languages, with or without a version in the name
+// (python3, python3.11, perl5.36), each with the options after which the
+// program comes as text or as a module instead of a script file.
+struct TInterpreter {
+    const char* Name;
+    std::vector<std::string> ProgramOptions;
+};
+
+const TInterpreter* ScriptInterpreter(const std::string& fileName) {
+    static const std::vector<TInterpreter> Interpreters = {
+        {"sh", {"-c"}},
+        {"bash", {"-c"}},
+        {"dash", {"-c"}},
+        {"zsh", {"-c"}},
+        {"ksh", {"-c"}},
+        {"mksh", {"-c"}},
+        {"fish", {"-c", "--command"}},
+        {"python", {"-c", "-m"}},
+        {"perl", {"-e", "-E"}},
+        {"ruby", {"-e"}},
+        {"node", {"-e", "-p", "--eval", "--print"}},
+        {"lua", {"-e"}},
+        {"php", {"-r"}},
+        {"tclsh", {}},
+    };
+    std::string base = fileName;
+    while (!base.empty() &&
+           (std::isdigit(static_cast<unsigned char>(base.back())) || base.back() == '.'))
+        base.pop_back();
+    for (const TInterpreter& interpreter : Interpreters)
+        if (base == interpreter.Name)
+            return &interpreter;
+    return nullptr;
+}
+
+// The script an interpreter runs: its first argument that is not an option.
+std::optional<std::string> ScriptOf(const TInterpreter& interpreter,
+                                    const std::vector<std::string>& commandLine) {
+    for (std::size_t i = 1; i < commandLine.size(); ++i) {
+        const std::string& argument = commandLine[i];
+        if (std::find(interpreter.ProgramOptions.begin(), interpreter.ProgramOptions.end(),
+                      argument) != interpreter.ProgramOptions.end())
+            return std::nullopt;
+        if (argument == "--")
+            return i + 1 < commandLine.size() ? std::optional(commandLine[i + 1]) : std::nullopt;
+        if (!argument.empty() && argument.front() != '-')
+            return argument;
+    }
+    return std::nullopt;
+}
+
+// The file names a process shows: its executable's, read by the first of the
 // sources that can be read (another user's executable link is not readable
-// without privileges; the command line and the command name are). `shortened` tells that the name
-// is the command name, which the kernel cuts.
-std::optional<std::string> ProcessFileName(const std::string& processDir, bool& shortened) {
+// without privileges; the command line and the command name are), and, when
+// that executable is a script interpreter, the script's. `shortened` tells
+// that the first name is the command name, which the kernel cuts.
+std::vector<std::string> ProcessFileNames(const std::string& processDir, bool& shortened) {
     shortened = false;
+    std::vector<std::string> names;
     std::string target(4096, '\0');
     const ssize_t length = readlink((processDir + "/exe").c_str(), target.data(), target.size());
     if (length > 0) {
@@ -143,22 +213,31 @@ std::optional<std::string> ProcessFileName(const std::string& processDir, bool& 
         if (target.size() > deleted.size() &&
             target.compare(target.size() - deleted.size(), deleted.size(), deleted) == 0)
             target.resize(target.size() - deleted.size());
-        return BaseName(target);
+        names.push_back(BaseName(target));
+    } else if (errno == ENOENT) {
+        // No executable at all: a kernel thread or a process that has ended and
+        // not yet been reaped. Neither is a running program.
+        return names;
     }
-    // No executable at all: a kernel thread or a process that has ended and
-    // not yet been reaped. Neither is a running program.
-    if (errno == ENOENT)
-        return std::nullopt;
-    if (const auto commandLine = ReadSmallFile(processDir + "/cmdline")) {
-        const std::string firstArgument = commandLine->substr(0, commandLine->find('\0'));
-        if (!firstArgument.empty())
-            return BaseName(firstArgument);
+    // The command line is read only where it is needed: most processes are
+    // neither another user's nor an interpreter.
+    if (names.empty()) {
+        const std::vector<std::string> commandLine = CommandLine(processDir);
+        if (!commandLine.empty() && !commandLine.front().empty()) {
+            names.push_back(BaseName(commandLine.front()));
+        } else if (const auto comm = ReadSmallFile(processDir + "/comm")) {
+            shortened = true;
+            names.push_back(Trimmed(*comm));
+            return names;
+        } else {
+            return names;
+        }
     }
-    if (const auto comm = ReadSmallFile(processDir + "/comm")) {
-        shortened = true;
-        return Trimmed(*comm);
-    }
-    return std::nullopt;
+    if (const TInterpreter* interpreter = ScriptInterpreter(names.front()))
+        if (const auto script = ScriptOf(*interpreter, CommandLine(processDir));
+            script && !script->empty())
+            names.push_back(BaseName(*script));
+    return names;
 }
 
 bool SameName(const QString& wanted, const std::string& seen, bool seenShortened) {
@@ -219,12 +298,11 @@ bool TLinuxSystemProbes::IsProgramRunning(const QString& path) {
         if (!IsNumeric(entry->d_name))
             continue;
         bool shortened = false;
-        const auto seen = ProcessFileName(procRoot + "/" + entry->d_name, shortened);
-        if (!seen || seen->empty())
-            continue;
-        for (const QString& name : wanted)
-            if (SameName(name, *seen, shortened))
-                return true;
+        const auto seen = ProcessFileNames(procRoot + "/" + entry->d_name, shortened);
+        for (std::size_t i = 0; i < seen.size(); ++i)
+            for (const QString& name : wanted)
+                if (!seen[i].empty() && SameName(name, seen[i], shortened && i == 0))
+                    return true;
     }
     return false;
 }

@@ -17,6 +17,13 @@
 //   first command-line argument, and when that is empty, with its command
 //   name, which the kernel cuts to 15 characters. Processes without an
 //   executable (kernel threads, ended but unreaped ones) are passed over.
+//   A client that is a script counts too: when a process's executable is a
+//   script interpreter (sh, bash, dash, zsh, python3, perl, ruby, node, ...,
+//   with or without a version in the name), the file name of the script it
+//   runs (its first command-line argument that is not an option; none after
+//   an option that gives the program as text or as a module, such as the
+//   shells' "-c", Python's "-c" and "-m", Perl's and Ruby's "-e") is compared
+//   as well.
 #include "platform/probes/SystemProbes.h"
 
 namespace platform {

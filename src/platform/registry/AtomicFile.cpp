@@ -34,19 +34,22 @@ std::string ResolveLink(const std::string& path) {
 }
 
 // A write killed half-way leaves its temporary file behind; it may hold private data, so the next
-// write of the same file clears it away. Only old ones: a young one may belong to a live writer.
-void RemoveStaleTemporaries(const std::string& folder, const std::string& prefix) {
+// write of the same file clears it away. Only those older than MinimumAge: a young one may belong
+// to a live writer.
+void RemoveStaleTemporaries(const std::string& folder, const std::string& prefix,
+                            std::time_t minimumAge = 60) {
     DIR* dir = opendir(folder.c_str());
     if (!dir)
         return;
-    const std::time_t old = std::time(nullptr) - 60;
+    const std::time_t old = std::time(nullptr) - minimumAge;
     while (const dirent* entry = readdir(dir)) {
         const std::string name = entry->d_name;
         if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0)
             continue;
         const std::string path = folder + "/" + name;
         struct stat info {};
-        if (lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_mtime < old)
+        if (lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+            (minimumAge == 0 || info.st_mtime < old))
             unlink(path.c_str());
     }
     closedir(dir);
@@ -73,10 +76,23 @@ void MakeFolders(const std::string& path, mode_t mode) {
     }
 }
 
+namespace {
+
+std::string TemporaryPrefix(const std::string& target) {
+    return target.substr(target.rfind('/') + 1) + ".tmp-";
+}
+
+} // namespace
+
+void RemoveInterruptedWrites(const std::string& path) {
+    const std::string target = ResolveLink(path);
+    RemoveStaleTemporaries(FolderOf(target), TemporaryPrefix(target), 0);
+}
+
 void WriteFileAtomically(const std::string& path, const std::string& bytes, mode_t mode) {
     const std::string target = ResolveLink(path);
     const std::string folder = FolderOf(target);
-    const std::string prefix = target.substr(target.rfind('/') + 1) + ".tmp-";
+    const std::string prefix = TemporaryPrefix(target);
     RemoveStaleTemporaries(folder, prefix);
     std::string temp = folder + "/" + prefix + "XXXXXX";
     const int fd = mkstemp(temp.data());

@@ -15,3 +15,8 @@ void WriteFileAtomically(const std::string& path, const std::string& bytes, mode
 // Creates Path and its missing parents with Mode (0700: a user's configuration is private).
 // Throws std::system_error on failure.
 void MakeFolders(const std::string& path, mode_t mode = 0700);
+
+// Removes the temporary files that writes of Path interrupted by a kill or a crash left behind,
+// whatever their age. Only for a moment when no other process writes Path (at start, under the
+// instance lock).
+void RemoveInterruptedWrites(const std::string& path);

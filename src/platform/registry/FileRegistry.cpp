@@ -55,6 +55,9 @@ TReadResult ReadWholeFile(const std::string& path, std::string& bytes) {
         if (n == 0)
             break;
         bytes.append(buffer, std::size_t(n));
+        // Enough to know that the file is too large to be a hive.
+        if (bytes.size() > MaxHiveFileBytes)
+            break;
     }
     close(fd);
     return TReadResult::Read;
@@ -238,4 +241,8 @@ bool TFileRegistry::DeleteValue(const std::string& name) {
 
 std::string TFileRegistry::TakeHiveError() {
     return std::exchange(HiveError, {});
+}
+
+void TFileRegistry::RemoveInterruptedSaves() {
+    RemoveInterruptedWrites(HiveFile);
 }

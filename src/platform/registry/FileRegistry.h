@@ -8,10 +8,10 @@
 // replaces the whole file atomically (a kill never leaves a broken file), with mode 0600 because
 // it holds the scrambled password, in a folder created with mode 0700.
 //
-// A hive file that cannot be parsed is never overwritten: it is renamed beside itself to
-// "<file>.corrupt-<yyyyMMdd-hhmmss>", the program continues with an empty hive (its defaults) and
-// TakeHiveError reports it once. A file that cannot even be read or moved aside is left alone:
-// reads then see an empty hive and every write fails.
+// A hive file that cannot be parsed, or is larger than MaxHiveFileBytes, is never overwritten:
+// it is renamed beside itself to "<file>.corrupt-<yyyyMMdd-hhmmss>", the program continues with
+// an empty hive (its defaults) and TakeHiveError reports it once. A file that cannot even be read
+// or moved aside is left alone: reads then see an empty hive and every write fails.
 //
 // One object serves one thread (the window thread); several objects may share a hive file, since
 // each change is applied to a fresh reading of the file.
@@ -44,6 +44,7 @@ public:
     void WriteString(const std::string& name, const std::string& text) override;
     bool DeleteValue(const std::string& name) override;
     std::string TakeHiveError() override;
+    void RemoveInterruptedSaves() override;
 
 private:
     struct TChange {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <tuple>
 #include <utility>
 
 namespace {
@@ -133,6 +134,7 @@ std::string ReadQuoted(std::string_view& s, std::size_t lineNo) {
     }
 }
 
+// A comma-separated list of bytes, each one or two hex digits.
 std::string ParseHexList(std::string_view s, std::size_t lineNo) {
     std::string out;
     s = TrimLeft(TrimRight(s));
@@ -141,12 +143,13 @@ std::string ParseHexList(std::string_view s, std::size_t lineNo) {
     while (true) {
         s = TrimLeft(s);
         std::size_t digits = 0;
-        int byte = 0;
+        unsigned byte = 0;
         while (digits < s.size() && HexDigit(s[digits]) >= 0) {
-            byte = byte * 16 + HexDigit(s[digits]);
-            ++digits;
+            if (++digits > 2)
+                Fail(lineNo, "malformed hex data");
+            byte = byte * 16 + unsigned(HexDigit(s[digits - 1]));
         }
-        if (digits == 0 || digits > 2)
+        if (digits == 0)
             Fail(lineNo, "malformed hex data");
         out += char(byte);
         s = TrimLeft(s.substr(digits));
@@ -156,6 +159,123 @@ std::string ParseHexList(std::string_view s, std::size_t lineNo) {
             Fail(lineNo, "malformed hex data");
         s.remove_prefix(1);
     }
+}
+
+// Up to eight hex digits; more is out of range for the 32 bits they stand for.
+bool ParseHex32(std::string_view digits, std::uint32_t& value) {
+    if (digits.empty() || digits.size() > 8)
+        return false;
+    value = 0;
+    for (char c : digits) {
+        if (HexDigit(c) < 0)
+            return false;
+        value = value * 16 + std::uint32_t(HexDigit(c));
+    }
+    return true;
+}
+
+bool IsBlank(std::string_view line) {
+    return TrimLeft(TrimRight(line)).empty();
+}
+
+std::string_view LastPhysicalLine(std::string_view raw) {
+    auto end = raw.rfind('\n');
+    return end == std::string_view::npos ? raw : raw.substr(end + 1);
+}
+
+// The name of a value line, and the text after its "=" (left-trimmed).
+struct TValueHead {
+    std::string Name;
+    std::string_view Data;
+};
+
+TValueHead ReadValueHead(std::string_view trimmed, std::size_t lineNo) {
+    TValueHead head;
+    std::string_view s = trimmed;
+    if (s.front() == '@')
+        s.remove_prefix(1);
+    else
+        head.Name = ReadQuoted(s, lineNo);
+    s = TrimLeft(s);
+    if (s.empty() || s.front() != '=')
+        Fail(lineNo, "missing '='");
+    head.Data = TrimLeft(s.substr(1));
+    return head;
+}
+
+bool ContinuesOnNextLine(std::string_view physicalLine) {
+    std::string_view end = TrimRight(physicalLine);
+    return !end.empty() && end.back() == '\\';
+}
+
+std::uint32_t NameKeyOf(std::string_view name) {
+    std::uint32_t hash = 2166136261u;
+    for (char c : name)
+        hash = (hash ^ std::uint8_t(FoldCase(c))) * 16777619u;
+    return hash;
+}
+
+struct TParsedValue {
+    std::string Name;
+    bool IsDeletion = false;
+    TRegValue Value;
+};
+
+// A value line as the file holds it: the first physical line and, for hex data, its continuation
+// lines after "\n".
+TParsedValue ParseValueLine(std::string_view raw, std::size_t lineNo) {
+    std::string_view first = raw.substr(0, raw.find('\n'));
+    TValueHead head = ReadValueHead(TrimLeft(TrimRight(first)), lineNo);
+    TParsedValue parsed;
+    parsed.Name = std::move(head.Name);
+    std::string_view s = TrimRight(head.Data);
+
+    if (!s.empty() && s.front() == '"') {
+        parsed.Value.Type = RegSz;
+        parsed.Value.Data = ReadQuoted(s, lineNo);
+        if (!TrimLeft(s).empty())
+            Fail(lineNo, "text after the closing quote");
+    } else if (s == "-") {
+        parsed.IsDeletion = true;
+    } else if (s.substr(0, 6) == "dword:") {
+        std::uint32_t v = 0;
+        if (!ParseHex32(s.substr(6), v))
+            Fail(lineNo, "malformed dword");
+        parsed.Value.Type = RegDword;
+        for (int b = 0; b < 4; ++b)
+            parsed.Value.Data += char((v >> (8 * b)) & 0xFF);
+    } else if (s.substr(0, 3) == "hex") {
+        s.remove_prefix(3);
+        std::uint32_t type = RegBinary;
+        if (!s.empty() && s.front() == '(') {
+            auto close = s.find(')');
+            if (close == std::string_view::npos || !ParseHex32(s.substr(1, close - 1), type))
+                Fail(lineNo, "malformed value type");
+            s.remove_prefix(close + 1);
+        }
+        if (s.empty() || s.front() != ':')
+            Fail(lineNo, "malformed hex value");
+        s.remove_prefix(1);
+        // A "\" at the end of a line joins the next one to the data.
+        std::string list(s);
+        std::string_view rest = raw.substr(first.size());
+        while (!TrimRight(list).empty() && TrimRight(list).back() == '\\') {
+            list.resize(TrimRight(list).size() - 1);
+            if (rest.empty())
+                Fail(lineNo, "hex data end missing");
+            rest.remove_prefix(1); // the "\n" before the next line
+            std::string_view next = rest.substr(0, rest.find('\n'));
+            rest.remove_prefix(next.size());
+            list += TrimLeft(TrimRight(next));
+        }
+        parsed.Value.Type = type;
+        parsed.Value.Data = ParseHexList(list, lineNo);
+        if (type == RegSz || type == RegExpandSz)
+            parsed.Value.Data = StringFromHexData(parsed.Value.Data);
+    } else {
+        Fail(lineNo, "unknown value format");
+    }
+    return parsed;
 }
 
 } // namespace
@@ -179,53 +299,62 @@ std::string EscapeRegString(std::string_view bytes) {
     return out;
 }
 
-TRegDocument::TRegDocument() : FileHeader(Version5Header), Preamble{""} {}
+TRegDocument::TRegDocument() : FileHeader(Version5Header), Preamble("\n") {}
 
 TRegDocument TRegDocument::Parse(std::string_view fileBytes) {
-    std::string text;
+    if (fileBytes.size() > MaxHiveFileBytes)
+        Fail(1, "the file is larger than " + std::to_string(MaxHiveFileBytes >> 20) + " MiB");
+    std::string converted;
+    std::string_view text = fileBytes;
     if (fileBytes.size() >= 2 && std::uint8_t(fileBytes[0]) == 0xFF &&
         std::uint8_t(fileBytes[1]) == 0xFE) {
-        text = Utf16LeToUtf8(fileBytes.substr(2));
-    } else {
-        if (fileBytes.substr(0, 3) == "\xEF\xBB\xBF")
-            fileBytes.remove_prefix(3);
-        text = fileBytes;
+        converted = Utf16LeToUtf8(fileBytes.substr(2));
+        text = converted;
+        if (text.size() > MaxHiveFileBytes)
+            Fail(1, "the file is larger than " + std::to_string(MaxHiveFileBytes >> 20) + " MiB");
+    } else if (fileBytes.substr(0, 3) == "\xEF\xBB\xBF") {
+        text.remove_prefix(3);
     }
 
-    std::vector<std::string_view> lines;
+    // The physical lines one at a time, without their line ends.
     std::string_view rest = text;
-    while (!rest.empty()) {
+    bool atEnd = text.empty();
+    std::size_t lineNo = 0;
+    auto nextLine = [&](std::string_view& line) {
+        if (atEnd)
+            return false;
         auto end = rest.find('\n');
-        std::string_view line = rest.substr(0, end);
+        line = rest.substr(0, end);
+        if (end == std::string_view::npos) {
+            atEnd = true;
+            rest = {};
+        } else {
+            rest.remove_prefix(end + 1);
+            atEnd = rest.empty();
+        }
         if (!line.empty() && line.back() == '\r')
             line.remove_suffix(1);
-        lines.push_back(line);
-        if (end == std::string_view::npos)
-            break;
-        rest.remove_prefix(end + 1);
-    }
+        ++lineNo;
+        return true;
+    };
 
     TRegDocument doc;
     doc.Preamble.clear();
-    if (lines.empty())
+    std::string_view line;
+    if (!nextLine(line))
         Fail(1, "the file is empty");
-    std::string_view header = TrimRight(lines[0]);
+    std::string_view header = TrimRight(line);
     if (header != Version5Header && header != Version4Header)
         Fail(1, "not a registry file");
-    doc.FileHeader = lines[0];
+    doc.FileHeader = line;
 
-    for (std::size_t i = 1; i < lines.size(); ++i) {
-        const std::size_t lineNo = i + 1;
-        std::string_view line = lines[i];
+    while (nextLine(line)) {
+        std::string& body = doc.Sections.empty() ? doc.Preamble : doc.Sections.back().Body;
+        const bool foreign = !doc.Sections.empty() && !doc.Sections.back().OwnHive;
         std::string_view trimmed = TrimLeft(TrimRight(line));
-        TLine parsed;
-        parsed.Raw = line;
 
         if (trimmed.empty() || trimmed.front() == ';') {
-            if (doc.Sections.empty())
-                doc.Preamble.push_back(parsed.Raw);
-            else
-                doc.Sections.back().Lines.push_back(std::move(parsed));
+            (body += line) += '\n';
             continue;
         }
 
@@ -247,7 +376,10 @@ TRegDocument TRegDocument::Parse(std::string_view fileBytes) {
                     section.Path = path;
                 }
             }
-            doc.Sections.push_back(std::move(section));
+            if (foreign && !section.OwnHive)
+                (body += line) += '\n';
+            else
+                doc.Sections.push_back(std::move(section));
             continue;
         }
 
@@ -256,93 +388,41 @@ TRegDocument TRegDocument::Parse(std::string_view fileBytes) {
         if (doc.Sections.empty())
             Fail(lineNo, "value outside a key");
 
-        std::string_view s = trimmed;
-        if (s.front() == '@') {
-            s.remove_prefix(1);
-        } else {
-            parsed.Name = ReadQuoted(s, lineNo);
+        const std::size_t firstLineNo = lineNo;
+        const std::size_t offset = body.size();
+        body += line;
+        if (ReadValueHead(trimmed, lineNo).Data.substr(0, 3) == "hex") {
+            std::string_view last = line;
+            while (ContinuesOnNextLine(last) && nextLine(last))
+                (body += '\n') += last;
         }
-        s = TrimLeft(s);
-        if (s.empty() || s.front() != '=')
-            Fail(lineNo, "missing '='");
-        s = TrimLeft(s.substr(1));
-
-        parsed.IsValue = true;
-        if (!s.empty() && s.front() == '"') {
-            parsed.Value.Type = RegSz;
-            parsed.Value.Data = ReadQuoted(s, lineNo);
-            if (!TrimLeft(s).empty())
-                Fail(lineNo, "text after the closing quote");
-        } else if (s == "-") {
-            parsed.IsDeletion = true;
-        } else if (s.substr(0, 6) == "dword:") {
-            std::string_view digits = s.substr(6);
-            if (digits.empty() || digits.size() > 8 ||
-                !std::all_of(digits.begin(), digits.end(), [](char c) { return HexDigit(c) >= 0; }))
-                Fail(lineNo, "malformed dword");
-            std::uint32_t v = 0;
-            for (char c : digits)
-                v = v * 16 + std::uint32_t(HexDigit(c));
-            parsed.Value.Type = RegDword;
-            for (int b = 0; b < 4; ++b)
-                parsed.Value.Data += char((v >> (8 * b)) & 0xFF);
-        } else if (s.substr(0, 3) == "hex") {
-            s.remove_prefix(3);
-            std::uint32_t type = RegBinary;
-            if (!s.empty() && s.front() == '(') {
-                auto close = s.find(')');
-                if (close == std::string_view::npos || close == 1 || close > 9)
-                    Fail(lineNo, "malformed value type");
-                type = 0;
-                for (char c : s.substr(1, close - 1)) {
-                    if (HexDigit(c) < 0)
-                        Fail(lineNo, "malformed value type");
-                    type = type * 16 + std::uint32_t(HexDigit(c));
-                }
-                s.remove_prefix(close + 1);
-            }
-            if (s.empty() || s.front() != ':')
-                Fail(lineNo, "malformed hex value");
-            s.remove_prefix(1);
-            std::string list(s);
-            while (!TrimRight(list).empty() && TrimRight(list).back() == '\\') {
-                list.resize(TrimRight(list).size() - 1);
-                if (++i >= lines.size())
-                    Fail(lineNo, "hex data end missing");
-                parsed.Raw += '\n';
-                parsed.Raw += lines[i];
-                list += TrimLeft(TrimRight(lines[i]));
-            }
-            parsed.Value.Type = type;
-            parsed.Value.Data = ParseHexList(list, lineNo);
-            if (type == RegSz || type == RegExpandSz)
-                parsed.Value.Data = StringFromHexData(parsed.Value.Data);
-        } else {
-            Fail(lineNo, "unknown value format");
-        }
-        doc.Sections.back().Lines.push_back(std::move(parsed));
+        const std::string_view raw = std::string_view(body).substr(offset);
+        const TParsedValue parsed = ParseValueLine(raw, firstLineNo);
+        if (!foreign)
+            doc.Sections.back().Values.push_back(
+                TValueLine{std::uint32_t(offset), std::uint32_t(raw.size()), NameKeyOf(parsed.Name),
+                           parsed.IsDeletion ? TLineKind::Deletion : TLineKind::Value});
+        body += '\n';
     }
     return doc;
 }
 
 std::string TRegDocument::Serialize() const {
     std::string out;
-    auto put = [&out](std::string_view raw) {
-        // Raw lines of continued hex data hold "\n" between their physical lines.
-        for (char c : raw) {
+    auto put = [&out](std::string_view lines) {
+        for (char c : lines) {
             if (c == '\n')
                 out += '\r';
             out += c;
         }
-        out += "\r\n";
     };
     put(FileHeader);
-    for (const auto& line : Preamble)
-        put(line);
+    out += "\r\n";
+    put(Preamble);
     for (const auto& section : Sections) {
         put(section.Header);
-        for (const auto& line : section.Lines)
-            put(line.Raw);
+        out += "\r\n";
+        put(section.Body);
     }
     return out;
 }
@@ -355,6 +435,18 @@ bool TRegDocument::KeyExists(std::string_view path) const {
     });
 }
 
+namespace {
+
+// The last line of a body whose lines each end in "\n".
+std::string_view LastLine(std::string_view body) {
+    if (body.empty())
+        return {};
+    body.remove_suffix(1);
+    return LastPhysicalLine(body);
+}
+
+} // namespace
+
 bool TRegDocument::AddKey(std::string_view path) {
     for (const auto& section : Sections)
         if (section.OwnHive && EqualsNoCase(section.Path, path))
@@ -365,7 +457,7 @@ bool TRegDocument::AddKey(std::string_view path) {
         "[" + std::string(OwnHiveName) + (path.empty() ? "" : "\\") + std::string(path) + "]";
     section.OwnHive = true;
     section.Path = path;
-    section.Lines.emplace_back(); // the blank line that separates keys
+    section.Body = "\n"; // the blank line that separates keys
 
     // Place the key after the last one below its nearest ancestor that the file has, so that a
     // new subkey lands beside its relatives; otherwise at the end.
@@ -382,41 +474,49 @@ bool TRegDocument::AddKey(std::string_view path) {
         if (ancestor.empty())
             break;
     }
+    // The key before the new one ends with a blank line.
     const auto index = insertAt - Sections.begin();
-    if (index > 0) {
-        auto& previous = Sections[std::size_t(index - 1)].Lines;
-        if (previous.empty() || !TrimLeft(TrimRight(previous.back().Raw)).empty())
-            previous.emplace_back();
-    } else if (Preamble.empty() || !TrimLeft(TrimRight(Preamble.back())).empty()) {
-        Preamble.emplace_back();
-    }
+    std::string& previous = index > 0 ? Sections[std::size_t(index - 1)].Body : Preamble;
+    if (previous.empty() || !IsBlank(LastLine(previous)))
+        previous += '\n';
     Sections.insert(insertAt, std::move(section));
     return true;
 }
 
-const TRegDocument::TLine* TRegDocument::FindLine(std::string_view path,
-                                                  std::string_view name) const {
-    const TLine* found = nullptr;
+std::pair<const TRegDocument::TSection*, std::size_t>
+TRegDocument::FindLine(std::string_view path, std::string_view name) const {
+    const std::uint32_t key = NameKeyOf(name);
+    std::pair<const TSection*, std::size_t> found{nullptr, 0};
     for (const auto& section : Sections) {
         if (!section.OwnHive || !EqualsNoCase(section.Path, path))
             continue;
-        for (const auto& line : section.Lines)
-            if (line.IsValue && EqualsNoCase(line.Name, name))
-                found = &line;
+        for (std::size_t i = 0; i < section.Values.size(); ++i) {
+            const TValueLine& value = section.Values[i];
+            if (value.NameKey != key)
+                continue;
+            std::string_view first = std::string_view(section.Body).substr(value.Offset);
+            first = TrimLeft(first.substr(0, first.find('\n')));
+            if (EqualsNoCase(ReadValueHead(first, 0).Name, name))
+                found = {&section, i};
+        }
     }
     return found;
 }
 
-TRegDocument::TLine* TRegDocument::FindLine(std::string_view path, std::string_view name) {
-    return const_cast<TLine*>(std::as_const(*this).FindLine(path, name));
+std::pair<TRegDocument::TSection*, std::size_t> TRegDocument::FindLine(std::string_view path,
+                                                                       std::string_view name) {
+    auto [section, index] = std::as_const(*this).FindLine(path, name);
+    return {const_cast<TSection*>(section), index};
 }
 
 std::optional<TRegValue> TRegDocument::FindValue(std::string_view path,
                                                  std::string_view name) const {
-    const TLine* line = FindLine(path, name);
-    if (!line || line->IsDeletion)
+    auto [section, index] = FindLine(path, name);
+    if (!section || section->Values[index].Kind != TLineKind::Value)
         return std::nullopt;
-    return line->Value;
+    const TValueLine& line = section->Values[index];
+    return ParseValueLine(std::string_view(section->Body).substr(line.Offset, line.Length), 0)
+        .Value;
 }
 
 TRegDocument::TSection& TRegDocument::SectionFor(std::string_view path) {
@@ -428,38 +528,46 @@ TRegDocument::TSection& TRegDocument::SectionFor(std::string_view path) {
     return *last;
 }
 
+void TRegDocument::Splice(TSection& section, std::size_t offset, std::size_t length,
+                          std::string_view text) {
+    section.Body.replace(offset, length, text);
+    for (auto& value : section.Values)
+        if (value.Offset > offset)
+            value.Offset = std::uint32_t(value.Offset + text.size() - length);
+}
+
 bool TRegDocument::SetString(std::string_view path, std::string_view name, std::string_view text) {
-    TLine* line = FindLine(path, name);
-    if (line && !line->IsDeletion && line->Value.Type == RegSz && line->Value.Data == text)
+    if (auto old = FindValue(path, name); old && old->Type == RegSz && old->Data == text)
         return false;
 
-    TLine fresh;
-    fresh.IsValue = true;
-    fresh.Name = name;
-    fresh.Value = TRegValue{RegSz, std::string(text)};
-    fresh.Raw =
+    const std::string raw =
         (name.empty() ? std::string("@") : EscapeRegString(name)) + "=" + EscapeRegString(text);
-    if (line) {
-        *line = std::move(fresh);
+    if (auto [section, index] = FindLine(path, name); section) {
+        TValueLine& line = section->Values[index];
+        Splice(*section, line.Offset, line.Length, raw);
+        line.Length = std::uint32_t(raw.size());
+        line.Kind = TLineKind::Value;
         return true;
     }
 
-    auto& lines = SectionFor(path).Lines;
-    auto at = lines.end();
-    while (at != lines.begin() && !(at - 1)->IsValue && TrimLeft(TrimRight((at - 1)->Raw)).empty())
-        --at;
-    lines.insert(at, std::move(fresh));
+    // A new value goes after the key's last line that is not blank.
+    TSection& section = SectionFor(path);
+    std::size_t at = section.Body.size();
+    while (at > 0 && IsBlank(LastLine(std::string_view(section.Body).substr(0, at))))
+        at -= LastLine(std::string_view(section.Body).substr(0, at)).size() + 1;
+    Splice(section, at, 0, raw + "\n");
+    section.Values.push_back(TValueLine{std::uint32_t(at), std::uint32_t(raw.size()),
+                                        NameKeyOf(name), TLineKind::Value});
     return true;
 }
 
 bool TRegDocument::DeleteValue(std::string_view path, std::string_view name) {
     const bool existed = FindValue(path, name).has_value();
-    for (auto& section : Sections) {
-        if (!section.OwnHive || !EqualsNoCase(section.Path, path))
-            continue;
-        std::erase_if(section.Lines, [&](const TLine& line) {
-            return line.IsValue && EqualsNoCase(line.Name, name);
-        });
+    for (auto [section, index] = FindLine(path, name); section;
+         std::tie(section, index) = FindLine(path, name)) {
+        const TValueLine line = section->Values[index];
+        section->Values.erase(section->Values.begin() + std::ptrdiff_t(index));
+        Splice(*section, line.Offset, line.Length + 1, {});
     }
     return existed;
 }

@@ -30,20 +30,30 @@
 // Lines end in CRLF, as regedit writes them.
 //
 // Parse throws ERegParseError for anything else (a missing header, a value outside a section, a
-// malformed line); its message names the line.
+// malformed line, a hex byte or number out of range, a file larger than MaxHiveFileBytes); its
+// message names the line.
+//
+// Time and memory are linear in the file's size: a key's lines are held as one piece of text, with
+// a small index of its value lines, each parsed again when it is looked at.
 
 #include "platform/registry/Registry.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 class ERegParseError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
+
+// Far larger than any hive the program writes (a few kilobytes); a larger file is damaged.
+inline constexpr std::size_t MaxHiveFileBytes = std::size_t(16) << 20;
 
 class TRegDocument {
 public:
@@ -66,26 +76,39 @@ public:
     bool DeleteValue(std::string_view path, std::string_view name);
 
 private:
-    struct TLine {
-        std::string Raw; // as found, continuation lines joined by "\n"; empty for blank lines
-        bool IsValue = false;
-        bool IsDeletion = false; // "Name"=-
-        std::string Name;
-        TRegValue Value;
+    enum class TLineKind : std::uint8_t {
+        Value,    // "Name"=data
+        Deletion, // "Name"=-
+    };
+    // A value line within its section's body: the bytes from Offset to the line's end, hex data
+    // continued over several lines included.
+    struct TValueLine {
+        std::uint32_t Offset = 0;
+        std::uint32_t Length = 0;
+        std::uint32_t NameKey = 0; // a hash of the name, letters folded
+        TLineKind Kind = TLineKind::Value;
     };
     struct TSection {
         std::string Header;   // the "[...]" line as found
         bool OwnHive = false; // a live key of HKEY_CURRENT_USER
         std::string Path;     // below the hive, when OwnHive
-        std::vector<TLine> Lines;
+        // Every line after the header as found, each ended by "\n". Keys of other hives that
+        // follow one another share one section, their headers in its body.
+        std::string Body;
+        std::vector<TValueLine> Values; // of a live key, in the order of the body
     };
 
-    TLine* FindLine(std::string_view path, std::string_view name);
-    const TLine* FindLine(std::string_view path, std::string_view name) const;
+    // The value line of Name in the last section of Path that has one.
+    std::pair<TSection*, std::size_t> FindLine(std::string_view path, std::string_view name);
+    std::pair<const TSection*, std::size_t> FindLine(std::string_view path,
+                                                     std::string_view name) const;
     TSection& SectionFor(std::string_view path);
+    // Replaces Length bytes of the body at Offset, moving the later value lines along.
+    static void Splice(TSection& section, std::size_t offset, std::size_t length,
+                       std::string_view text);
 
     std::string FileHeader;
-    std::vector<std::string> Preamble; // lines between the header and the first section
+    std::string Preamble; // the lines between the header and the first section, each ended by "\n"
     std::vector<TSection> Sections;
 };
 

@@ -84,4 +84,8 @@ public:
     // When the stored hive could not be read (so the program runs on defaults), a message for the
     // user saying so and where the unreadable file was kept; empty otherwise. Reported once.
     virtual std::string TakeHiveError() = 0;
+
+    // Removes what saves interrupted by a kill or a crash left behind (they may hold the
+    // scrambled password). Once at start, by the copy that holds the instance lock.
+    virtual void RemoveInterruptedSaves() {}
 };

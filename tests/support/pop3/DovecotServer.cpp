@@ -78,7 +78,29 @@ bool DovecotServer::Available() {
     return !BinaryPath().empty();
 }
 
+bool DovecotServer::IPv6Available() {
+    const int probe = ::socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (probe < 0) {
+        return false;
+    }
+    sockaddr_in6 address{};
+    address.sin6_family = AF_INET6;
+    address.sin6_addr = in6addr_loopback;
+    const bool bound = ::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    ::close(probe);
+    return bound;
+}
+
+DovecotServer::DovecotServer(const std::vector<User>& users, const TlsSettings& tls)
+    : FTls(true), FTlsSettings(tls) {
+    Create(users);
+}
+
 DovecotServer::DovecotServer(const std::vector<User>& users) {
+    Create(users);
+}
+
+void DovecotServer::Create(const std::vector<User>& users) {
     // Unix socket paths under the folder must stay short, so the folder lives right in /tmp.
     char folder[] = "/tmp/tvdXXXXXX";
     if (::mkdtemp(folder) == nullptr) {
@@ -103,6 +125,7 @@ DovecotServer::DovecotServer(const std::vector<User>& users) {
                     throw;
                 }
                 FPort = FreeLoopbackPort();
+                FSecurePort = FTls ? FreeLoopbackPort() : 0;
                 WriteConfiguration(users);
             }
         }
@@ -120,6 +143,7 @@ void DovecotServer::WriteConfiguration(const std::vector<User>& users) {
     const fs::path root(FFolder);
     if (FPort == 0) {
         FPort = FreeLoopbackPort();
+        FSecurePort = FTls ? FreeLoopbackPort() : 0;
     }
     fs::create_directories(root / "run");
     fs::create_directories(root / "state");
@@ -151,13 +175,28 @@ void DovecotServer::WriteConfiguration(const std::vector<User>& users) {
                 "\nservice pop3-login {\n  chroot =\n}\n";
     }
 
+    std::string listen = "127.0.0.1";
+    std::string ssl = "ssl = no\n";
+    if (FTls) {
+        listen += ", 127.0.0.2";
+        ssl = "ssl = yes\nssl_cert = <" + FTlsSettings.Certificate + "\nssl_key = <" +
+              FTlsSettings.Key + "\n";
+        for (const TlsSettings::AtAddress& other : FTlsSettings.Others) {
+            listen += ", " + other.Address;
+            ssl += "local " + other.Address + " {\n  ssl_cert = <" + other.Certificate +
+                   "\n  ssl_key = <" + other.Key + "\n}\n";
+        }
+    }
+    if (IPv6Available()) {
+        listen += ", ::1";
+    }
     const std::string f = FFolder;
     WriteFile(root / "dovecot.conf",
               "base_dir = " + f + "/run\n" + "state_dir = " + f + "/state\n" + "log_path = " + f +
-                  "/dovecot.log\n" +
-                  "listen = 127.0.0.1\n"
-                  "protocols = pop3\n"
-                  "ssl = no\n"
+                  "/dovecot.log\n" + "listen = " + listen +
+                  "\n"
+                  "protocols = pop3\n" +
+                  ssl +
                   "mail_location = maildir:~/Maildir\n"
                   "mail_fsync = never\n"
                   "auth_failure_delay = 0\n"
@@ -175,8 +214,8 @@ void DovecotServer::WriteConfiguration(const std::vector<User>& users) {
                   "  inet_listener pop3 {\n    port = " +
                   std::to_string(FPort) +
                   "\n  }\n"
-                  "  inet_listener pop3s {\n    port = 0\n  }\n}\n" +
-                  extra);
+                  "  inet_listener pop3s {\n    port = " +
+                  std::to_string(FSecurePort) + "\n  }\n}\n" + extra);
 }
 
 void DovecotServer::Start() {

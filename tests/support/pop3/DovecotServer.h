@@ -11,6 +11,12 @@
 //
 // Available() is false when the dovecot binary is missing: tests then skip. The constructor
 // throws std::runtime_error (with Dovecot's log) when the server does not come up.
+//
+// Without TLS settings the server runs with "ssl = no" (its CAPA lists no STLS). With them it
+// serves POP3 over TLS on SecurePort() and offers STLS on Port(), and listens on more loopback
+// addresses: 127.0.0.2, where it refuses logins before TLS (a connection between two different
+// addresses does not count as secured), and one address per extra certificate, served there
+// instead of the default one. It also listens on ::1 when the machine has IPv6.
 
 #include <map>
 #include <string>
@@ -25,16 +31,31 @@ public:
         std::string Password;
     };
 
+    struct TlsSettings {
+        std::string Certificate; // PEM files of the certificate served by default
+        std::string Key;
+        struct AtAddress {
+            std::string Address; // a loopback address such as "127.0.0.3"
+            std::string Certificate;
+            std::string Key;
+        };
+        std::vector<AtAddress> Others;
+    };
+
     static bool Available();
+    static bool IPv6Available();
     static std::string BinaryPath();
 
     explicit DovecotServer(const std::vector<User>& users);
+    DovecotServer(const std::vector<User>& users, const TlsSettings& tls);
     ~DovecotServer();
     DovecotServer(const DovecotServer&) = delete;
     DovecotServer& operator=(const DovecotServer&) = delete;
 
     std::string Host() const { return "127.0.0.1"; }
     int Port() const { return FPort; }
+    // The POP3-over-TLS port; 0 without TLS.
+    int SecurePort() const { return FSecurePort; }
     pid_t Pid() const { return FPid; }
     const std::string& Folder() const { return FFolder; }
 
@@ -50,12 +71,16 @@ public:
     void Stop();
 
 private:
+    void Create(const std::vector<User>& users);
     void WriteConfiguration(const std::vector<User>& users);
     void Start();
     bool Greets() const;
 
     std::string FFolder;
     int FPort = 0;
+    int FSecurePort = 0;
+    bool FTls = false;
+    TlsSettings FTlsSettings;
     pid_t FPid = -1;
     uid_t FMailUid = 0;
     gid_t FMailGid = 0;

@@ -10,23 +10,35 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-FakeServer::FakeServer() {
+FakeServer::FakeServer(const std::string& address) {
     if (::pipe2(FStopPipe, O_CLOEXEC) != 0) {
         throw std::runtime_error("FakeServer: pipe failed");
     }
-    FListener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_storage bound{};
+    socklen_t length = 0;
+    auto* ipv4 = reinterpret_cast<sockaddr_in*>(&bound);
+    auto* ipv6 = reinterpret_cast<sockaddr_in6*>(&bound);
+    if (::inet_pton(AF_INET, address.c_str(), &ipv4->sin_addr) == 1) {
+        ipv4->sin_family = AF_INET;
+        length = sizeof(sockaddr_in);
+    } else if (::inet_pton(AF_INET6, address.c_str(), &ipv6->sin6_addr) == 1) {
+        ipv6->sin6_family = AF_INET6;
+        length = sizeof(sockaddr_in6);
+    } else {
+        throw std::runtime_error("FakeServer: not an address: " + address);
+    }
+    FListener = ::socket(bound.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
     const int reuse = 1;
     ::setsockopt(FListener, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (::bind(FListener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+    if (::bind(FListener, reinterpret_cast<sockaddr*>(&bound), length) != 0 ||
         ::listen(FListener, 16) != 0 ||
-        ::getsockname(FListener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        throw std::runtime_error("FakeServer: cannot listen on loopback");
+        ::getsockname(FListener, reinterpret_cast<sockaddr*>(&bound), &length) != 0) {
+        ::close(FListener);
+        ::close(FStopPipe[0]);
+        ::close(FStopPipe[1]);
+        throw std::runtime_error("FakeServer: cannot listen on " + address);
     }
-    FPort = ntohs(address.sin_port);
+    FPort = ntohs(bound.ss_family == AF_INET6 ? ipv6->sin6_port : ipv4->sin_port);
     FThread = std::thread([this] { Run(); });
 }
 
@@ -196,7 +208,10 @@ void FakeServer::Play(int connection, const Script& script) {
             WaitFor(connection, POLLRDHUP);
             return;
         case Step::TKind::SendEndless: {
-            const std::string chunk(64 * 1024, step.Text.front());
+            std::string chunk;
+            while (chunk.size() < 64 * 1024) {
+                chunk += step.Text;
+            }
             for (;;) {
                 if (!WaitFor(connection, POLLOUT)) {
                     return;

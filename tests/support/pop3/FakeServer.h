@@ -35,8 +35,14 @@ public:
     static Step Hang() { return {Step::TKind::Hang, {}}; }
     // Sends the byte given, over and over, never a line end, until the client goes away.
     static Step SendEndless(char byte = 'x') { return {Step::TKind::SendEndless, {1, byte}}; }
+    // Sends the text over and over until the client goes away.
+    static Step SendRepeated(std::string unit) {
+        return {Step::TKind::SendEndless, std::move(unit)};
+    }
 
-    FakeServer();
+    // Listens on the given loopback address (IPv4 or IPv6); throws std::runtime_error when it
+    // cannot (no IPv6, say).
+    explicit FakeServer(const std::string& address = "127.0.0.1");
     ~FakeServer();
     FakeServer(const FakeServer&) = delete;
     FakeServer& operator=(const FakeServer&) = delete;

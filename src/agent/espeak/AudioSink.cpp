@@ -1,4 +1,4 @@
-#include "agent/AudioSink.h"
+#include "agent/espeak/AudioSink.h"
 
 #include <QDateTime>
 #include <QDir>

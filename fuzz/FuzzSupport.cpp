@@ -1,0 +1,7 @@
+#include "FuzzCheck.h"
+
+#include <QtGlobal>
+
+void SilenceQtMessages() {
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+}

@@ -1,0 +1,58 @@
+#include "platform/PlatformTexts.h"
+
+#include <array>
+#include <cstring>
+
+namespace platform {
+namespace {
+
+constexpr std::array Texts{
+    // General page and the wizard's Startup page.
+    TPlatformText{"Start Automatically at Windows Startup", "Start Automatically When I Log In"},
+    TPlatformText{"Start programs automatically at Windows startup",
+                  "Start programs automatically when you log in"},
+    TPlatformText{"Talvoro can start automatically when Windows starts.  Make your selection "
+                  "and press the Next button when done.",
+                  "Talvoro can start automatically when you log in.  Make your selection and "
+                  "press the Next button when done."},
+    TPlatformText{" to automatically load when Windows starts.",
+                  " to automatically load when you log in."},
+    // Notification page and the wizard's Notification page.
+    TPlatformText{"Microsoft Agent", "Talking Character"},
+    TPlatformText{"Windows Default Sound", "Desktop Default Sound"},
+    TPlatformText{"Windows default sound", "Desktop default sound"},
+    // About page.
+    TPlatformText{"Microsoft Agent Information and New Characters",
+                  "Talking Character Information and New Characters"},
+    // The wizard's Talking Time page.
+    TPlatformText{"Talvoro can use the Microsoft Agent to announce the time.  Please make your "
+                  "selection.  Press the Next button when done.",
+                  "Talvoro can use the talking character to announce the time.  Please make "
+                  "your selection.  Press the Next button when done."},
+    // The start-up's messages when no character can be used.
+    TPlatformText{"Microsoft Talking Agent not installed.",
+                  "The talking character is not installed."},
+    TPlatformText{"Microsoft Talking Agent could not be loaded, please reinstall this software.",
+                  "The talking character could not be loaded, please reinstall this software."},
+};
+
+} // namespace
+
+std::span<const TPlatformText> PlatformTexts() {
+    return Texts;
+}
+
+QString PlatformText(const char* original) {
+    for (const TPlatformText& text : Texts) {
+        if (std::strcmp(text.Original, original) == 0) {
+#ifdef Q_OS_WIN
+            return QString::fromUtf8(text.Original);
+#else
+            return QString::fromUtf8(text.Desktop);
+#endif
+        }
+    }
+    return QString::fromUtf8(original);
+}
+
+} // namespace platform

@@ -1,0 +1,325 @@
+#include "HostileServer.h"
+
+#include <algorithm>
+#include <cctype>
+#include <stdexcept>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+// One client, served on its own thread; every wait also ends when the server stops.
+class HostileServer::TConnection {
+public:
+    TConnection(int fd, int stopFd) : Fd(fd), StopFd(stopFd) {}
+
+    // True when the socket is ready; false when the server stops, the time runs out or the
+    // socket fails.
+    bool WaitFor(short events, int timeoutMillis = -1) {
+        pollfd fds[2] = {{Fd, events, 0}, {StopFd, POLLIN, 0}};
+        for (;;) {
+            const int ready = ::poll(fds, 2, timeoutMillis);
+            if (ready < 0 && errno == EINTR)
+                continue;
+            if (ready <= 0 || (fds[1].revents & POLLIN))
+                return false;
+            return (fds[0].revents & (events | POLLHUP | POLLERR)) != 0;
+        }
+    }
+
+    bool Send(std::string_view bytes) {
+        while (!bytes.empty()) {
+            if (!WaitFor(POLLOUT))
+                return false;
+            const ssize_t sent = ::send(Fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+            if (sent < 0 && (errno == EINTR || errno == EAGAIN))
+                continue;
+            if (sent <= 0)
+                return false;
+            bytes.remove_prefix(std::size_t(sent));
+        }
+        return true;
+    }
+
+    // Waits Millis; false when the server stops or the client has gone away meanwhile.
+    bool Pause(int millis) {
+        pollfd stop{StopFd, POLLIN, 0};
+        if (::poll(&stop, 1, millis) != 0)
+            return false;
+        char byte;
+        const ssize_t peeked = ::recv(Fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+        return peeked > 0 || (peeked < 0 && (errno == EAGAIN || errno == EWOULDBLOCK));
+    }
+
+    bool ReadLine(std::string& line) {
+        for (;;) {
+            if (const auto end = Buffer.find('\n'); end != std::string::npos) {
+                line = Buffer.substr(0, end);
+                Buffer.erase(0, end + 1);
+                if (!line.empty() && line.back() == '\r')
+                    line.pop_back();
+                return true;
+            }
+            if (Buffer.size() > 65536 || !WaitFor(POLLIN))
+                return false;
+            char chunk[4096];
+            const ssize_t got = ::recv(Fd, chunk, sizeof chunk, 0);
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got <= 0)
+                return false;
+            Buffer.append(chunk, std::size_t(got));
+        }
+    }
+
+    void Reset() {
+        const linger hard{1, 0};
+        ::setsockopt(Fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+    }
+
+private:
+    int Fd;
+    int StopFd;
+    std::string Buffer;
+};
+
+HostileServer::TMessage HostileServer::Message(const std::string& from, const std::string& subject,
+                                               const std::string& id) {
+    return {"From: " + from + "\r\nSubject: " + subject + "\r\nMessage-ID: <" + id +
+                "@example.org>\r\n",
+            "uid-" + id};
+}
+
+HostileServer::HostileServer() {
+    if (::pipe2(FStopPipe, O_CLOEXEC) != 0)
+        throw std::runtime_error("HostileServer: pipe failed");
+    FListener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int reuse = 1;
+    ::setsockopt(FListener, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (::bind(FListener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(FListener, 16) != 0 ||
+        ::getsockname(FListener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+        throw std::runtime_error("HostileServer: cannot listen on loopback");
+    FPort = ntohs(address.sin_port);
+    FAcceptThread = std::thread([this] { Accept(); });
+}
+
+HostileServer::~HostileServer() {
+    Stop();
+    ::close(FListener);
+    ::close(FStopPipe[0]);
+    ::close(FStopPipe[1]);
+}
+
+void HostileServer::Stop() {
+    if (!FAcceptThread.joinable())
+        return;
+    const char wake = 1;
+    [[maybe_unused]] const ssize_t written = ::write(FStopPipe[1], &wake, 1);
+    FAcceptThread.join();
+    std::vector<std::thread> serving;
+    {
+        std::lock_guard lock(FLock);
+        serving.swap(FServing);
+    }
+    for (auto& thread : serving)
+        thread.join();
+}
+
+void HostileServer::SetMailbox(std::vector<TMessage> messages) {
+    std::lock_guard lock(FLock);
+    FMailbox = std::move(messages);
+}
+
+void HostileServer::AddMessage(TMessage message) {
+    std::lock_guard lock(FLock);
+    FMailbox.push_back(std::move(message));
+}
+
+void HostileServer::Attack(TStep step, TAttack attack, std::string reply, int connections) {
+    std::lock_guard lock(FLock);
+    for (int i = 0; i < connections; ++i)
+        FPlans.push_back({step, attack, reply});
+}
+
+std::vector<std::string> HostileServer::Commands() const {
+    std::lock_guard lock(FLock);
+    return FCommands;
+}
+
+int HostileServer::Connections() const {
+    std::lock_guard lock(FLock);
+    return FAccepted;
+}
+
+bool HostileServer::WaitForFinished(int count, std::chrono::milliseconds timeout) const {
+    std::unique_lock lock(FLock);
+    return FChanged.wait_for(lock, timeout, [&] { return FFinished >= count; });
+}
+
+void HostileServer::Record(const std::string& line) {
+    std::lock_guard lock(FLock);
+    FCommands.push_back(line);
+}
+
+void HostileServer::Accept() {
+    for (;;) {
+        pollfd fds[2] = {{FListener, POLLIN, 0}, {FStopPipe[0], POLLIN, 0}};
+        if (::poll(fds, 2, -1) < 0 && errno != EINTR)
+            return;
+        if (fds[1].revents & POLLIN)
+            return;
+        if (!(fds[0].revents & POLLIN))
+            continue;
+        const int fd = ::accept4(FListener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (fd < 0)
+            continue;
+        std::lock_guard lock(FLock);
+        TPlan plan;
+        if (!FPlans.empty()) {
+            plan = FPlans.front();
+            FPlans.erase(FPlans.begin());
+        }
+        ++FAccepted;
+        FServing.emplace_back([this, fd, plan] {
+            Serve(fd, plan);
+            ::close(fd);
+            std::lock_guard finished(FLock);
+            ++FFinished;
+            FChanged.notify_all();
+        });
+    }
+}
+
+void HostileServer::Serve(int fd, TPlan plan) {
+    TConnection client(fd, FStopPipe[0]);
+
+    // Sends the normal answer of a step, or the attack planned for it; false when the
+    // connection is over.
+    auto answer = [&](TStep step, const std::string& normal, bool multiLine) {
+        if (plan.Step != step || plan.Attack == TAttack::None)
+            return client.Send(normal);
+        switch (plan.Attack) {
+        case TAttack::None:
+            break;
+        case TAttack::EndlessLine: {
+            const std::string chunk(65536, 'x');
+            if (client.Send("+OK "))
+                while (client.Send(chunk)) {
+                }
+            return false;
+        }
+        case TAttack::Drip:
+            for (char byte : normal)
+                if (!client.Send(std::string_view(&byte, 1)) || !client.Pause(1000))
+                    return false;
+            return true;
+        case TAttack::Close:
+            return false;
+        case TAttack::Reset:
+            client.Reset();
+            return false;
+        case TAttack::EndlessReply: {
+            if (!client.Send(multiLine ? "+OK\r\n" : "+OK-\r\n"))
+                return false;
+            for (long n = 1;; ++n) {
+                const std::string line = step == TStep::Top
+                                             ? "X-Filler-" + std::to_string(n) + ": more\r\n"
+                                         : multiLine ? std::to_string(n) + " uid-filler\r\n"
+                                                     : "+OK-" + std::string(60, 'c') + "\r\n";
+                if (!client.Send(line))
+                    return false;
+            }
+        }
+        case TAttack::Reply:
+            return client.Send(plan.Reply);
+        }
+        return false;
+    };
+
+    auto mailbox = [this] {
+        std::lock_guard lock(FLock);
+        return FMailbox;
+    };
+
+    if (!answer(TStep::Greeting, "+OK Hostile POP3 server ready.\r\n", false))
+        return;
+    std::string line;
+    while (client.ReadLine(line)) {
+        Record(line);
+        std::string command = line.substr(0, line.find(' '));
+        std::transform(command.begin(), command.end(), command.begin(),
+                       [](unsigned char c) { return char(std::toupper(c)); });
+        const std::string argument =
+            line.find(' ') == std::string::npos ? std::string() : line.substr(line.find(' ') + 1);
+        const auto messages = mailbox();
+        auto numbered = [&](const std::string& text, int& n) {
+            n = std::atoi(text.c_str());
+            return n >= 1 && std::size_t(n) <= messages.size();
+        };
+        bool goOn = true;
+        if (command == "USER") {
+            goOn = answer(TStep::User, "+OK\r\n", false);
+        } else if (command == "PASS") {
+            goOn = answer(TStep::Pass, "+OK Logged in.\r\n", false);
+        } else if (command == "STAT") {
+            std::size_t size = 0;
+            for (const auto& message : messages)
+                size += message.Headers.size() + 2;
+            goOn = answer(TStep::Stat,
+                          "+OK " + std::to_string(messages.size()) + " " + std::to_string(size) +
+                              "\r\n",
+                          false);
+        } else if (command == "UIDL" || command == "LIST") {
+            auto item = [&](std::size_t i) {
+                return std::to_string(i + 1) + " " +
+                       (command == "UIDL" ? messages[i].Uid
+                                          : std::to_string(messages[i].Headers.size() + 2));
+            };
+            int n = 0;
+            if (argument.empty()) {
+                std::string listing = "+OK\r\n";
+                for (std::size_t i = 0; i < messages.size(); ++i)
+                    listing += item(i) + "\r\n";
+                goOn = answer(TStep::Uidl, listing + ".\r\n", true);
+            } else if (numbered(argument, n)) {
+                goOn = answer(TStep::Uidl, "+OK " + item(std::size_t(n - 1)) + "\r\n", false);
+            } else {
+                goOn = client.Send("-ERR There's no message " + argument + ".\r\n");
+            }
+        } else if (command == "TOP") {
+            int n = 0;
+            if (numbered(argument.substr(0, argument.find(' ')), n)) {
+                std::string reply = "+OK\r\n";
+                const std::string& headers = messages[std::size_t(n - 1)].Headers;
+                for (std::size_t at = 0; at < headers.size();) {
+                    const std::size_t end = headers.find("\r\n", at);
+                    const std::string header = headers.substr(at, end - at);
+                    reply += (header.starts_with('.') ? "." : "") + header + "\r\n";
+                    at = end == std::string::npos ? headers.size() : end + 2;
+                }
+                goOn = answer(TStep::Top, reply + "\r\n.\r\n", true);
+            } else {
+                goOn = client.Send("-ERR There's no message " + argument + ".\r\n");
+            }
+        } else if (command == "QUIT") {
+            answer(TStep::Quit, "+OK Logging out.\r\n", false);
+            return;
+        } else if (command == "CAPA") {
+            goOn = client.Send("+OK\r\nTOP\r\nUIDL\r\nUSER\r\n.\r\n");
+        } else if (command == "NOOP") {
+            goOn = client.Send("+OK\r\n");
+        } else {
+            goOn = client.Send("-ERR Unknown command.\r\n");
+        }
+        if (!goOn)
+            return;
+    }
+}

@@ -1,0 +1,45 @@
+// The wizard and its help fit their text: every page, with and without the account hints, run
+// at scale factors 1 and 2 (QT_SCALE_FACTOR, see CMakeLists.txt).
+#include "FakeWizardHost.h"
+#include "LayoutCheck.h"
+#include "QtGtest.h"
+#include "platform/help/HelpViewer.h"
+#include "wizard/UnitWizard.h"
+
+#include <QLineEdit>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(WizardLayout, EveryPageFitsItsText) {
+    for (const bool hints : {false, true}) {
+        TFakeWizardHost host;
+        if (hints) {
+            host.Options["EditPOP3Server"] = QString();
+            host.Options["EditPOP3Port"] = QString("port");
+            host.Options["EditPOP3Account"] = QString();
+            host.Options["EditPOP3Password"] = QString();
+        }
+        TFormWizard wizard(host);
+        wizard.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&wizard));
+        for (int page = 0; page < wizard.PageManager->PageCount(); ++page) {
+            wizard.PageManager->SetActivePage(page);
+            EXPECT_EQ(LayoutProblems(&wizard), QStringList())
+                << wizard.PageManager->PageName(page).toStdString() << (hints ? " with hints" : "");
+        }
+    }
+}
+
+TEST(WizardLayout, HelpFitsItsText) {
+    QWidget owner;
+    ASSERT_TRUE(platform::ShowHelpContext(TALVORO_HELP_FILE, 3080, &owner));
+    auto* help = owner.findChild<platform::THelpViewer*>();
+    ASSERT_NE(help, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(help));
+    EXPECT_EQ(LayoutProblems(help), QStringList());
+}
+
+} // namespace
