@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     # build
     cmake ninja-build g++ pkg-config clang-format
-    qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
+    qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev libxcb1-dev
     libespeak-ng-dev libasound2-dev libcanberra-dev
     libssl-dev libgmime-3.0-dev libspeechd-dev qtkeychain-qt6-dev
     # run

@@ -242,6 +242,15 @@ private:
     xcb_atom_t FTraySelection = XCB_NONE;
 };
 
+// Ends a helper process when the run ends, whichever way.
+struct KillAtEnd {
+    QProcess& Process;
+    ~KillAtEnd() {
+        Process.kill();
+        Process.waitForFinished(5000);
+    }
+};
+
 // ---- the desktop session's message bus ----
 
 // Every program gets the same private session bus, as in a desktop session (without one, the
@@ -474,6 +483,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     QProcess trayer;
+    const KillAtEnd endTrayer{trayer};
     trayer.setStandardOutputFile(QProcess::nullDevice());
     trayer.setStandardErrorFile(QProcess::nullDevice());
     trayer.start("trayer", {"--edge", "top", "--align", "right", "--widthtype", "request",
@@ -514,6 +524,7 @@ int main(int argc, char** argv) {
         std::printf("profiles and logs kept in %s\n", qPrintable(folder.path()));
     }
     QProcess bus;
+    const KillAtEnd endBus{bus};
     if (!StartSessionBus(bus, folder.filePath("bus"))) {
         std::printf("cannot start a session bus (dbus-daemon)\n");
         return 0;
@@ -635,9 +646,5 @@ int main(int argc, char** argv) {
     }
     trayer.kill();
     trayer.waitForFinished(5000);
-    trayer.kill();
-    trayer.waitForFinished(5000);
-    bus.kill();
-    bus.waitForFinished(5000);
     return 0;
 }

@@ -14,6 +14,7 @@
 #include "platform/RadioGroup.h"
 #include "platform/Sounds.h"
 #include "platform/TimeFormat.h"
+#include "platform/WindowSystem.h"
 #include "platform/autostart/XdgAutoStart.h"
 #include "platform/probes/SystemProbes.h"
 #include "platform/registry/FileRegistry.h"
@@ -61,18 +62,21 @@ TFormMain::TFormMain(const QStringList& arguments, QWidget* parent)
 
     // The window's components, before its creation sequence runs.
     ActionList = CreateActions(this);
-    BuildControls();
-    FitToContent();
-    TimerConnection = new QTimer(this);
-    TimerConnection->setObjectName(QStringLiteral("TimerConnection"));
     RxPopupMenuTray = BuildTrayMenu(ActionList, this);
     PopupMenuTray = BuildSecondPopupMenu(ActionList, this);
     // The tray icon is in the notification area from the moment the window's
-    // components exist, with its start picture and hint.
+    // components exist, with its start picture and hint. It goes in first,
+    // and the request reaches the panel at once, not when the start-up is
+    // over: the icon is the sign that the program has started.
     RxTrayIcon = new TTrayIcon(this);
     RxTrayIcon->setObjectName(QStringLiteral("RxTrayIcon"));
     RxTrayIcon->SetMenu(RxPopupMenuTray.Menu);
     RxTrayIcon->Show();
+    platform::FlushWindowSystem();
+    BuildControls();
+    FitToContent();
+    TimerConnection = new QTimer(this);
+    TimerConnection->setObjectName(QStringLiteral("TimerConnection"));
     RegistryStore = std::make_unique<TFileRegistry>();
     AutoStart = std::make_unique<TXdgAutoStart>();
     Probes = platform::CreateSystemProbes();

@@ -15,8 +15,10 @@
 // Follows the minute of the local time from one reading to the next. It starts with no recorded
 // minute, and Forget() returns it there; the first reading then reports a change whatever its
 // minute. This is the rule for the first tick after the clock starts: the minute in progress gets
-// its tick at once, so a program started at 11:00 checks mail (or refreshes its state) at once
-// like one started at 11:03, instead of waiting for 11:01. An invalid time is ignored.
+// its tick at once, minute 0 included, and that tick decides as every other one does. So a
+// program started at 11:00 checks mail (or refreshes its state, and with "Hourly" says the time)
+// at once, just as one started at 11:03 or 11:15 does, instead of waiting for 11:01. An invalid
+// time is ignored.
 class MinuteWatch {
 public:
     // Records the minute of `now` and says whether it differs from the one recorded before.

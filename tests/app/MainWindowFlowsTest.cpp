@@ -314,6 +314,26 @@ TEST_F(MainWindowFlowsTest, NoTextNamesWindowsOrItsCharacterComponent) {
     EXPECT_EQ(wizard.CheckBoxEnableAgent->text(), "Talking Character");
 }
 
+// The e-mail client's process (here: this test program) is looked for when a
+// check is about to run; other state refreshes go by what that look found.
+TEST_F(MainWindowFlowsTest, TheClientIsLookedForOnlyWhenACheckIsAboutToRun) {
+    const QByteArray client = QCoreApplication::applicationFilePath().toUtf8();
+    SeedProfile(Dir.path() + "/config",
+                "\"CheckBoxEnableEmailCheck\"=\"1\"\r\n\"RadioGroupInternetConnection\"=\"1\"\r\n"
+                "\"CheckBoxSuspendChecks\"=\"1\"\r\n\"FilenameEmailClient\"=\"" +
+                    client + "\"\r\n");
+    TFormMain form({});
+    Boxes.clear();
+    form.CheckProgramState();
+    EXPECT_EQ(form.TrayIcon()->Tag(), 4); // not looked for yet
+    form.Actions().ActionCheckNow->trigger();
+    EXPECT_EQ(form.TrayIcon()->Tag(), 1); // found: checks suspended
+    EXPECT_EQ(form.StatusText(), "E-mail client active, checking disabled.");
+    form.CheckProgramState();
+    EXPECT_EQ(form.TrayIcon()->Tag(), 1);
+    EXPECT_TRUE(Boxes.empty()); // no check started, so no word about the account
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
