@@ -1,10 +1,9 @@
 #include "VirtualDisplay.h"
 
-#include <QProcess>
-
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
+#include <spawn.h>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -53,13 +52,40 @@ TVirtualDisplay::~TVirtualDisplay() {
 }
 
 QString NetWmName(unsigned long windowId) {
-    QProcess xprop;
-    xprop.start(QStringLiteral("xprop"),
-                {QStringLiteral("-id"), QString::number(windowId), QStringLiteral("_NET_WM_NAME")});
-    if (!xprop.waitForFinished(10000) || xprop.exitCode() != 0)
+    // posix_spawn rather than fork: the test's process already runs threads (the character's
+    // speech thread, Qt's own), and a fork then is not something ThreadSanitizer supports.
+    int pipeFds[2];
+    if (::pipe2(pipeFds, O_CLOEXEC) != 0)
+        return {};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+    const std::string id = std::to_string(windowId);
+    char* const argv[] = {const_cast<char*>("xprop"), const_cast<char*>("-id"),
+                          const_cast<char*>(id.c_str()), const_cast<char*>("_NET_WM_NAME"),
+                          nullptr};
+    pid_t child = -1;
+    const int spawned = ::posix_spawnp(&child, "xprop", &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(pipeFds[1]);
+    std::string output;
+    if (spawned == 0) {
+        char buffer[512];
+        pollfd wait{pipeFds[0], POLLIN, 0};
+        while (::poll(&wait, 1, 10000) > 0) {
+            const ssize_t got = ::read(pipeFds[0], buffer, sizeof buffer);
+            if (got <= 0)
+                break;
+            output.append(buffer, static_cast<std::size_t>(got));
+        }
+    }
+    ::close(pipeFds[0]);
+    int status = 0;
+    if (spawned != 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status) ||
+        WEXITSTATUS(status) != 0)
         return {};
     // _NET_WM_NAME(UTF8_STRING) = "Talvoro"
-    const QString line = QString::fromUtf8(xprop.readAllStandardOutput()).trimmed();
+    const QString line = QString::fromUtf8(output).trimmed();
     const qsizetype first = line.indexOf(QLatin1Char('"'));
     const qsizetype last = line.lastIndexOf(QLatin1Char('"'));
     if (first < 0 || last <= first)
