@@ -12,8 +12,9 @@
 // Now() reads the zone once per local minute: the offset from UTC can only change at the start of
 // a minute (every zone's offset is a whole number of minutes) or with a new zone file, which the
 // watch reports. A zone named by the TZ variable is fixed for the life of the process (the C
-// library reads it once), so it is not watched. Nothing here throws: when a descriptor cannot be
-// made, the clock waits with a Qt timer instead and notices changes only at its next wake-up.
+// library reads it once), so it is not watched. Nothing here throws: where the kernel refuses
+// TFD_TIMER_CANCEL_ON_SET the timer waits without it, and where no timerfd can be armed the clock
+// waits with a Qt timer; either way a set clock is noticed only at the next wake-up.
 
 #include <QDateTime>
 #include <QObject>

@@ -27,11 +27,6 @@ public:
             FTimerNotifier = new QSocketNotifier(FTimerFd, QSocketNotifier::Read, this);
             connect(FTimerNotifier, &QSocketNotifier::activated, this,
                     &SystemWallClock::TimerReadable);
-        } else {
-            FFallback = new QTimer(this);
-            FFallback->setSingleShot(true);
-            FFallback->setTimerType(Qt::PreciseTimer);
-            connect(FFallback, &QTimer::timeout, this, &SystemWallClock::Wake);
         }
         WatchZone(zoneFile);
     }
@@ -64,21 +59,34 @@ public:
     void WakeAt(const QDateTime& moment) override {
         const qint64 ms = moment.toMSecsSinceEpoch();
         FArmed = true;
-        if (FTimerFd < 0) {
-            FFallback->start(int(qBound<qint64>(0, ms - QDateTime::currentMSecsSinceEpoch(),
-                                                24 * 60 * MsecsPerMinute)));
-            return;
+        if (FTimerFd >= 0) {
+            itimerspec spec{};
+            // A moment of zero would disarm the timer; any moment that early has passed anyway.
+            const qint64 at = qMax<qint64>(ms, 1);
+            spec.it_value.tv_sec = time_t(at / 1000);
+            spec.it_value.tv_nsec = long(at % 1000) * 1000000L;
+            // Some kernels and sandboxes refuse TFD_TIMER_CANCEL_ON_SET; the absolute timer alone
+            // still wakes at the moment, and a set clock is then noticed at the next wake-up.
+            if (FCancelOnSet &&
+                timerfd_settime(FTimerFd, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &spec,
+                                nullptr) == 0) {
+                return;
+            }
+            FCancelOnSet = false;
+            if (timerfd_settime(FTimerFd, TFD_TIMER_ABSTIME, &spec, nullptr) == 0) {
+                return;
+            }
         }
-        itimerspec spec{};
-        // A moment of zero would disarm the timer; any moment that early has passed anyway.
-        const qint64 at = qMax<qint64>(ms, 1);
-        spec.it_value.tv_sec = time_t(at / 1000);
-        spec.it_value.tv_nsec = long(at % 1000) * 1000000L;
-        if (timerfd_settime(FTimerFd, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &spec,
-                            nullptr) != 0) {
-            // Cannot happen with a valid descriptor and moment; do not leave the clock stopped.
-            QTimer::singleShot(0, this, &SystemWallClock::Wake);
+        // No timerfd: a Qt timer, never a wake-up at once, which would make a clock that re-arms
+        // from its wake-up spin.
+        if (FFallback == nullptr) {
+            FFallback = new QTimer(this);
+            FFallback->setSingleShot(true);
+            FFallback->setTimerType(Qt::PreciseTimer);
+            connect(FFallback, &QTimer::timeout, this, &SystemWallClock::Wake);
         }
+        FFallback->start(int(
+            qBound<qint64>(0, ms - QDateTime::currentMSecsSinceEpoch(), 24 * 60 * MsecsPerMinute)));
     }
 
     void Cancel() override {
@@ -91,7 +99,8 @@ private:
         if (FTimerFd >= 0) {
             const itimerspec disarmed{};
             timerfd_settime(FTimerFd, 0, &disarmed, nullptr);
-        } else {
+        }
+        if (FFallback != nullptr) {
             FFallback->stop();
         }
     }
@@ -175,7 +184,8 @@ private:
     int FZoneFd = -1;
     QSocketNotifier* FTimerNotifier = nullptr;
     QSocketNotifier* FZoneNotifier = nullptr;
-    QTimer* FFallback = nullptr;
+    QTimer* FFallback = nullptr; // made when the timerfd cannot be armed
+    bool FCancelOnSet = true;    // the kernel takes TFD_TIMER_CANCEL_ON_SET
     QByteArray FZoneName;
     bool FArmed = false; // a wish is pending
     // The offset from UTC holds for [FOffsetFrom, FOffsetUntil), one local minute (ms since the
