@@ -44,13 +44,14 @@ public:
         Form.LabelNumMessages->setText(QString::number(NumMessages));
         Form.PanelPrevNumMessages->setText(QString::number(PrevNumMessages));
     }
-    // Called at the end of every check, when its counts are shown: what the check leaves for
-    // the next one is saved now.
     void ShowLastMessageID(const std::string& Value) override {
         Form.PanelLastMessageID->setText(QString::fromStdString(Value));
-        Form.SaveSettingsNow();
+    }
+    void ShowLastMessageUID(const std::string& Value) override {
+        Form.PanelLastMessageUID->setText(QString::fromStdString(Value));
     }
     void CheckProgramState() override { Form.CheckProgramState(); }
+    void CheckEnded() override { Form.MailCheckEnded(); }
     void StopConnectionTimer() override { Form.TimerConnection->stop(); }
     int32_t MaxMessages() override { return Form.MaxMessages->value(); }
     std::string UserName() override { return Form.EditYourName->text().toStdString(); }

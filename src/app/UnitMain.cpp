@@ -16,6 +16,7 @@
 #include "platform/TimeFormat.h"
 #include "platform/WindowSystem.h"
 #include "platform/autostart/XdgAutoStart.h"
+#include "platform/keyring/PasswordKeyring.h"
 #include "platform/probes/SystemProbes.h"
 #include "platform/registry/FileRegistry.h"
 #include "settings/FormPlacement.h"
@@ -145,6 +146,7 @@ void TFormMain::FormCreate(const QStringList& arguments) {
         ReadRegistryEntries();
     }
     ShowStartUpErrors();
+    LoadKeyringPassword();
     // 9.
     Debugging = false;
     StartHiddenFlag = false;

@@ -56,7 +56,11 @@ class TLinkLabel;
 class TRegistry;
 class TTrayIcon;
 
+struct TTrustedCertificate;
+
 namespace platform {
+class TDesktopNotifier;
+class TPasswordKeyring;
 class TRadioGroup;
 class TSystemProbes;
 } // namespace platform
@@ -181,6 +185,10 @@ public:
     void PanelNumMessagesDblClick();
     void MenuMRUClick(int index);
     void ActionViewMessagesExecute();
+    // Once a check has ended: saves what it left for the next one, offers to trust the
+    // certificate it refused when the user asked for the check (a scheduled check never asks),
+    // and shows the desktop notification of new mail when that option is on.
+    void MailCheckEnded();
 
     // Tray, commands and program state. The e-mail client's process is looked
     // for only when a check is about to run (RunMailCheck says so); other calls
@@ -193,6 +201,7 @@ public:
     void ActionLaunchEmailExecute();
     void FilenameEmailClientChange();
     void ButtonBrowseEmailClientClick();
+    void ButtonDefaultEmailClientClick();
 
     // Connection security: the user's choice of "SSL/TLS" moves the usual plain port 110 to
     // 995, and "None" or "STARTTLS" moves 995 back; any other port stays as typed.
@@ -202,6 +211,13 @@ public:
     const QString& TrustedCertificate() const { return TrustedCertificateText; }
     void SetTrustedCertificate(const QString& value);
     void ButtonForgetCertificateClick();
+    // "Keep the password in the desktop keyring": the user's switch, and a change of the
+    // password, server or login name while it is on (the rules are PasswordKeyring.h's).
+    void CheckBoxPasswordInKeyringClick(bool on);
+    void KeyringAccountEdited();
+    // Why no check can run: the keyring has not given the password (empty when it has, or when
+    // the option is off).
+    const QString& KeyringProblem() const { return KeyringProblemText; }
     bool RasAvailable() const { return RasAvailableFlag; }
 
     // What the setup wizard needs of this window.
@@ -323,6 +339,10 @@ private:
     void ReportFailedSave(const std::exception_ptr& failure);
     void ShowStartUpErrors();
     void PrepareStoredPassword();
+    void SettingsWritten();
+    void LoadKeyringPassword();
+    void OfferToTrustCertificate(const TTrustedCertificate& refused);
+    void ShowNewMailNotification();
     void WatchOptionChanges();
     void LayOutAllPages();
     void RunFirstStartWizard();
@@ -365,6 +385,8 @@ private:
     QString CharacterFileName;
     QStringList RecentCharacters;
     QString TrustedCertificateText;
+    QString KeyringProblemText;
+    QStringList KeyringEntry; // server, login and password as last stored in the keyring
     TDebugLogFile LogFile;
     TFormDebug* DebugForm = nullptr;
     TFormMessages* FormMessages = nullptr;
@@ -385,5 +407,7 @@ private:
     TMessageTable mtMessage;
     TRecentList MenuMRU;
     std::unique_ptr<TCheckHost> CheckHost;
+    std::unique_ptr<platform::TPasswordKeyring> Keyring;
+    platform::TDesktopNotifier* Notifier = nullptr; // made at the first notification
     QPointer<TCheckMsgThread> Worker;
 };

@@ -12,6 +12,8 @@
 #include "mail/UnitMessages.h"
 #include "platform/MessageBox.h"
 #include "platform/Sounds.h"
+#include "platform/notify/DesktopNotifier.h"
+#include "pop3/TrustedCertificate.h"
 #include "settings/StoredText.h"
 #include "speech/OvcClock.h"
 #include "speech/uAgentMessage.h"
@@ -21,12 +23,15 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QSlider>
 #include <QSpinBox>
 #include <QTimer>
+
+#include <optional>
 
 void TFormMain::RunMailCheck() {
     if (RecursionFlag) {
@@ -51,6 +56,11 @@ void TFormMain::RunMailCheck() {
         return;
     if (CheckProgramState() == psClientActive)
         return;
+    // The keyring has not given the password: said in the status, without a box at every tick.
+    if (!KeyringProblemText.isEmpty()) {
+        ShowStatus(KeyringProblemText, true);
+        return;
+    }
     if (!AccountComplete(EditPOP3Server->text().toStdString(),
                          EditPOP3Account->text().toStdString(),
                          EditPOP3Password->text().toStdString())) {
@@ -63,6 +73,8 @@ void TFormMain::RunMailCheck() {
     // The login name and password go to the server as they are stored, whatever their code page.
     POP3Client.SetUserID(StoredBytes(*EditPOP3Account, EditPOP3Account->text()));
     POP3Client.SetPassword(StoredBytes(*EditPOP3Password, EditPOP3Password->text()));
+    POP3Client.SetSecurity(static_cast<TWinshoeSecurity>(ComboBoxPOP3Security->currentIndex()));
+    POP3Client.SetTrustedCertificate(TrustedCertificateText.toStdString());
     TimerConnection->start();
     if (!CheckHost)
         CheckHost = std::make_unique<TCheckHost>(*this);
@@ -103,6 +115,8 @@ void TFormMain::ActionLastErrorExecute() {
 }
 
 void TFormMain::ActionMarkAsReadExecute() {
+    if (Notifier != nullptr)
+        Notifier->Withdraw();
     MarkMessagesRead();
     ActionList.ActionMarkAsRead->setEnabled(false);
     CheckProgramState();
@@ -116,6 +130,7 @@ void TFormMain::LabelNumUnreadMessagesDblClick() {
 void TFormMain::PanelNumMessagesDblClick() {
     ResetMessageCount(mtMessage, MenuMRU);
     PanelLastMessageID->clear();
+    PanelLastMessageUID->clear();
     LabelNumMessages->setText(QStringLiteral("na"));
     CheckProgramState();
 }
@@ -151,4 +166,58 @@ void TFormMain::ActionViewMessagesExecute() {
         FormMessages->show();
         FormMessages->raise();
     }
+}
+
+void TFormMain::MailCheckEnded() {
+    SaveSettingsNow();
+    const std::optional<TTrustedCertificate> refused = POP3Client.RefusedCertificate();
+    if (refused && CheckAskedByUserFlag)
+        OfferToTrustCertificate(*refused);
+    ShowNewMailNotification();
+}
+
+// The question waits for the user; No is its default, since Yes stops the certificate's checks
+// for this server. Yes keeps the fingerprint and checks again at once.
+void TFormMain::OfferToTrustCertificate(const TTrustedCertificate& refused) {
+    const QString server = QString::fromStdString(refused.Server);
+    const QString text =
+        QString::fromStdString(SessionInfo().LastError()) +
+        QStringLiteral("\n\nTrust this certificate for ") + server +
+        QStringLiteral(" from now on? Later checks will accept this certificate, and no other, "
+                       "for this server.");
+    if (platform::MessageDlg(text, platform::TMsgDlgType::Confirmation,
+                             platform::mbYes | platform::mbNo | platform::mbDefaultNo) !=
+        platform::TModalResult::Yes)
+        return;
+    SetTrustedCertificate(QString::fromStdString(FormatTrustedCertificate(refused)));
+    SaveSettingsNow();
+    QTimer::singleShot(0, this, &TFormMain::ActionCheckNowExecute);
+}
+
+void TFormMain::ShowNewMailNotification() {
+    const SessionInfoRecord& info = SessionInfo();
+    if (!CheckBoxDesktopNotification->isChecked() || info.ErrorFlag() || info.NumNewMessages <= 0)
+        return;
+    platform::TNewMailNotice notice;
+    notice.NewMessages = info.NumNewMessages;
+    for (int row = 0; row < mtMessage.RowCount(); ++row) {
+        const TMessageRow& message = mtMessage.Row(row);
+        if (message.MsgNo == info.NumMessages) {
+            notice.Sender = QString::fromStdString(message.From);
+            notice.Subject = QString::fromStdString(message.Subject);
+            break;
+        }
+    }
+    if (Notifier == nullptr) {
+        Notifier = new platform::TDesktopNotifier(this);
+        connect(Notifier, &platform::TDesktopNotifier::LaunchEmailRequested, this,
+                [this] { ActionList.ActionLaunchEmail->trigger(); });
+        connect(Notifier, &platform::TDesktopNotifier::MarkReadRequested, this, [this] {
+            if (ActionList.ActionMarkAsRead->isEnabled())
+                ActionList.ActionMarkAsRead->trigger();
+        });
+        connect(Notifier, &platform::TDesktopNotifier::StatusText, this,
+                [this](const QString& text) { ShowStatus(text, false); });
+    }
+    Notifier->ShowNewMail(notice);
 }

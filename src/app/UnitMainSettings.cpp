@@ -9,6 +9,7 @@
 #include "platform/RadioGroup.h"
 #include "platform/Sounds.h"
 #include "platform/autostart/AutoStart.h"
+#include "platform/keyring/PasswordKeyring.h"
 #include "settings/RegistryEntries.h"
 #include "settings/Scrambler.h"
 #include "settings/SettingsTable.h"
@@ -31,6 +32,7 @@ namespace {
 const QString EmailCheckName = QStringLiteral("CheckBoxEnableEmailCheck");
 const QString ShowAgentMessageName = QStringLiteral("gblnShowAgentNotInstalledMessage");
 const QString LastMessageIDName = QStringLiteral("PanelLastMessageID");
+const QString LastMessageUIDName = QStringLiteral("PanelLastMessageUID");
 const QString TrustedCertificateName = QStringLiteral("POP3TrustedCertificate");
 const QString TimeFormat = QStringLiteral("HH:mm");
 
@@ -99,6 +101,8 @@ void TFormMain::SetString(const QString& name, const std::string& bytes) {
     }
     if (name == LastMessageIDName)
         LastMessageID().Set(bytes);
+    if (name == LastMessageUIDName)
+        LastMessageUID().Set(bytes);
     QWidget* control = OptionControl(name);
     const TStoredText text(bytes);
     AttachStoredText(*control, text);
@@ -127,6 +131,8 @@ std::string TFormMain::GetString(const QString& name) const {
     // The worker keeps the newest message's ID as the server sent it.
     if (name == LastMessageIDName)
         return LastMessageID().Get();
+    if (name == LastMessageUIDName)
+        return LastMessageUID().Get();
     QWidget* control = OptionControl(name);
     if (auto* time = qobject_cast<QTimeEdit*>(control))
         return StoredBytes(*time, time->time().toString(TimeFormat));
@@ -155,15 +161,87 @@ void TFormMain::ReadRegistryEntries() {
 }
 
 void TFormMain::WriteRegistryEntries() {
-    // The password's bytes as loaded, unless the user has changed it, whoever asks for the save.
-    SessionInfo().SetStoredPassword(
-        ScrambleText(StoredBytes(*EditPOP3Password, EditPOP3Password->text())));
+    PrepareStoredPassword();
     ::WriteRegistryEntries(*RegistryStore, *this, SessionInfo().StoredPassword(),
                            [this](const QString& line) { DebugLine(line, true); });
+    SettingsWritten();
 }
 
+// The password's bytes as loaded, unless the user has changed them, scrambled; nothing while
+// the keyring keeps the password.
 void TFormMain::PrepareStoredPassword() {
-    SessionInfo().SetStoredPassword(ScrambleText(EditPOP3Password->text().toStdString()));
+    SessionInfo().SetStoredPassword(
+        ScrambleText(CheckBoxPasswordInKeyring->isChecked()
+                         ? std::string()
+                         : StoredBytes(*EditPOP3Password, EditPOP3Password->text())));
+}
+
+// A password moved back into the settings file leaves the keyring only now that the file
+// holds it.
+void TFormMain::SettingsWritten() {
+    if (!Keyring)
+        return;
+    const platform::TKeyringResult removed = Keyring->SettingsSaved();
+    if (!removed.Ok)
+        SetStatusBarOnly(removed.StatusText);
+}
+
+void TFormMain::LoadKeyringPassword() {
+    if (!CheckBoxPasswordInKeyring->isChecked())
+        return;
+    if (!Keyring)
+        Keyring = std::make_unique<platform::TPasswordKeyring>();
+    const platform::TKeyringResult loaded =
+        Keyring->Load(EditPOP3Server->text(), EditPOP3Account->text());
+    if (!loaded.Ok) {
+        KeyringProblemText = loaded.StatusText;
+        ShowStatus(KeyringProblemText, false);
+        return;
+    }
+    EditPOP3Password->setText(loaded.Password);
+    KeyringEntry = {EditPOP3Server->text(), EditPOP3Account->text(), loaded.Password};
+}
+
+void TFormMain::CheckBoxPasswordInKeyringClick(bool on) {
+    if (!Keyring)
+        Keyring = std::make_unique<platform::TPasswordKeyring>();
+    const QString server = EditPOP3Server->text();
+    const QString login = EditPOP3Account->text();
+    if (on) {
+        const platform::TKeyringResult stored =
+            Keyring->Store(server, login, EditPOP3Password->text());
+        if (!stored.Ok) {
+            // The password stays where it was: in the settings file.
+            CheckBoxPasswordInKeyring->setChecked(false);
+            ShowStatus(stored.StatusText, false);
+            return;
+        }
+        KeyringEntry = {server, login, EditPOP3Password->text()};
+    } else {
+        Keyring->SwitchOff(server, login);
+        KeyringEntry.clear();
+    }
+    KeyringProblemText.clear();
+    SaveSettingsNow();
+}
+
+void TFormMain::KeyringAccountEdited() {
+    if (!CheckBoxPasswordInKeyring->isChecked() || EditPOP3Password->text().isEmpty())
+        return;
+    const QStringList entry{EditPOP3Server->text(), EditPOP3Account->text(),
+                            EditPOP3Password->text()};
+    if (entry == KeyringEntry)
+        return;
+    if (!Keyring)
+        Keyring = std::make_unique<platform::TPasswordKeyring>();
+    const platform::TKeyringResult stored = Keyring->Store(entry[0], entry[1], entry[2]);
+    if (!stored.Ok) {
+        KeyringProblemText = stored.StatusText;
+        ShowStatus(KeyringProblemText, false);
+        return;
+    }
+    KeyringEntry = entry;
+    KeyringProblemText.clear();
 }
 
 void TFormMain::SaveSettingsSoon() {
@@ -180,6 +258,7 @@ void TFormMain::SaveSettingsNow() {
         PrepareStoredPassword();
         ::WriteRegistryEntries(*RegistryStore, *this, SessionInfo().StoredPassword(), {});
         SaveFailing = false;
+        SettingsWritten();
     } catch (const std::exception& e) {
         if (!SaveFailing)
             ShowStatus(QStringLiteral("The settings could not be saved: ") +

@@ -10,6 +10,7 @@
 #include "platform/MessageBox.h"
 #include "platform/RadioGroup.h"
 #include "platform/help/HelpViewer.h"
+#include "platform/launcher/DefaultMailClient.h"
 #include "platform/launcher/Launcher.h"
 #include "platform/probes/SystemProbes.h"
 #include "tray/ImageLists.h"
@@ -118,6 +119,17 @@ void TFormMain::ButtonBrowseEmailClientClick() {
     const QString chosen = BrowseForEmailClient(this, FilenameEmailClient->text());
     if (!chosen.isEmpty())
         FilenameEmailClient->setText(chosen);
+}
+
+// The desktop's handler of mailto: links, as a path; when there is none, the field keeps what
+// it holds and the status bar says why.
+void TFormMain::ButtonDefaultEmailClientClick() {
+    const platform::TDefaultMailClient client = platform::DefaultMailClient();
+    if (client.Executable.isEmpty()) {
+        ShowStatus(client.Problem, false);
+        return;
+    }
+    FilenameEmailClient->setText(client.Executable);
 }
 
 void TFormMain::FilenameEmailClientChange() {

@@ -76,11 +76,17 @@ void TFormMain::ConnectControls() {
             &TFormMain::FilenameEmailClientChange);
     connect(ButtonBrowseEmailClient, &QToolButton::clicked, this,
             &TFormMain::ButtonBrowseEmailClientClick);
+    connect(ButtonDefaultEmailClient, &QPushButton::clicked, this,
+            &TFormMain::ButtonDefaultEmailClientClick);
     // Only the user's choice moves the port; a loaded or copied value does not.
     connect(ComboBoxPOP3Security, &QComboBox::activated, this,
             &TFormMain::ComboBoxPOP3SecurityChange);
     connect(ButtonForgetCertificate, &QPushButton::clicked, this,
             &TFormMain::ButtonForgetCertificateClick);
+    connect(CheckBoxPasswordInKeyring, &QCheckBox::clicked, this,
+            &TFormMain::CheckBoxPasswordInKeyringClick);
+    for (QLineEdit* edit : {EditPOP3Server, EditPOP3Account, EditPOP3Password})
+        connect(edit, &QLineEdit::editingFinished, this, &TFormMain::KeyringAccountEdited);
     connect(CheckBoxQuietHours, &QCheckBox::toggled, this, [this](bool on) {
         QuietHoursFrom->setEnabled(on);
         QuietHoursTo->setEnabled(on);

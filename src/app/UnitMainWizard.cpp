@@ -65,4 +65,5 @@ void TFormMain::RunFirstStartWizard() {
 void TFormMain::ButtonSetupWizardClick() {
     const auto wizard = std::make_unique<TFormWizard>(*this);
     wizard->exec();
+    KeyringAccountEdited();
 }

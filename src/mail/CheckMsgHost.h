@@ -41,6 +41,8 @@ public:
     virtual void ShowLastMessageUID(const std::string& Value) { (void)Value; }
 
     virtual void CheckProgramState() = 0;
+    // The check has ended and CheckInProgress is false: the window's own follow-up, last of all.
+    virtual void CheckEnded() {}
     virtual void StopConnectionTimer() = 0;
 
     // Settings, read when needed.

@@ -462,4 +462,8 @@ void TCheckMsgThread::CheckMsgThreadDone() {
         FHost.CheckProgramState();
     } catch (...) {
     }
+    try {
+        FHost.CheckEnded();
+    } catch (...) {
+    }
 }

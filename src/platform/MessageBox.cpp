@@ -14,8 +14,10 @@ TMessageBoxHook& Hook() {
     return hook;
 }
 
-// The answer a box gives when nobody presses a button: its first button.
+// The answer a box gives when nobody presses a button: its default button.
 TModalResult DefaultAnswer(unsigned buttons) {
+    if ((buttons & mbDefaultNo) && (buttons & mbNo))
+        return TModalResult::No;
     if (buttons & mbYes)
         return TModalResult::Yes;
     if (buttons & mbOK)
@@ -35,7 +37,9 @@ TModalResult EscapeAnswer(unsigned buttons) {
     return TModalResult::OK;
 }
 
-bool Headless() { return qEnvironmentVariableIntValue("TALVORO_HEADLESS_DIALOGS") == 1; }
+bool Headless() {
+    return qEnvironmentVariableIntValue("TALVORO_HEADLESS_DIALOGS") == 1;
+}
 
 } // namespace
 
@@ -53,7 +57,9 @@ QString CaptionFor(TMsgDlgType type) {
     return {};
 }
 
-void SetMessageBoxHook(TMessageBoxHook hook) { Hook() = std::move(hook); }
+void SetMessageBoxHook(TMessageBoxHook hook) {
+    Hook() = std::move(hook);
+}
 
 TModalResult ShowMessageBox(const QString& caption, const QString& text, TMsgDlgType type,
                             unsigned buttons, QWidget* parent) {
@@ -95,7 +101,9 @@ TModalResult ShowMessageBox(const QString& caption, const QString& text, TMsgDlg
         ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
     if (buttons & mbCancel)
         cancel = box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
-    if (yes)
+    if (no && (buttons & mbDefaultNo))
+        box.setDefaultButton(qobject_cast<QPushButton*>(no));
+    else if (yes)
         box.setDefaultButton(qobject_cast<QPushButton*>(yes));
     else if (ok)
         box.setDefaultButton(qobject_cast<QPushButton*>(ok));
@@ -114,8 +122,7 @@ TModalResult ShowMessageBox(const QString& caption, const QString& text, TMsgDlg
     return EscapeAnswer(buttons);
 }
 
-TModalResult MessageDlg(const QString& text, TMsgDlgType type, unsigned buttons,
-                        QWidget* parent) {
+TModalResult MessageDlg(const QString& text, TMsgDlgType type, unsigned buttons, QWidget* parent) {
     return ShowMessageBox(CaptionFor(type), text, type, buttons, parent);
 }
 

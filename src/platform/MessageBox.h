@@ -15,8 +15,9 @@ namespace platform {
 
 enum class TMsgDlgType { Warning, Error, Information, Confirmation };
 
-// Button sets, as flags.
-enum TMsgDlgButton : unsigned { mbYes = 1, mbNo = 2, mbOK = 4, mbCancel = 8 };
+// Button sets, as flags. mbDefaultNo makes No the default answer of a Yes/No box (for a question
+// whose Yes would weaken a safeguard).
+enum TMsgDlgButton : unsigned { mbYes = 1, mbNo = 2, mbOK = 4, mbCancel = 8, mbDefaultNo = 16 };
 
 enum class TModalResult { None, OK, Cancel, Yes, No };
 
