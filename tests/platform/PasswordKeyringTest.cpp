@@ -45,39 +45,16 @@ protected:
     }
 
     void StartKeyring() {
-        QProcess daemon;
-        daemon.start(QStringLiteral("gnome-keyring-daemon"),
-                     {QStringLiteral("--unlock"), QStringLiteral("--components=secrets")});
-        ASSERT_TRUE(daemon.waitForStarted(10000));
-        daemon.write("testpass");
-        daemon.closeWriteChannel();
-        ASSERT_TRUE(daemon.waitForFinished(20000)); // it goes on in the background
-        ASSERT_TRUE(QTest::qWaitFor([&] { return SecretsPid() > 0; }, 20000));
-        KeyringPid = SecretsPid();
-    }
-
-    // Asks the bus with gdbus, as any other client would.
-    static QString BusCall(const QStringList& arguments) {
-        QProcess gdbus;
-        gdbus.start(QStringLiteral("gdbus"), QStringList{"call", "--session"} + arguments);
-        gdbus.waitForFinished(20000);
-        return gdbus.exitCode() == 0 ? QString::fromUtf8(gdbus.readAllStandardOutput()) : QString();
-    }
-
-    static qint64 SecretsPid() {
-        // "(uint32 1234,)"
-        const QString reply = BusCall(
-            {"--dest", "org.freedesktop.DBus", "--object-path", "/org/freedesktop/DBus", "--method",
-             "org.freedesktop.DBus.GetConnectionUnixProcessID", "org.freedesktop.secrets"});
-        return reply.section(' ', 1, 1).section(',', 0, 0).toLongLong();
+        KeyringPid = pid_t(TPrivateBus::StartUnlockedKeyring());
+        ASSERT_GT(KeyringPid, 0) << "gnome-keyring-daemon did not start";
     }
 
     static void LockKeyring() {
-        ASSERT_FALSE(
-            BusCall({"--dest", "org.freedesktop.secrets", "--object-path",
-                     "/org/freedesktop/secrets", "--method", "org.freedesktop.Secret.Service.Lock",
-                     "['/org/freedesktop/secrets/collection/login']"})
-                .isEmpty());
+        ASSERT_FALSE(TPrivateBus::Call({"--dest", "org.freedesktop.secrets", "--object-path",
+                                        "/org/freedesktop/secrets", "--method",
+                                        "org.freedesktop.Secret.Service.Lock",
+                                        "['/org/freedesktop/secrets/collection/login']"})
+                         .isEmpty());
     }
 
     // What another client of the keyring finds under Server and Login.

@@ -6,7 +6,9 @@
 #include <QDBusConnection>
 #include <QFile>
 #include <QProcess>
+#include <QStringList>
 #include <QTemporaryDir>
+#include <QThread>
 
 class TPrivateBus {
 public:
@@ -54,6 +56,47 @@ public:
 
     // A folder that lives as long as the bus, for the services' own files.
     QString Folder() const { return Dir.path(); }
+
+    // The following reach the bus as any other client would, through DBUS_SESSION_BUS_ADDRESS:
+    // set it to BusAddress() first.
+
+    // gdbus's reply to a call on the session bus; empty when the call failed.
+    static QString Call(const QStringList& arguments) {
+        QProcess gdbus;
+        gdbus.start(QStringLiteral("gdbus"), QStringList{"call", "--session"} + arguments);
+        gdbus.waitForFinished(20000);
+        return gdbus.exitCode() == 0 ? QString::fromUtf8(gdbus.readAllStandardOutput()) : QString();
+    }
+
+    // The process that owns org.freedesktop.secrets; 0 when none does.
+    static qint64 SecretsPid() {
+        // "(uint32 1234,)"
+        const QString reply = Call(
+            {"--dest", "org.freedesktop.DBus", "--object-path", "/org/freedesktop/DBus", "--method",
+             "org.freedesktop.DBus.GetConnectionUnixProcessID", "org.freedesktop.secrets"});
+        return reply.section(' ', 1, 1).section(',', 0, 0).toLongLong();
+    }
+
+    // Starts gnome-keyring-daemon's Secret Service with its login keyring unlocked by a test
+    // password; returns the service's process id (for the caller to end), 0 when it did not
+    // come up.
+    static qint64 StartUnlockedKeyring() {
+        QProcess daemon;
+        daemon.start(QStringLiteral("gnome-keyring-daemon"),
+                     {QStringLiteral("--unlock"), QStringLiteral("--components=secrets")});
+        if (!daemon.waitForStarted(10000))
+            return 0;
+        daemon.write("testpass");
+        daemon.closeWriteChannel();
+        if (!daemon.waitForFinished(20000)) // it goes on in the background
+            return 0;
+        for (int i = 0; i < 200; ++i) {
+            if (const qint64 pid = SecretsPid(); pid > 0)
+                return pid;
+            QThread::msleep(100);
+        }
+        return 0;
+    }
 
 private:
     QTemporaryDir Dir;
