@@ -334,6 +334,32 @@ TEST_F(MainWindowFlowsTest, TheClientIsLookedForOnlyWhenACheckIsAboutToRun) {
     EXPECT_TRUE(Boxes.empty()); // no check started, so no word about the account
 }
 
+// The desktop's handler of mailto: links fills the client field; without one the field keeps
+// what it holds and the status says why.
+TEST_F(MainWindowFlowsTest, UseDefaultMailClientFillsInTheDesktopsMailHandler) {
+    SeedProfile(Dir.path() + "/config", "\"FilenameEmailClient\"=\"/opt/typed\"\r\n");
+    qputenv("XDG_DATA_HOME", Dir.path().toUtf8() + "/data");
+    qputenv("XDG_DATA_DIRS", Dir.path().toUtf8() + "/none");
+    qputenv("XDG_CONFIG_DIRS", Dir.path().toUtf8() + "/none");
+    qunsetenv("XDG_CURRENT_DESKTOP");
+    TFormMain form({});
+    form.ButtonDefaultEmailClient->click();
+    EXPECT_EQ(form.FilenameEmailClient->text(), "/opt/typed");
+    EXPECT_FALSE(form.StatusText().isEmpty());
+
+    QDir().mkpath(Dir.path() + "/data/applications");
+    QFile entry(Dir.path() + "/data/applications/mailer.desktop");
+    ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
+    entry.write("[Desktop Entry]\nType=Application\nName=Mailer\nExec=/bin/true --compose %u\n");
+    entry.close();
+    QFile list(Dir.path() + "/config/mimeapps.list");
+    ASSERT_TRUE(list.open(QIODevice::WriteOnly));
+    list.write("[Default Applications]\nx-scheme-handler/mailto=mailer.desktop\n");
+    list.close();
+    form.ButtonDefaultEmailClient->click();
+    EXPECT_EQ(form.FilenameEmailClient->text(), "/bin/true");
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
