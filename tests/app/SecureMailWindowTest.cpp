@@ -9,6 +9,7 @@
 #include "RecordingProxy.h"
 #include "SeedProfile.h"
 #include "TestCertificates.h"
+#include "agent/AgentControl.h"
 #include "app/Application.h"
 #include "app/Labels.h"
 #include "app/UnitMain.h"
@@ -113,6 +114,9 @@ TEST_F(SecureMailWindowTest, SecureSessionsAnnounceDecodedNamesAndNeverSendThePa
         form.Actions().ActionCheckNow->trigger();
         ASSERT_TRUE(CheckEnds(form, "You have 1 unread message(s)")) << form.StatusText();
         EXPECT_TRUE(Spoken(DecodedAnnouncement)) << Read("agent.log");
+        // The window goes only when the character has finished speaking.
+        TAgentCharacter& character = form.AgentControl()->Characters().Item(form.CharacterFile());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return character.PendingRequests() == 0; }, 30000));
         const std::string wire = proxy.ClientBytes();
         EXPECT_EQ(wire.find("s3cret-word"), std::string::npos);
         EXPECT_EQ(wire.find("Pass "), std::string::npos);
@@ -130,7 +134,7 @@ TEST_F(SecureMailWindowTest, ARefusedCertificateIsTrustedOnlyWhenTheUserSaysSo) 
     DovecotServer server({{"alice", "secret"}}, {self.Certificate, self.Key, {}});
     server.Deliver("alice", EncodedMessage);
     Seed(Account(server.Host(), server.SecurePort(), 1) +
-         Value("EditPOP3Password", ScrambleText("secret")));
+         Value("EditPOP3Password", ScrambleText("secret")) + Value("CheckBoxEnableAgent", "0"));
     TFormMain form({});
     const QString refused = "The server's certificate was not accepted: ";
 
@@ -170,7 +174,7 @@ TEST_F(SecureMailWindowTest, NewMailIsShownInTheDesktopNotificationAndItsActions
     server.Deliver("alice", EncodedMessage);
     Seed(Account(server.Host(), server.Port(), 0) +
          Value("EditPOP3Password", ScrambleText("secret")) +
-         Value("CheckBoxDesktopNotification", "1"));
+         Value("CheckBoxDesktopNotification", "1") + Value("CheckBoxEnableAgent", "0"));
     TFormMain form({});
 
     form.Actions().ActionCheckNow->trigger();
@@ -208,7 +212,7 @@ TEST_F(SecureMailWindowTest, ThePasswordLivesInTheKeyringWhileTheOptionIsOn) {
     server.Deliver("alice", EncodedMessage);
     const std::string scrambled = EscapeRegString(ScrambleText("secret"));
     Seed(Account(server.Host(), server.Port(), 0) +
-         Value("EditPOP3Password", ScrambleText("secret")));
+         Value("EditPOP3Password", ScrambleText("secret")) + Value("CheckBoxEnableAgent", "0"));
     {
         TFormMain form({});
         form.CheckBoxPasswordInKeyring->click();
