@@ -60,20 +60,20 @@ public:
         const qint64 ms = moment.toMSecsSinceEpoch();
         FArmed = true;
         if (FTimerFd >= 0) {
-            itimerspec spec{};
+            itimerspec when{};
             // A moment of zero would disarm the timer; any moment that early has passed anyway.
             const qint64 at = qMax<qint64>(ms, 1);
-            spec.it_value.tv_sec = time_t(at / 1000);
-            spec.it_value.tv_nsec = long(at % 1000) * 1000000L;
+            when.it_value.tv_sec = time_t(at / 1000);
+            when.it_value.tv_nsec = long(at % 1000) * 1000000L;
             // Some kernels and sandboxes refuse TFD_TIMER_CANCEL_ON_SET; the absolute timer alone
             // still wakes at the moment, and a set clock is then noticed at the next wake-up.
             if (FCancelOnSet &&
-                timerfd_settime(FTimerFd, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &spec,
+                timerfd_settime(FTimerFd, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &when,
                                 nullptr) == 0) {
                 return;
             }
             FCancelOnSet = false;
-            if (timerfd_settime(FTimerFd, TFD_TIMER_ABSTIME, &spec, nullptr) == 0) {
+            if (timerfd_settime(FTimerFd, TFD_TIMER_ABSTIME, &when, nullptr) == 0) {
                 return;
             }
         }
