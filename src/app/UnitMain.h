@@ -215,9 +215,6 @@ public:
     // password, server or login name while it is on (the rules are PasswordKeyring.h's).
     void CheckBoxPasswordInKeyringClick(bool on);
     void KeyringAccountEdited();
-    // Why no check can run: the keyring has not given the password (empty when it has, or when
-    // the option is off).
-    const QString& KeyringProblem() const { return KeyringProblemText; }
     bool RasAvailable() const { return RasAvailableFlag; }
 
     // What the setup wizard needs of this window.
@@ -341,6 +338,7 @@ private:
     void PrepareStoredPassword();
     void SettingsWritten();
     void LoadKeyringPassword();
+    platform::TPasswordKeyring& KeyringStore();
     void OfferToTrustCertificate(const TTrustedCertificate& refused);
     void ShowNewMailNotification();
     void WatchOptionChanges();
@@ -385,8 +383,8 @@ private:
     QString CharacterFileName;
     QStringList RecentCharacters;
     QString TrustedCertificateText;
-    QString KeyringProblemText;
-    QStringList KeyringEntry; // server, login and password as last stored in the keyring
+    QString KeyringProblemText; // why no check can run: the keyring has not given the password
+    QStringList KeyringEntry;   // server, login and password as last stored in the keyring
     TDebugLogFile LogFile;
     TFormDebug* DebugForm = nullptr;
     TFormMessages* FormMessages = nullptr;

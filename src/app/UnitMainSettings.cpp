@@ -186,13 +186,18 @@ void TFormMain::SettingsWritten() {
         SetStatusBarOnly(removed.StatusText);
 }
 
+// Made at the first use: a profile that never keeps its password there never loads the module.
+platform::TPasswordKeyring& TFormMain::KeyringStore() {
+    if (!Keyring)
+        Keyring = std::make_unique<platform::TPasswordKeyring>();
+    return *Keyring;
+}
+
 void TFormMain::LoadKeyringPassword() {
     if (!CheckBoxPasswordInKeyring->isChecked())
         return;
-    if (!Keyring)
-        Keyring = std::make_unique<platform::TPasswordKeyring>();
     const platform::TKeyringResult loaded =
-        Keyring->Load(EditPOP3Server->text(), EditPOP3Account->text());
+        KeyringStore().Load(EditPOP3Server->text(), EditPOP3Account->text());
     if (!loaded.Ok) {
         KeyringProblemText = loaded.StatusText;
         ShowStatus(KeyringProblemText, false);
@@ -203,13 +208,11 @@ void TFormMain::LoadKeyringPassword() {
 }
 
 void TFormMain::CheckBoxPasswordInKeyringClick(bool on) {
-    if (!Keyring)
-        Keyring = std::make_unique<platform::TPasswordKeyring>();
     const QString server = EditPOP3Server->text();
     const QString login = EditPOP3Account->text();
     if (on) {
         const platform::TKeyringResult stored =
-            Keyring->Store(server, login, EditPOP3Password->text());
+            KeyringStore().Store(server, login, EditPOP3Password->text());
         if (!stored.Ok) {
             // The password stays where it was: in the settings file.
             CheckBoxPasswordInKeyring->setChecked(false);
@@ -218,7 +221,7 @@ void TFormMain::CheckBoxPasswordInKeyringClick(bool on) {
         }
         KeyringEntry = {server, login, EditPOP3Password->text()};
     } else {
-        Keyring->SwitchOff(server, login);
+        KeyringStore().SwitchOff(server, login);
         KeyringEntry.clear();
     }
     KeyringProblemText.clear();
@@ -232,9 +235,7 @@ void TFormMain::KeyringAccountEdited() {
                             EditPOP3Password->text()};
     if (entry == KeyringEntry)
         return;
-    if (!Keyring)
-        Keyring = std::make_unique<platform::TPasswordKeyring>();
-    const platform::TKeyringResult stored = Keyring->Store(entry[0], entry[1], entry[2]);
+    const platform::TKeyringResult stored = KeyringStore().Store(entry[0], entry[1], entry[2]);
     if (!stored.Ok) {
         KeyringProblemText = stored.StatusText;
         ShowStatus(KeyringProblemText, false);

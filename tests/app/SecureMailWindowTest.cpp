@@ -9,12 +9,11 @@
 #include "RecordingProxy.h"
 #include "SeedProfile.h"
 #include "TestCertificates.h"
+#include "WindowTestMain.h"
 #include "agent/AgentControl.h"
-#include "app/Application.h"
 #include "app/Labels.h"
 #include "app/UnitMain.h"
 #include "platform/MessageBox.h"
-#include "platform/TalvoroApplication.h"
 #include "platform/registry/RegDocument.h"
 #include "settings/Scrambler.h"
 
@@ -236,14 +235,5 @@ TEST_F(SecureMailWindowTest, ThePasswordLivesInTheKeyringWhileTheOptionIsOn) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    qputenv("TALVORO_AUDIO", "none");
-    // Tests that need a session bus bring their own; the user's is never reached.
-    qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/talvoro-test-bus");
-    qunsetenv("XDG_CURRENT_DESKTOP");
-    platform::TTalvoroApplication application(argc, argv);
-    ConfigureApplication(application);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    return RunWindowTests(argc, argv);
 }

@@ -5,12 +5,11 @@
 #include "DovecotServer.h"
 #include "QtGtest.h"
 #include "SeedProfile.h"
+#include "WindowTestMain.h"
 #include "agent/AgentControl.h"
-#include "app/Application.h"
 #include "app/Labels.h"
 #include "app/UnitMain.h"
 #include "platform/MessageBox.h"
-#include "platform/TalvoroApplication.h"
 #include "platform/registry/RegDocument.h"
 #include "settings/Scrambler.h"
 #include "tray/TrayIcon.h"
@@ -159,14 +158,5 @@ TEST_F(SpeakingWindowTest, AMissingSpeechServiceIsNamedInTheStatusBarOnce) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    qputenv("TALVORO_AUDIO", "none");
-    // The user's desktop has no say in what is spoken here (do-not-disturb).
-    qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/talvoro-test-bus");
-    qunsetenv("XDG_CURRENT_DESKTOP");
-    platform::TTalvoroApplication application(argc, argv);
-    ConfigureApplication(application);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    return RunWindowTests(argc, argv);
 }
