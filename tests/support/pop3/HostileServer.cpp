@@ -93,36 +93,18 @@ HostileServer::TMessage HostileServer::Message(const std::string& from, const st
             "uid-" + id};
 }
 
-HostileServer::HostileServer() {
-    if (::pipe2(FStopPipe, O_CLOEXEC) != 0)
-        throw std::runtime_error("HostileServer: pipe failed");
-    FListener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const int reuse = 1;
-    ::setsockopt(FListener, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (::bind(FListener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(FListener, 16) != 0 ||
-        ::getsockname(FListener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-        throw std::runtime_error("HostileServer: cannot listen on loopback");
-    FPort = ntohs(address.sin_port);
+HostileServer::HostileServer() : FListener("HostileServer", 16) {
     FAcceptThread = std::thread([this] { Accept(); });
 }
 
 HostileServer::~HostileServer() {
     Stop();
-    ::close(FListener);
-    ::close(FStopPipe[0]);
-    ::close(FStopPipe[1]);
 }
 
 void HostileServer::Stop() {
     if (!FAcceptThread.joinable())
         return;
-    const char wake = 1;
-    [[maybe_unused]] const ssize_t written = ::write(FStopPipe[1], &wake, 1);
+    FListener.Wake();
     FAcceptThread.join();
     std::vector<std::thread> serving;
     {
@@ -171,14 +153,14 @@ void HostileServer::Record(const std::string& line) {
 
 void HostileServer::Accept() {
     for (;;) {
-        pollfd fds[2] = {{FListener, POLLIN, 0}, {FStopPipe[0], POLLIN, 0}};
+        pollfd fds[2] = {{FListener.Fd(), POLLIN, 0}, {FListener.StopFd(), POLLIN, 0}};
         if (::poll(fds, 2, -1) < 0 && errno != EINTR)
             return;
         if (fds[1].revents & POLLIN)
             return;
         if (!(fds[0].revents & POLLIN))
             continue;
-        const int fd = ::accept4(FListener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        const int fd = ::accept4(FListener.Fd(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
         if (fd < 0)
             continue;
         std::lock_guard lock(FLock);
@@ -199,7 +181,7 @@ void HostileServer::Accept() {
 }
 
 void HostileServer::Serve(int fd, TPlan plan) {
-    TConnection client(fd, FStopPipe[0]);
+    TConnection client(fd, FListener.StopFd());
 
     // Sends the normal answer of a step, or the attack planned for it; false when the
     // connection is over.

@@ -16,6 +16,8 @@
 // Later connections are served normally, so a test can show that the client recovers. Stop()
 // (also run by the destructor) ends every connection at once.
 
+#include "LoopbackListener.h"
+
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -42,7 +44,7 @@ public:
     HostileServer(const HostileServer&) = delete;
     HostileServer& operator=(const HostileServer&) = delete;
 
-    int Port() const { return FPort; }
+    int Port() const { return FListener.Port(); }
     void SetMailbox(std::vector<TMessage> messages);
     void AddMessage(TMessage message);
     // The attack for the next Connections connections.
@@ -66,9 +68,7 @@ private:
     void Serve(int fd, TPlan plan);
     void Record(const std::string& line);
 
-    int FListener = -1;
-    int FPort = 0;
-    int FStopPipe[2] = {-1, -1};
+    LoopbackListener FListener;
     std::thread FAcceptThread;
 
     mutable std::mutex FLock;

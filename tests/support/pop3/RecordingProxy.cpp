@@ -10,35 +10,17 @@
 #include <unistd.h>
 
 RecordingProxy::RecordingProxy(const std::string& targetAddress, int targetPort)
-    : FTargetAddress(targetAddress), FTargetPort(targetPort) {
-    if (::pipe2(FStopPipe, O_CLOEXEC) != 0) {
-        throw std::runtime_error("RecordingProxy: pipe failed");
-    }
-    FListener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (::bind(FListener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(FListener, 4) != 0 ||
-        ::getsockname(FListener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        throw std::runtime_error("RecordingProxy: cannot listen on loopback");
-    }
-    FPort = ntohs(address.sin_port);
+    : FTargetAddress(targetAddress), FTargetPort(targetPort), FListener("RecordingProxy", 4) {
     FThread = std::thread([this] { Run(); });
 }
 
 RecordingProxy::~RecordingProxy() {
     Stop();
-    ::close(FListener);
-    ::close(FStopPipe[0]);
-    ::close(FStopPipe[1]);
 }
 
 void RecordingProxy::Stop() {
     if (FThread.joinable()) {
-        const char wake = 1;
-        [[maybe_unused]] const ssize_t written = ::write(FStopPipe[1], &wake, 1);
+        FListener.Wake();
         FThread.join();
     }
 }
@@ -50,11 +32,11 @@ std::string RecordingProxy::ClientBytes() const {
 
 void RecordingProxy::Run() {
     for (;;) {
-        pollfd waits[2] = {{FListener, POLLIN, 0}, {FStopPipe[0], POLLIN, 0}};
+        pollfd waits[2] = {{FListener.Fd(), POLLIN, 0}, {FListener.StopFd(), POLLIN, 0}};
         if (::poll(waits, 2, -1) < 0 || waits[1].revents != 0) {
             return;
         }
-        const int client = ::accept4(FListener, nullptr, nullptr, SOCK_CLOEXEC);
+        const int client = ::accept4(FListener.Fd(), nullptr, nullptr, SOCK_CLOEXEC);
         if (client >= 0) {
             Relay(client);
             ::close(client);
@@ -74,7 +56,8 @@ void RecordingProxy::Relay(int client) {
     }
     char buffer[16384];
     for (;;) {
-        pollfd waits[3] = {{client, POLLIN, 0}, {server, POLLIN, 0}, {FStopPipe[0], POLLIN, 0}};
+        pollfd waits[3] = {
+            {client, POLLIN, 0}, {server, POLLIN, 0}, {FListener.StopFd(), POLLIN, 0}};
         if (::poll(waits, 3, -1) < 0 || waits[2].revents != 0) {
             break;
         }

@@ -5,6 +5,8 @@
 // serves one connection at a time, on a thread of its own; Stop() (also run by the destructor)
 // ends it at once.
 
+#include "LoopbackListener.h"
+
 #include <mutex>
 #include <string>
 #include <thread>
@@ -16,7 +18,7 @@ public:
     RecordingProxy(const RecordingProxy&) = delete;
     RecordingProxy& operator=(const RecordingProxy&) = delete;
 
-    int Port() const { return FPort; }
+    int Port() const { return FListener.Port(); }
     std::string ClientBytes() const;
     void Stop();
 
@@ -26,9 +28,7 @@ private:
 
     std::string FTargetAddress;
     int FTargetPort;
-    int FListener = -1;
-    int FPort = 0;
-    int FStopPipe[2] = {-1, -1};
+    LoopbackListener FListener;
     std::thread FThread;
     mutable std::mutex FLock;
     std::string FClientBytes;
