@@ -26,7 +26,7 @@
 
 #include "DovecotServer.h"
 #include "SeedProfile.h"
-#include "platform/registry/RegDocument.h"
+#include "SettingsLine.h"
 #include "settings/Scrambler.h"
 
 #include <QCoreApplication>
@@ -292,10 +292,6 @@ struct Program {
     bool Talvoro = true;
 };
 
-std::string Value(const std::string& name, const std::string& bytes) {
-    return "\"" + name + "\"=" + EscapeRegString(bytes) + "\r\n";
-}
-
 class Running {
 public:
     Running(const Program& program, const QString& folder, const QStringList& extraEnvironment) {
@@ -505,19 +501,23 @@ int main(int argc, char** argv) {
     }
     // The profile after an earlier check saw the three messages: nothing is new.
     const std::string account =
-        Value("CheckInterval", "1") + Value("RadioGroupSayTimeInterval", "3") +
-        Value("RadioGroupInternetConnection", "1") + Value("EditPOP3Server", server.Host()) +
-        Value("EditPOP3Port", std::to_string(server.Port())) + Value("EditPOP3Account", "alice") +
-        Value("EditPOP3Password", ScrambleText("secret")) +
-        Value("PanelLastMessageID", "<m3@example.org>") + Value("PanelPrevNumMessages", "3") +
-        Value("LabelNumMessages", "3");
+        SettingsLine("CheckInterval", "1") + SettingsLine("RadioGroupSayTimeInterval", "3") +
+        SettingsLine("RadioGroupInternetConnection", "1") +
+        SettingsLine("EditPOP3Server", server.Host()) +
+        SettingsLine("EditPOP3Port", std::to_string(server.Port())) +
+        SettingsLine("EditPOP3Account", "alice") +
+        SettingsLine("EditPOP3Password", ScrambleText("secret")) +
+        SettingsLine("PanelLastMessageID", "<m3@example.org>") +
+        SettingsLine("PanelPrevNumMessages", "3") + SettingsLine("LabelNumMessages", "3");
     const Program floor{"floor", TALVORO_IDLE_FLOOR, {}, {}, false};
-    const Program checks{
-        "checks", TALVORO_EXECUTABLE, {"/M"}, Value("CheckBoxEnableEmailCheck", "1") + account};
+    const Program checks{"checks",
+                         TALVORO_EXECUTABLE,
+                         {"/M"},
+                         SettingsLine("CheckBoxEnableEmailCheck", "1") + account};
     const Program off{
-        "off", TALVORO_EXECUTABLE, {"/M"}, Value("CheckBoxEnableEmailCheck", "0") + account};
+        "off", TALVORO_EXECUTABLE, {"/M"}, SettingsLine("CheckBoxEnableEmailCheck", "0") + account};
     const Program window{
-        "window", TALVORO_EXECUTABLE, {}, Value("CheckBoxEnableEmailCheck", "1") + account};
+        "window", TALVORO_EXECUTABLE, {}, SettingsLine("CheckBoxEnableEmailCheck", "1") + account};
     QTemporaryDir folder(QDir::tempPath() + "/idle-fp-XXXXXX");
     if (qEnvironmentVariableIsSet("IDLE_FOOTPRINT_KEEP")) {
         folder.setAutoRemove(false);

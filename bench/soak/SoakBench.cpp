@@ -11,7 +11,7 @@
 // counted from its debug log.
 #include "DovecotServer.h"
 #include "SeedProfile.h"
-#include "platform/registry/RegDocument.h"
+#include "SettingsLine.h"
 #include "settings/Scrambler.h"
 
 #include <QDir>
@@ -29,10 +29,6 @@
 namespace {
 
 const char* const FakeTimeLibrary = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1";
-
-std::string Value(const std::string& name, const std::string& bytes) {
-    return "\"" + name + "\"=" + EscapeRegString(bytes) + "\r\n";
-}
 
 std::string Message(int n) {
     return "From: Sender " + std::to_string(n) + " <s" + std::to_string(n) +
@@ -75,13 +71,15 @@ int main(int argc, char** argv) {
 
     SeedProfile(
         profile.path() + "/config",
-        QByteArray::fromStdString(
-            Value("CheckBoxEnableEmailCheck", "1") + Value("CheckInterval", "1") +
-            Value("RadioGroupSayTimeInterval", "1") + Value("RadioGroupInternetConnection", "1") +
-            Value("EditPOP3Server", server.Host()) +
-            Value("EditPOP3Port", std::to_string(server.Port())) +
-            Value("EditPOP3Account", "alice") + Value("EditPOP3Password", ScrambleText("secret")) +
-            Value("Timeout", "300000")));
+        QByteArray::fromStdString(SettingsLine("CheckBoxEnableEmailCheck", "1") +
+                                  SettingsLine("CheckInterval", "1") +
+                                  SettingsLine("RadioGroupSayTimeInterval", "1") +
+                                  SettingsLine("RadioGroupInternetConnection", "1") +
+                                  SettingsLine("EditPOP3Server", server.Host()) +
+                                  SettingsLine("EditPOP3Port", std::to_string(server.Port())) +
+                                  SettingsLine("EditPOP3Account", "alice") +
+                                  SettingsLine("EditPOP3Password", ScrambleText("secret")) +
+                                  SettingsLine("Timeout", "300000")));
 
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("QT_QPA_PLATFORM", "offscreen");

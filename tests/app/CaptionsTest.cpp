@@ -56,9 +56,7 @@ class CaptionsTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(Dir.isValid());
-        qputenv("XDG_STATE_HOME", Dir.path().toUtf8() + "/state");
-        qputenv("XDG_CONFIG_HOME", Dir.path().toUtf8() + "/config");
-        SeedProfile(Dir.path() + "/config");
+        UseProfileIn(Dir.path());
     }
     QTemporaryDir Dir;
 };

@@ -5,8 +5,7 @@
 // minutes ticked) and the sounds asked for. The waits go by what the logs
 // show, never by how long a fake minute takes in real time.
 #include "DovecotServer.h"
-#include "SeedProfile.h"
-#include "platform/registry/RegDocument.h"
+#include "RealProgram.h"
 #include "settings/Scrambler.h"
 
 #include <QFile>
@@ -19,8 +18,6 @@
 #include <ostream>
 
 namespace {
-
-const char* const FakeTimeLibrary = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1";
 
 // One request of the log that shows text, with what the balloon showed and
 // what the voice was asked to say (empty for a balloon without the voice).
@@ -45,61 +42,13 @@ protected:
             GTEST_SKIP() << "faketime is not installed";
         ASSERT_TRUE(Dir.isValid());
     }
-    void TearDown() override {
-        if (Program.state() != QProcess::NotRunning) {
-            Program.kill();
-            Program.waitForFinished(5000);
-        }
-    }
-
-    static std::string Value(const std::string& name, const std::string& bytes) {
-        return "\"" + name + "\"=" + EscapeRegString(bytes) + "\r\n";
-    }
-
     void Start(const std::string& settings, const QString& fakeTime) {
-        SeedProfile(Dir.path() + "/config", QByteArray::fromStdString(settings));
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("QT_QPA_PLATFORM", "offscreen");
-        environment.insert("TALVORO_HEADLESS_DIALOGS", "1");
-        environment.insert("TALVORO_AUDIO", "none");
-        environment.insert("TALVORO_AGENT_LOG", Dir.path() + "/agent.log");
-        environment.insert("TALVORO_SOUND_LOG", Dir.path() + "/sound.log");
-        environment.insert("XDG_RUNTIME_DIR", Dir.path());
-        environment.insert("XDG_STATE_HOME", Dir.path() + "/state");
-        environment.insert("XDG_CONFIG_HOME", Dir.path() + "/config");
-        // The user's desktop has no say: no session bus, no GNOME settings.
-        environment.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + Dir.path() + "/no-bus");
-        environment.remove("XDG_CURRENT_DESKTOP");
-        environment.insert("LC_ALL", "C");
-        environment.insert("TZ", "UTC");
-        environment.insert("LD_PRELOAD", FakeTimeLibrary);
-        environment.insert("FAKETIME", fakeTime);
-        Program.setProcessEnvironment(environment);
-        Program.start(TALVORO_EXECUTABLE, {"/M", "/D"});
-        ASSERT_TRUE(Program.waitForStarted(5000));
+        Program.Seed(settings);
+        Program.Start(fakeTime);
     }
-
-    void Stop() {
-        ::kill(static_cast<pid_t>(Program.processId()), SIGTERM);
-        ASSERT_TRUE(Program.waitForFinished(20000));
-        EXPECT_EQ(Program.exitCode(), 0);
-    }
-
-    QString Read(const QString& name) const {
-        QFile file(Dir.path() + "/" + name);
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-    }
-    QString DebugLog() const { return Read("state/talvoro/debug.log"); }
 
     // Waits (in real time, generously) until the debug log holds text.
-    bool WaitForLog(const QString& text, int seconds = 90) {
-        for (int i = 0; i < seconds * 10; ++i) {
-            if (DebugLog().contains(text))
-                return true;
-            QThread::msleep(100);
-        }
-        return false;
-    }
+    bool WaitForLog(const QString& text) { return Program.WaitForLog(text, 90); }
     // The minute tick of hh:mm has run (its entry reads "...: hh:mm" or "...: hh:mm:ss").
     bool WaitForTick(const QString& minute) {
         return WaitForLog("DEBUG: CheckProgramState Done: " + minute);
@@ -107,7 +56,7 @@ protected:
 
     std::vector<TSaid> Said() const {
         std::vector<TSaid> said;
-        for (const QString& line : Read("agent.log").split('\n')) {
+        for (const QString& line : Program.Read("agent.log").split('\n')) {
             const qsizetype blank = line.indexOf(' ');
             const QString kind = line.left(blank);
             const QString rest = line.mid(blank + 1);
@@ -122,21 +71,21 @@ protected:
     }
 
     QTemporaryDir Dir;
-    QProcess Program;
+    TRealProgram Program{Dir.path()};
 };
 
 TEST_F(ClockEndToEndTest, HourlyTheVoiceSaysTheHoursInWordsAndTheBalloonShowsTheTime) {
     // From before 11:00 (10:55 leaves the program two and a half real seconds to start) to
     // 12:01.
-    Start(Value("RadioGroupSayTimeInterval", "0") + Value("EditYourName", ""),
+    Start(SettingsLine("RadioGroupSayTimeInterval", "0") + SettingsLine("EditYourName", ""),
           "@2026-12-09 10:55:00 x120");
-    ASSERT_TRUE(WaitForTick("12:01")) << DebugLog().toStdString();
-    Stop();
+    ASSERT_TRUE(WaitForTick("12:01")) << Program.DebugLog().toStdString();
+    Program.Stop();
     // The minutes that matter ticked (a machine that stalled the program for half a second
     // across one of them would show here, not as a wrong sentence).
     for (const char* minute : {"10:5", "11:00", "12:00"})
-        ASSERT_TRUE(DebugLog().contains(QString("CheckProgramState Done: ") + minute))
-            << "no tick at " << minute << ": " << DebugLog().toStdString();
+        ASSERT_TRUE(Program.DebugLog().contains(QString("CheckProgramState Done: ") + minute))
+            << "no tick at " << minute << ": " << Program.DebugLog().toStdString();
     EXPECT_EQ(
         Said(),
         (std::vector<TSaid>{
@@ -152,25 +101,27 @@ TEST_F(ClockEndToEndTest, QuietHoursHoldBackTheClockAndTheScheduledAnnouncements
     if (!DovecotServer::Available())
         GTEST_SKIP() << "dovecot is not installed";
     DovecotServer server(std::vector<DovecotServer::User>{{"alice", "secret"}});
-    Start(Value("RadioGroupSayTimeInterval", "1") + Value("EditYourName", "") +
-              Value("CheckBoxHideAgentAfterSpeak", "0") + Value("CheckBoxSoundBeep", "1") +
-              Value("CheckBoxQuietHours", "1") + Value("QuietHoursFrom", "11:30") +
-              Value("QuietHoursTo", "11:59") + Value("CheckBoxEnableEmailCheck", "1") +
-              Value("CheckInterval", "1") + Value("RadioGroupInternetConnection", "1") +
-              Value("EditPOP3Server", server.Host()) +
-              Value("EditPOP3Port", std::to_string(server.Port())) +
-              Value("EditPOP3Account", "alice") + Value("EditPOP3Password", ScrambleText("secret")),
+    Start(SettingsLine("RadioGroupSayTimeInterval", "1") + SettingsLine("EditYourName", "") +
+              SettingsLine("CheckBoxHideAgentAfterSpeak", "0") +
+              SettingsLine("CheckBoxSoundBeep", "1") + SettingsLine("CheckBoxQuietHours", "1") +
+              SettingsLine("QuietHoursFrom", "11:30") + SettingsLine("QuietHoursTo", "11:59") +
+              SettingsLine("CheckBoxEnableEmailCheck", "1") + SettingsLine("CheckInterval", "1") +
+              SettingsLine("RadioGroupInternetConnection", "1") +
+              SettingsLine("EditPOP3Server", server.Host()) +
+              SettingsLine("EditPOP3Port", std::to_string(server.Port())) +
+              SettingsLine("EditPOP3Account", "alice") +
+              SettingsLine("EditPOP3Password", ScrambleText("secret")),
           "@2026-12-09 11:10:00 x120");
     const QString timeHeldBack =
         QStringLiteral("DEBUG: Quiet hours or do not disturb: the time is not spoken: ");
-    ASSERT_TRUE(WaitForLog(timeHeldBack + "11:30")) << DebugLog().toStdString();
+    ASSERT_TRUE(WaitForLog(timeHeldBack + "11:30")) << Program.DebugLog().toStdString();
     server.Deliver("alice", "From: Night Owl <owl@example.org>\r\nSubject: Late news\r\n"
                             "Message-ID: <late@example.org>\r\n\r\nBody\r\n");
-    ASSERT_TRUE(WaitForLog("You have 1 unread message(s)")) << DebugLog().toStdString();
-    ASSERT_TRUE(WaitForTick("11:46")) << DebugLog().toStdString();
-    Stop();
+    ASSERT_TRUE(WaitForLog("You have 1 unread message(s)")) << Program.DebugLog().toStdString();
+    ASSERT_TRUE(WaitForTick("11:46")) << Program.DebugLog().toStdString();
+    Program.Stop();
 
-    const QString log = DebugLog();
+    const QString log = Program.DebugLog();
     EXPECT_TRUE(log.contains(timeHeldBack + "11:45")) << log.toStdString();
     EXPECT_TRUE(log.contains("DEBUG: Quiet hours or do not disturb: new mail is not spoken"));
     const std::vector<TSaid> said = Said();
@@ -183,7 +134,8 @@ TEST_F(ClockEndToEndTest, QuietHoursHoldBackTheClockAndTheScheduledAnnouncements
                               "You have one new message.  The message is from Night Owl.   "
                               "Subject: Late news.",
                               ""}));
-    EXPECT_FALSE(Read("sound.log").contains("MessageBeep 0")) << Read("sound.log").toStdString();
+    EXPECT_FALSE(Program.Read("sound.log").contains("MessageBeep 0"))
+        << Program.Read("sound.log").toStdString();
 }
 
 } // namespace

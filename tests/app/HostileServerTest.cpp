@@ -5,9 +5,8 @@
 // SIGTERM. The clock runs ten times fast (libfaketime), so a check comes every six seconds and a
 // check's time-out (30 s) ends after three.
 #include "HostileServer.h"
-#include "SeedProfile.h"
+#include "RealProgram.h"
 #include "agent/SpeechMarkup.h"
-#include "platform/registry/RegDocument.h"
 #include "settings/Scrambler.h"
 
 #include <QElapsedTimer>
@@ -28,14 +27,8 @@ namespace {
 using TStep = HostileServer::TStep;
 using TAttack = HostileServer::TAttack;
 
-const char* const FakeTimeLibrary = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1";
-
 // The program's peak resident size may not pass this (sanitizer builds carry shadow memory).
 constexpr long PeakLimitKiB = TALVORO_SANITIZED ? 512 * 1024 : 64 * 1024;
-
-std::string Value(const std::string& name, const std::string& bytes) {
-    return "\"" + name + "\"=" + EscapeRegString(bytes) + "\r\n";
-}
 
 std::vector<HostileServer::TMessage> Mailbox(int count) {
     std::vector<HostileServer::TMessage> messages;
@@ -46,68 +39,38 @@ std::vector<HostileServer::TMessage> Mailbox(int count) {
     return messages;
 }
 
-// The real program with a profile of its own, its debug log and the character's request log.
-class TProgram {
+// The real program, measured as well: how long it takes to end and how much memory it took.
+class TProgram : public TRealProgram {
 public:
-    explicit TProgram(const QString& folder) : Folder(folder) {}
-    ~TProgram() {
-        if (Process.state() != QProcess::NotRunning) {
-            Process.kill();
-            Process.waitForFinished(5000);
-        }
-    }
-
-    void Seed(const std::string& settings) {
-        SeedProfile(Folder + "/config", QByteArray::fromStdString(settings));
-    }
+    using TRealProgram::TRealProgram;
 
     void Start(const QString& fakeTime) {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("QT_QPA_PLATFORM", "offscreen");
-        environment.insert("TALVORO_HEADLESS_DIALOGS", "1");
-        environment.insert("TALVORO_AUDIO", "none");
-        environment.insert("TALVORO_AGENT_LOG", Folder + "/agent.log");
-        environment.insert("XDG_RUNTIME_DIR", Folder);
-        environment.insert("XDG_STATE_HOME", Folder + "/state");
-        environment.insert("XDG_CONFIG_HOME", Folder + "/config");
-        environment.insert("LC_ALL", "C");
-        environment.insert("TZ", "UTC");
+        QProcessEnvironment environment = Environment(fakeTime);
         // A sanitizer runtime must come first among the preloaded libraries.
         environment.insert("LD_PRELOAD",
                            QString::fromUtf8(TALVORO_SANITIZER_RUNTIME) + " " + FakeTimeLibrary);
-        environment.insert("FAKETIME", fakeTime);
         environment.insert("ASAN_OPTIONS", "detect_leaks=0:quarantine_size_mb=16");
-        Process.setProcessEnvironment(environment);
-        Process.start(TALVORO_EXECUTABLE, {"/M", "/D"});
-        ASSERT_TRUE(Process.waitForStarted(5000));
+        TRealProgram::Start(environment);
     }
-
-    bool Running() const { return Process.state() == QProcess::Running; }
 
     // Sends SIGTERM and returns the milliseconds until the program had ended.
     qint64 Terminate() {
         QElapsedTimer clock;
         clock.start();
-        ::kill(static_cast<pid_t>(Process.processId()), SIGTERM);
-        if (!Process.waitForFinished(20000))
+        ::kill(static_cast<pid_t>(ProcessId()), SIGTERM);
+        if (!WaitForEnd(20000))
             return -1;
         return clock.elapsed();
     }
 
-    QString DebugLog() const { return Read(Folder + "/state/talvoro/debug.log"); }
-    QByteArray Hive() const { return ReadBytes(Folder + "/config/talvoro/registry.reg"); }
-    QString Errors() { return QString::fromLocal8Bit(Process.readAllStandardError()); }
-
-    QStringList Spoken() const {
-        QStringList lines;
-        for (const QString& line : Read(Folder + "/agent.log").split('\n'))
-            if (line.startsWith("speak "))
-                lines << line.mid(6);
-        return lines;
+    // The peak resident size so far (KiB).
+    long PeakKiB() const {
+        QFile file(QStringLiteral("/proc/%1/status").arg(ProcessId()));
+        const QString status =
+            file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+        const auto match = QRegularExpression("VmHWM:\\s+(\\d+) kB").match(status);
+        return match.hasMatch() ? match.captured(1).toLong() : 0;
     }
-
-    // The peak resident size so far (KiB), and the current one.
-    long PeakKiB() const { return Status("VmHWM:"); }
 
     // Waits (in real time) until the debug log holds a line matching Pattern after position
     // From; the position just past it, or -1.
@@ -122,31 +85,17 @@ public:
         }
         return -1;
     }
-
-private:
-    static QByteArray ReadBytes(const QString& path) {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-    static QString Read(const QString& path) { return QString::fromUtf8(ReadBytes(path)); }
-
-    long Status(const char* field) const {
-        const QString status = Read(QStringLiteral("/proc/%1/status").arg(Process.processId()));
-        const auto match =
-            QRegularExpression(QString::fromLatin1(field) + "\\s+(\\d+) kB").match(status);
-        return match.hasMatch() ? match.captured(1).toLong() : 0;
-    }
-
-    QString Folder;
-    QProcess Process;
 };
 
 std::string Account(int port) {
-    return Value("CheckBoxEnableEmailCheck", "1") + Value("CheckInterval", "1") +
-           Value("RadioGroupSayTimeInterval", "3") + Value("RadioGroupInternetConnection", "1") +
-           Value("EditYourName", "") + Value("EditPOP3Server", "127.0.0.1") +
-           Value("EditPOP3Port", std::to_string(port)) + Value("EditPOP3Account", "alice") +
-           Value("EditPOP3Password", ScrambleText("secret")) + Value("Timeout", "30000");
+    return SettingsLine("CheckBoxEnableEmailCheck", "1") + SettingsLine("CheckInterval", "1") +
+           SettingsLine("RadioGroupSayTimeInterval", "3") +
+           SettingsLine("RadioGroupInternetConnection", "1") + SettingsLine("EditYourName", "") +
+           SettingsLine("EditPOP3Server", "127.0.0.1") +
+           SettingsLine("EditPOP3Port", std::to_string(port)) +
+           SettingsLine("EditPOP3Account", "alice") +
+           SettingsLine("EditPOP3Password", ScrambleText("secret")) +
+           SettingsLine("Timeout", "30000");
 }
 
 class EndToEndFixture : public ::testing::Test {
@@ -316,11 +265,11 @@ TEST_F(EndToEndFixture, StoredBytesReachTheServerAndTheFileUnchanged) {
     mailbox[2] = HostileServer::Message("Three <t@example.org>", "Three", "m3\xE9");
     server.SetMailbox(mailbox);
     const std::string password = "p\xE4ssw\xF6rd";
-    const std::string lines = Value("EditPOP3Password", ScrambleText(password)) +
-                              Value("EditYourName", "Gr\xE4"
-                                                    "ce") +
-                              Value("PanelLastMessageID", "<m3\xE9@example.org>") +
-                              Value("PanelPrevNumMessages", "3");
+    const std::string lines = SettingsLine("EditPOP3Password", ScrambleText(password)) +
+                              SettingsLine("EditYourName", "Gr\xE4"
+                                                           "ce") +
+                              SettingsLine("PanelLastMessageID", "<m3\xE9@example.org>") +
+                              SettingsLine("PanelPrevNumMessages", "3");
     Program.Seed(Account(server.Port()) + lines);
     Program.Start("@2026-12-09 10:17:55 x10");
     ASSERT_GE(Program.WaitForLog(QRegularExpression("No unread messages")), 0)
@@ -330,10 +279,10 @@ TEST_F(EndToEndFixture, StoredBytesReachTheServerAndTheFileUnchanged) {
     const auto commands = server.Commands();
     EXPECT_NE(std::find(commands.begin(), commands.end(), "Pass " + password), commands.end());
     const QByteArray hive = Program.Hive();
-    for (const std::string& line : {Value("EditPOP3Password", ScrambleText(password)),
-                                    Value("EditYourName", "Gr\xE4"
-                                                          "ce"),
-                                    Value("PanelLastMessageID", "<m3\xE9@example.org>")})
+    for (const std::string& line : {SettingsLine("EditPOP3Password", ScrambleText(password)),
+                                    SettingsLine("EditYourName", "Gr\xE4"
+                                                                 "ce"),
+                                    SettingsLine("PanelLastMessageID", "<m3\xE9@example.org>")})
         EXPECT_TRUE(hive.contains(QByteArray::fromStdString(line))) << line << hive.toStdString();
     EXPECT_TRUE(Program.Spoken().isEmpty());
 }

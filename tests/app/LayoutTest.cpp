@@ -30,9 +30,7 @@ class LayoutTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(Dir.isValid());
-        qputenv("XDG_STATE_HOME", Dir.path().toUtf8() + "/state");
-        qputenv("XDG_CONFIG_HOME", Dir.path().toUtf8() + "/config");
-        SeedProfile(Dir.path() + "/config");
+        UseProfileIn(Dir.path());
     }
     static QStringList Check(QWidget& window) {
         window.show();

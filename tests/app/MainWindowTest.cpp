@@ -41,9 +41,7 @@ class MainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(Dir.isValid());
-        qputenv("XDG_STATE_HOME", Dir.path().toUtf8() + "/state");
-        qputenv("XDG_CONFIG_HOME", Dir.path().toUtf8() + "/config");
-        SeedProfile(Dir.path() + "/config");
+        UseProfileIn(Dir.path());
     }
     QString LogPath() const { return Dir.path() + "/state/talvoro/debug.log"; }
     QStringList LogLines() const {

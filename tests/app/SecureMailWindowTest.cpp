@@ -8,13 +8,13 @@
 #include "QtGtest.h"
 #include "RecordingProxy.h"
 #include "SeedProfile.h"
+#include "SettingsLine.h"
 #include "TestCertificates.h"
 #include "WindowTestMain.h"
 #include "agent/AgentControl.h"
 #include "app/Labels.h"
 #include "app/UnitMain.h"
 #include "platform/MessageBox.h"
-#include "platform/registry/RegDocument.h"
 #include "settings/Scrambler.h"
 
 #include <QAction>
@@ -29,10 +29,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-std::string Value(const std::string& name, const std::string& bytes) {
-    return "\"" + name + "\"=" + EscapeRegString(bytes) + "\r\n";
-}
 
 // A Q-encoded sender and a B-encoded subject, as real mail writes them.
 const std::string EncodedMessage = "From: =?ISO-8859-1?Q?J=FCrgen_M=FCller?= <jm@example.org>\r\n"
@@ -65,13 +61,14 @@ protected:
 
     void Seed(const std::string& values) {
         SeedProfile(Dir.path() + "/config",
-                    QByteArray::fromStdString(Value("RadioGroupSayTimeInterval", "3") +
-                                              Value("RadioGroupInternetConnection", "1") +
-                                              Value("EditPOP3Account", "alice") + values));
+                    QByteArray::fromStdString(SettingsLine("RadioGroupSayTimeInterval", "3") +
+                                              SettingsLine("RadioGroupInternetConnection", "1") +
+                                              SettingsLine("EditPOP3Account", "alice") + values));
     }
     static std::string Account(const std::string& host, int port, int security) {
-        return Value("EditPOP3Server", host) + Value("EditPOP3Port", std::to_string(port)) +
-               Value("ComboBoxPOP3Security", std::to_string(security));
+        return SettingsLine("EditPOP3Server", host) +
+               SettingsLine("EditPOP3Port", std::to_string(port)) +
+               SettingsLine("ComboBoxPOP3Security", std::to_string(security));
     }
     static bool CheckEnds(TFormMain& form, const QString& status) {
         return QTest::qWaitFor(
@@ -106,7 +103,7 @@ TEST_F(SecureMailWindowTest, SecureSessionsAnnounceDecodedNamesAndNeverSendThePa
         SCOPED_TRACE(security == 1 ? "SSL/TLS" : "STARTTLS");
         RecordingProxy proxy(server.Host(), security == 1 ? server.SecurePort() : server.Port());
         Seed(Account("127.0.0.1", proxy.Port(), security) +
-             Value("EditPOP3Password", ScrambleText("s3cret-word")));
+             SettingsLine("EditPOP3Password", ScrambleText("s3cret-word")));
         QFile::remove(Dir.path() + "/agent.log");
         TFormMain form({});
         ASSERT_TRUE(form.AgentLoaded());
@@ -133,7 +130,8 @@ TEST_F(SecureMailWindowTest, ARefusedCertificateIsTrustedOnlyWhenTheUserSaysSo) 
     DovecotServer server({{"alice", "secret"}}, {self.Certificate, self.Key, {}});
     server.Deliver("alice", EncodedMessage);
     Seed(Account(server.Host(), server.SecurePort(), 1) +
-         Value("EditPOP3Password", ScrambleText("secret")) + Value("CheckBoxEnableAgent", "0"));
+         SettingsLine("EditPOP3Password", ScrambleText("secret")) +
+         SettingsLine("CheckBoxEnableAgent", "0"));
     TFormMain form({});
     const QString refused = "The server's certificate was not accepted: ";
 
@@ -172,8 +170,9 @@ TEST_F(SecureMailWindowTest, NewMailIsShownInTheDesktopNotificationAndItsActions
     server.Deliver("alice", "From: First <f@example.org>\r\nSubject: Older\r\n\r\nBody\r\n");
     server.Deliver("alice", EncodedMessage);
     Seed(Account(server.Host(), server.Port(), 0) +
-         Value("EditPOP3Password", ScrambleText("secret")) +
-         Value("CheckBoxDesktopNotification", "1") + Value("CheckBoxEnableAgent", "0"));
+         SettingsLine("EditPOP3Password", ScrambleText("secret")) +
+         SettingsLine("CheckBoxDesktopNotification", "1") +
+         SettingsLine("CheckBoxEnableAgent", "0"));
     TFormMain form({});
 
     form.Actions().ActionCheckNow->trigger();
@@ -211,7 +210,8 @@ TEST_F(SecureMailWindowTest, ThePasswordLivesInTheKeyringWhileTheOptionIsOn) {
     server.Deliver("alice", EncodedMessage);
     const std::string scrambled = EscapeRegString(ScrambleText("secret"));
     Seed(Account(server.Host(), server.Port(), 0) +
-         Value("EditPOP3Password", ScrambleText("secret")) + Value("CheckBoxEnableAgent", "0"));
+         SettingsLine("EditPOP3Password", ScrambleText("secret")) +
+         SettingsLine("CheckBoxEnableAgent", "0"));
     {
         TFormMain form({});
         form.CheckBoxPasswordInKeyring->click();

@@ -5,12 +5,12 @@
 #include "DovecotServer.h"
 #include "QtGtest.h"
 #include "SeedProfile.h"
+#include "SettingsLine.h"
 #include "WindowTestMain.h"
 #include "agent/AgentControl.h"
 #include "app/Labels.h"
 #include "app/UnitMain.h"
 #include "platform/MessageBox.h"
-#include "platform/registry/RegDocument.h"
 #include "settings/Scrambler.h"
 #include "tray/TrayIcon.h"
 
@@ -24,10 +24,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-std::string Value(const std::string& name, const std::string& bytes) {
-    return "\"" + name + "\"=" + EscapeRegString(bytes) + "\r\n";
-}
 
 class SpeakingWindowTest : public ::testing::Test {
 protected:
@@ -83,14 +79,17 @@ TEST_F(SpeakingWindowTest, InQuietHoursOnlyWhatTheUserAsksForIsSpoken) {
     SeedProfile(
         Dir.path() + "/config",
         QByteArray::fromStdString(
-            Value("CheckBoxQuietHours", "1") +
-            Value("QuietHoursFrom", now.addSecs(-3600).toString("HH:mm").toStdString()) +
-            Value("QuietHoursTo", now.addSecs(3600).toString("HH:mm").toStdString()) +
-            Value("RadioGroupSayTimeInterval", "3") + Value("CheckBoxSoundBeep", "1") +
-            Value("CheckBoxEnableEmailCheck", "1") + Value("CheckInterval", "60") +
-            Value("RadioGroupInternetConnection", "1") + Value("EditPOP3Server", server.Host()) +
-            Value("EditPOP3Port", std::to_string(server.Port())) +
-            Value("EditPOP3Account", "alice") + Value("EditPOP3Password", ScrambleText("secret"))));
+            SettingsLine("CheckBoxQuietHours", "1") +
+            SettingsLine("QuietHoursFrom", now.addSecs(-3600).toString("HH:mm").toStdString()) +
+            SettingsLine("QuietHoursTo", now.addSecs(3600).toString("HH:mm").toStdString()) +
+            SettingsLine("RadioGroupSayTimeInterval", "3") +
+            SettingsLine("CheckBoxSoundBeep", "1") + SettingsLine("CheckBoxEnableEmailCheck", "1") +
+            SettingsLine("CheckInterval", "60") +
+            SettingsLine("RadioGroupInternetConnection", "1") +
+            SettingsLine("EditPOP3Server", server.Host()) +
+            SettingsLine("EditPOP3Port", std::to_string(server.Port())) +
+            SettingsLine("EditPOP3Account", "alice") +
+            SettingsLine("EditPOP3Password", ScrambleText("secret"))));
     TFormMain form({});
     ASSERT_TRUE(form.AgentLoaded());
     auto checkDone = [&form](const QString& status) {

@@ -18,3 +18,10 @@ inline void SeedProfile(const QString& configHome, const QByteArray& settingsLin
         hive.write("[HKEY_CURRENT_USER\\Software\\Ostrawick\\Talvoro\\1.0\\Settings]\r\n" +
                    settingsLines + "\r\n");
 }
+
+// Points this process's settings and state at Folder, with a seeded profile there.
+inline void UseProfileIn(const QString& folder) {
+    qputenv("XDG_STATE_HOME", folder.toUtf8() + "/state");
+    qputenv("XDG_CONFIG_HOME", folder.toUtf8() + "/config");
+    SeedProfile(folder + "/config");
+}
