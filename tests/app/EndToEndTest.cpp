@@ -23,6 +23,16 @@ std::string Message(int n, const std::string& from, const std::string& subject) 
            "@example.org>\r\n\r\nBody " + std::to_string(n) + "\r\n";
 }
 
+// Mail checked every minute (on a local network), as alice with this password.
+std::string Account(const std::string& host, int port, const std::string& password) {
+    return SettingsLine("CheckBoxEnableEmailCheck", "1") + SettingsLine("CheckInterval", "1") +
+           SettingsLine("RadioGroupInternetConnection", "1") +
+           SettingsLine("EditPOP3Server", host) +
+           SettingsLine("EditPOP3Port", std::to_string(port)) +
+           SettingsLine("EditPOP3Account", "alice") +
+           SettingsLine("EditPOP3Password", ScrambleText(password));
+}
+
 class EndToEndTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -64,14 +74,8 @@ TEST_F(EndToEndTest, AKilledProgramKeepsWhatItsLastCheckFound) {
     DovecotServer server(std::vector<DovecotServer::User>{{"alice", "secret"}});
     for (int n = 1; n <= 3; ++n)
         server.Deliver("alice", Message(n, "Sender <s@example.org>", "Subject"));
-    Program.Seed(SettingsLine("CheckBoxEnableEmailCheck", "1") +
-                 SettingsLine("CheckInterval", "1") +
-                 SettingsLine("RadioGroupSayTimeInterval", "3") +
-                 SettingsLine("RadioGroupInternetConnection", "1") +
-                 SettingsLine("EditPOP3Server", server.Host()) +
-                 SettingsLine("EditPOP3Port", std::to_string(server.Port())) +
-                 SettingsLine("EditPOP3Account", "alice") +
-                 SettingsLine("EditPOP3Password", ScrambleText("secret")));
+    Program.Seed(Account(server.Host(), server.Port(), "secret") +
+                 SettingsLine("RadioGroupSayTimeInterval", "3"));
 
     Program.Start("@2026-12-09 10:17:05 x10");
     ASSERT_TRUE(Program.WaitForLog("You have 3 unread message(s)"))
@@ -99,14 +103,8 @@ TEST_F(EndToEndTest, AnnouncesNewMailOnceAndCarriesItsMemoryOverARestart) {
             "alice",
             Message(n, "Sender " + std::to_string(n) + " <s" + std::to_string(n) + "@example.org>",
                     "Subject " + std::to_string(n)));
-    const std::string account = SettingsLine("CheckBoxEnableEmailCheck", "1") +
-                                SettingsLine("CheckInterval", "1") +
-                                SettingsLine("RadioGroupSayTimeInterval", "3") +
-                                SettingsLine("RadioGroupInternetConnection", "1") +
-                                SettingsLine("EditPOP3Server", server.Host()) +
-                                SettingsLine("EditPOP3Port", std::to_string(server.Port())) +
-                                SettingsLine("EditPOP3Account", "alice") +
-                                SettingsLine("EditPOP3Password", ScrambleText("secret"));
+    const std::string account = Account(server.Host(), server.Port(), "secret") +
+                                SettingsLine("RadioGroupSayTimeInterval", "3");
     Program.Seed(account);
 
     // The first check counts all seven as new and announces the last three.
@@ -157,13 +155,7 @@ TEST_F(EndToEndTest, WrongPasswordLeavesTheLoginErrorAndTheCountsAlone) {
         GTEST_SKIP() << "dovecot is not installed";
     DovecotServer server(std::vector<DovecotServer::User>{{"alice", "secret"}});
     server.Deliver("alice", Message(1, "One <o@example.org>", "One"));
-    Program.Seed(SettingsLine("CheckBoxEnableEmailCheck", "1") +
-                 SettingsLine("CheckInterval", "1") +
-                 SettingsLine("RadioGroupInternetConnection", "1") +
-                 SettingsLine("EditPOP3Server", server.Host()) +
-                 SettingsLine("EditPOP3Port", std::to_string(server.Port())) +
-                 SettingsLine("EditPOP3Account", "alice") +
-                 SettingsLine("EditPOP3Password", ScrambleText("wrong")));
+    Program.Seed(Account(server.Host(), server.Port(), "wrong"));
     Program.Start("@2026-12-09 10:17:05 x10");
     ASSERT_TRUE(Program.WaitForLog("Error: Please check your login/password"))
         << Program.DebugLog().toStdString();
@@ -178,14 +170,8 @@ TEST_F(EndToEndTest, AServerThatNeverAnswersTimesOutAndClosingWaitsForTheCheck) 
     FakeServer server;
     server.AddConnection({FakeServer::Send("+OK ready\r\n"), FakeServer::Hang()});
     server.AddConnection({FakeServer::Send("+OK ready\r\n"), FakeServer::Hang()});
-    Program.Seed(SettingsLine("CheckBoxEnableEmailCheck", "1") +
-                 SettingsLine("CheckInterval", "1") +
-                 SettingsLine("RadioGroupInternetConnection", "1") +
-                 SettingsLine("EditPOP3Server", "127.0.0.1") +
-                 SettingsLine("EditPOP3Port", std::to_string(server.Port())) +
-                 SettingsLine("EditPOP3Account", "alice") +
-                 SettingsLine("EditPOP3Password", ScrambleText("secret")) +
-                 SettingsLine("Timeout", "30000") + SettingsLine("LabelNumMessages", "5"));
+    Program.Seed(Account("127.0.0.1", server.Port(), "secret") + SettingsLine("Timeout", "30000") +
+                 SettingsLine("LabelNumMessages", "5"));
     Program.Start("@2026-12-09 10:17:05 x10");
     ASSERT_TRUE(Program.WaitForLog("Connection timeout")) << Program.DebugLog().toStdString();
     EXPECT_FALSE(Program.DebugLog().contains("unread message"));
