@@ -17,6 +17,7 @@
 #include <functional>
 #include <future>
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -26,6 +27,32 @@ using TPromise = std::shared_ptr<std::promise<TKeyringReply>>;
 
 const char* const SecretsService = "org.freedesktop.secrets";
 constexpr int DiagnosisTimeoutMs = 3000;
+
+// A request reaches the keyring thread through Qt's event queue, under a lock that
+// ThreadSanitizer cannot see; HandOver and TakeOver tell it that what the caller made
+// before the hand-over is there for the keyring thread. GCC 12's shared_ptr frees an
+// object through a path that the sanitizer takes for a race when the freeing thread
+// is not the one that last used it, so under the sanitizer the caller also waits until
+// the keyring thread has let go of the request and frees it itself. Without the
+// sanitizer these do nothing.
+#if defined(__SANITIZE_THREAD__)
+extern "C" void __tsan_acquire(void* address);
+extern "C" void __tsan_release(void* address);
+void HandOver(void* token) {
+    __tsan_release(token);
+}
+void TakeOver(void* token) {
+    __tsan_acquire(token);
+}
+void WaitUntilOnlyCaller(const TPromise& promise) {
+    for (int i = 0; i < 1000 && promise.use_count() > 1; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+#else
+void HandOver(void*) {}
+void TakeOver(void*) {}
+void WaitUntilOnlyCaller(const TPromise&) {}
+#endif
 
 void Answer(const TPromise& promise, TKeyringReply reply) {
     try {
@@ -169,9 +196,11 @@ private:
     TKeyringReply Run(int timeoutMs, std::function<void(const TPromise&)> start) {
         auto promise = std::make_shared<std::promise<TKeyringReply>>();
         std::future<TKeyringReply> answer = promise->get_future();
+        HandOver(promise.get());
         QMetaObject::invokeMethod(
             &Context,
             [start = std::move(start), promise] {
+                TakeOver(promise.get());
                 try {
                     start(promise);
                 } catch (const std::exception& error) {
@@ -183,7 +212,9 @@ private:
             Qt::QueuedConnection);
         if (answer.wait_for(std::chrono::milliseconds(timeoutMs)) != std::future_status::ready)
             return {TKeyringStatus::TimedOut, {}, "no answer from the keyring"};
-        return answer.get();
+        TKeyringReply reply = answer.get();
+        WaitUntilOnlyCaller(promise);
+        return reply;
     }
 
     QThread Thread;
