@@ -26,11 +26,15 @@ const char* const UnknownErrorText = "Unknown error";
 // The last error of a check that failed for any other reason than a rejected command. A socket
 // error's text is the system's own, in its own two-line form; every other text may carry what a
 // server sent (a greeting, a certificate's names) and is made one line of display text, cut to a
-// length a status bar can hold.
+// length a status bar can hold. A text with nothing readable in it (a greeting of control
+// characters) still says what happened.
 std::string FailureText(const std::exception& E) {
     if (dynamic_cast<const EWinshoeSocketError*>(&E) != nullptr)
         return E.what();
-    return TMessageTable::CutTo(ServerDisplayText(E.what()), 1000);
+    const std::string Text = TMessageTable::CutTo(ServerDisplayText(E.what()), 1000);
+    if (Text.find_first_not_of(' ') == std::string::npos)
+        return UnreadableReplyText;
+    return Text;
 }
 
 } // namespace
