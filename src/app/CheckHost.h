@@ -51,7 +51,7 @@ public:
         Form.PanelLastMessageUID->setText(QString::fromStdString(Value));
     }
     void CheckProgramState() override { Form.CheckProgramState(); }
-    void CheckEnded() override { Form.MailCheckEnded(); }
+    void CheckEnded(const TCheckOutcome& Outcome) override { Form.MailCheckEnded(Outcome); }
     void StopConnectionTimer() override { Form.TimerConnection->stop(); }
     int32_t MaxMessages() override { return Form.MaxMessages->value(); }
     std::string UserName() override { return Form.EditYourName->text().toStdString(); }

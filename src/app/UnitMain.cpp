@@ -5,6 +5,7 @@
 #include "agent/AgentControl.h"
 #include "app/Identity.h"
 #include "app/Labels.h"
+#include "app/NewMailNotification.h"
 #include "app/UnitDebug.h"
 #include "mail/CheckMsgThread.h"
 #include "mail/SessionInfoRecord.h"
@@ -81,6 +82,7 @@ TFormMain::TFormMain(const QStringList& arguments, QWidget* parent)
     RegistryStore = std::make_unique<TFileRegistry>();
     AutoStart = std::make_unique<TXdgAutoStart>();
     Probes = platform::CreateSystemProbes();
+    Notification = new TNewMailNotification(this);
     ConnectControls();
     SaveTimer = new QTimer(this);
     SaveTimer->setObjectName(QStringLiteral("SaveTimer"));

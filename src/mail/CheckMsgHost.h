@@ -12,6 +12,17 @@
 class TMessageTable;
 class TRecentList;
 
+// What a check that has ended found, for what the window does afterwards (the desktop
+// notification): whether it ran to its end (not failed, stopped, timed out or terminated), how
+// many messages it judged new, and the newest message's sender and subject as display text
+// (empty when it found nothing new).
+struct TCheckOutcome {
+    bool Completed = false;
+    int32_t NumNewMessages = 0;
+    std::string NewestSender;
+    std::string NewestSubject;
+};
+
 class ICheckMsgHost {
 public:
     virtual ~ICheckMsgHost() = default;
@@ -42,7 +53,7 @@ public:
 
     virtual void CheckProgramState() = 0;
     // The check has ended and CheckInProgress is false: the window's own follow-up, last of all.
-    virtual void CheckEnded() {}
+    virtual void CheckEnded(const TCheckOutcome& Outcome) { (void)Outcome; }
     virtual void StopConnectionTimer() = 0;
 
     // Settings, read when needed.

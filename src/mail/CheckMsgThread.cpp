@@ -259,10 +259,14 @@ void TCheckMsgThread::CheckSteps() {
     FNewestUIDKnown = false;
     const TDecision Decision = Decide(
         NumMessages, Info.PrevNumMessages, LastMessageID().Get(),
-        [this](int32_t N) {
+        [this, NumMessages](int32_t N) {
             FStep = TCheckStep::Headers;
             FStepMsgNo = N;
             FPOP3.RetrieveHeader(N, FMsg);
+            if (N == NumMessages) {
+                FNewestFrom = FMsg.From();
+                FNewestSubject = FMsg.Subject();
+            }
             return FMsg.MsgID();
         },
         [this, NumMessages] { return PositionOfLastUID(NumMessages); });
@@ -285,6 +289,13 @@ void TCheckMsgThread::CheckSteps() {
     FPOP3.Quit();
     FPOP3.Disconnect();
     Info.PrevNumMessages = NumMessages;
+
+    FOutcome.Completed = true;
+    FOutcome.NumNewMessages = Decision.NumNewMessages;
+    if (Decision.NumNewMessages > 0) {
+        FOutcome.NewestSender = SenderDisplayText(FNewestFrom);
+        FOutcome.NewestSubject = HeaderDisplayText(FNewestSubject);
+    }
 }
 
 // Only on the restarted count: one unique-ID listing, searched as it arrives for the ID of the
@@ -467,7 +478,11 @@ void TCheckMsgThread::CheckMsgThreadDone() {
     } catch (...) {
     }
     try {
-        FHost.CheckEnded();
+        // A check that was stopped, timed out or failed after it had run to its end (the
+        // window's own steps may fail) found nothing to tell.
+        if (Info.ErrorFlag() || Terminated())
+            FOutcome = TCheckOutcome{};
+        FHost.CheckEnded(FOutcome);
     } catch (...) {
     }
 }

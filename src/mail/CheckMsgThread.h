@@ -92,6 +92,12 @@ private:
     std::string FNewestUID;
     bool FNewestUIDKnown = false;
 
+    // The newest message's raw sender and subject, kept when Decide fetches its header; what the
+    // check found, for CheckEnded.
+    std::string FNewestFrom;
+    std::string FNewestSubject;
+    TCheckOutcome FOutcome;
+
     // The increase of NumUnreadMessages that no advance of LastMessageID backs yet; taken
     // back when the check ends early, so the next check does not count it again.
     int32_t FUnreadPending = 0;

@@ -14,6 +14,7 @@
 #include "agent/AgentControl.h"
 #include "app/Labels.h"
 #include "app/UnitMain.h"
+#include "mail/CheckMsgThread.h"
 #include "platform/MessageBox.h"
 #include "settings/Scrambler.h"
 
@@ -22,6 +23,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -184,6 +186,24 @@ TEST_F(SecureMailWindowTest, NewMailIsShownInTheDesktopNotificationAndItsActions
 
     notifications.Emit("ActionInvoked", {41u, QStringLiteral("mark-read")});
     ASSERT_TRUE(QTest::qWaitFor([&] { return form.LabelNumUnreadMessages->text() == "0"; }, 10000));
+
+    // With nothing announced the notification still names the newest message of its own check,
+    // not a row an earlier check left in the message table.
+    form.MaxMessages->setValue(0);
+    server.Deliver("alice", "From: Third <t@example.org>\r\nSubject: Newest\r\n\r\nBody\r\n");
+    form.Actions().ActionCheckNow->trigger();
+    ASSERT_TRUE(CheckEnds(form, "You have 1 unread message(s)")) << form.StatusText();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return notifications.NotifyCalls().size() == 2; }, 10000));
+    EXPECT_EQ(notifications.NotifyCalls()[1].Args[4].toString(), "From Third\nNewest");
+
+    // A check that is stopped tells nothing, whatever it had found.
+    server.Deliver("alice", "From: Fourth <v@example.org>\r\nSubject: Late\r\n\r\nBody\r\n");
+    form.Actions().ActionCheckNow->trigger();
+    ASSERT_NE(form.CurrentWorker(), nullptr);
+    form.CurrentWorker()->Terminate();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.CurrentWorker() == nullptr; }, 30000));
+    QTest::qWait(500);
+    EXPECT_EQ(notifications.NotifyCalls().size(), 2);
 }
 
 // With the option on, the settings file holds no password and the next start takes it from the
