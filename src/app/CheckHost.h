@@ -25,6 +25,7 @@ public:
         Form.ShowStatus(QString::fromStdString(Text), AlsoTray);
     }
     bool DebugMode() override { return Form.Debugging; }
+    bool CheckAskedByUser() override { return Form.CheckAskedByUserFlag; }
     void EnableLastError(bool Enabled) override {
         Form.ActionList.ActionLastError->setEnabled(Enabled);
     }

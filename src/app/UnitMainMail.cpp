@@ -132,6 +132,8 @@ void TFormMain::PanelNumMessagesDblClick() {
     PanelLastMessageUID->clear();
     LabelNumMessages->setText(QStringLiteral("na"));
     CheckProgramState();
+    // Kept at once, as a check's result is: the next check's memory must survive a crash.
+    SaveSettingsNow();
 }
 
 // The action has already turned its check mark over when this runs.
@@ -169,8 +171,9 @@ void TFormMain::ActionViewMessagesExecute() {
 
 void TFormMain::MailCheckEnded(const TCheckOutcome& outcome) {
     SaveSettingsNow();
+    // Once closing has begun (a signal, the end of the session) nobody is asked anything.
     const std::optional<TTrustedCertificate> refused = POP3Client.RefusedCertificate();
-    if (refused && CheckAskedByUserFlag)
+    if (refused && CheckAskedByUserFlag && !Closing && !EndRequested)
         OfferToTrustCertificate(*refused);
     Notification->CheckEnded(outcome, CheckBoxDesktopNotification->isChecked());
 }

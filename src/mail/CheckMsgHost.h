@@ -31,6 +31,9 @@ public:
     virtual void ShowStatus(const std::string& Text, bool AlsoTray) = 0;
     // The "/D" switch; read once when the worker is created.
     virtual bool DebugMode() = 0;
+    // Whether the user asked for this check (Check Now) rather than the minute tick; read once
+    // when the worker is created. Only then is someone there to review a refused certificate.
+    virtual bool CheckAskedByUser() { return true; }
 
     // Commands (actions) the check enables and disables.
     virtual void EnableLastError(bool Enabled) = 0;

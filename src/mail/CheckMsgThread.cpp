@@ -48,6 +48,7 @@ TCheckMsgThread::TCheckMsgThread(TWinshoePOP3& POP3, TWinshoeMessage& Msg, IChec
     connect(FWakeNotifier, &QSocketNotifier::activated, this, &TCheckMsgThread::OnWake);
     CheckInProgress = true;
     FDebugMode = FHost.DebugMode();
+    FAskedByUser = FHost.CheckAskedByUser();
     start();
 }
 
@@ -202,6 +203,12 @@ void TCheckMsgThread::Execute() {
             } catch (...) {
             }
         }
+    } catch (const EWinshoeCertificateError& E) {
+        // Only Check Now offers to trust the certificate; a scheduled check says where to go.
+        Failed = true;
+        Info.StoreErrorIfNone(FAskedByUser ? FailureText(E)
+                                           : FailureText(E) + " " + ReviewCertificateText);
+        ReportErrorOnWindowThread();
     } catch (const std::exception& E) {
         Failed = true;
         Info.StoreErrorIfNone(FailureText(E));

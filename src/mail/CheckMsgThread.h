@@ -82,6 +82,7 @@ private:
     TWinshoeMessage& FMsg;
     ICheckMsgHost& FHost;
     bool FDebugMode = false;
+    bool FAskedByUser = true;
     std::atomic<bool> FTerminated{false};
 
     // What the check is doing, for the text of a rejected command.

@@ -141,6 +141,9 @@ TEST_F(SecureMailWindowTest, ARefusedCertificateIsTrustedOnlyWhenTheUserSaysSo) 
     ASSERT_TRUE(QTest::qWaitFor([&] { return form.CurrentWorker() == nullptr; }, 30000));
     EXPECT_TRUE(form.StatusText().startsWith(refused)) << form.StatusText();
     EXPECT_TRUE(Boxes.isEmpty()) << Boxes.join(" | ");
+    // Too long for the status bar: its hint shows it whole, and it ends with where to go.
+    EXPECT_TRUE(form.StatusText().endsWith(" Use Check Now to review the certificate."));
+    EXPECT_EQ(form.findChild<QLabel*>("StatusText")->toolTip(), form.StatusText());
 
     form.Actions().ActionCheckNow->trigger();
     ASSERT_TRUE(QTest::qWaitFor([&] { return Boxes.size() == 1; }, 30000));
@@ -159,6 +162,23 @@ TEST_F(SecureMailWindowTest, ARefusedCertificateIsTrustedOnlyWhenTheUserSaysSo) 
     EXPECT_EQ(Boxes.size(), 2);
     EXPECT_TRUE(Hive().contains("\"POP3TrustedCertificate\"=\"" + trusted + "\""));
     EXPECT_FALSE(Hive().contains("\"PanelLastMessageUID\"=\"\"")) << Hive().toStdString();
+}
+
+// A refused certificate found by a check that ends while the program closes (a signal, the end
+// of the session) asks nothing: nobody is there to answer.
+TEST_F(SecureMailWindowTest, NoQuestionOnceClosingHasBegun) {
+    TestCertificates certificates(Dir.path().toStdString());
+    const auto self = certificates.SelfSigned("self", {"IP:127.0.0.1"});
+    DovecotServer server({{"alice", "secret"}}, {self.Certificate, self.Key, {}});
+    Seed(Account(server.Host(), server.SecurePort(), 1) +
+         SettingsLine("EditPOP3Password", ScrambleText("secret")) +
+         SettingsLine("CheckBoxEnableAgent", "0"));
+    TFormMain form({});
+    form.Actions().ActionCheckNow->trigger();
+    ASSERT_NE(form.CurrentWorker(), nullptr);
+    form.EndSession();
+    EXPECT_EQ(form.CurrentWorker(), nullptr);
+    EXPECT_TRUE(Boxes.isEmpty()) << Boxes.join(" | ");
 }
 
 // One notification for a check with new mail, with the newest message's decoded sender and
