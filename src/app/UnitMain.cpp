@@ -237,6 +237,9 @@ void TFormMain::FormCreate(const QStringList& arguments) {
 // cannot resize the window either way.
 void TFormMain::FitToContent() {
     ensurePolished();
+    // The layout keeps each control's size from before; hiding the Debug tab does not tell it
+    // that the tabs have become narrower.
+    PageControl->updateGeometry();
     layout()->invalidate();
     layout()->activate();
     setFixedSize(layout()->totalMinimumSize().expandedTo(DesignedSize));

@@ -152,7 +152,9 @@ public:
     void MyAgentSpeak(const QString& text, QWidget* anchor, bool hide) override;
     void MyAgentStopAll(bool hide) override;
     void AgentDblClick();
-    void SayTime() override;
+    // "Time Now": the time with the name in "Your Name".
+    void SayTime();
+    void SayTime(const QString& yourName) override;
     void OvcClockMinuteChange();
     // What the program says of its own accord (the time at the minute tick, the announcements
     // and the new-mail sound of a check the minute tick started) is held back within quiet
@@ -333,6 +335,9 @@ private:
     void FormCreate(const QStringList& arguments);
     void StartSpeechHost();
     void FillCharacterBox();
+    // The character box shows names and stores file names ("FileComboBoxAgent").
+    QString CharacterBoxFile() const;
+    void SetCharacterBoxFile(const QString& fileName);
     void FitToContent();
     void ReportFailedSave(const std::exception_ptr& failure);
     void ShowStartUpErrors();

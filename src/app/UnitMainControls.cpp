@@ -227,8 +227,8 @@ QWidget* TFormMain::BuildGeneralPage() {
     return page;
 }
 
-// The clock fills the page's height with its options in a column beside it; the quiet hours
-// run along the bottom.
+// The clock with its options in a column beside it; "Speak Time" in its four columns and the
+// quiet hours run along the bottom, where the page is wide enough for them.
 QWidget* TFormMain::BuildTimePage() {
     auto* page = new QWidget;
     page->setObjectName(QStringLiteral("TabSheetTime"));
@@ -247,9 +247,8 @@ QWidget* TFormMain::BuildTimePage() {
         Named(new platform::TRadioGroup(QStringLiteral("Speak Time"),
                                         {QStringLiteral("Hourly"), QStringLiteral("15 Mins"),
                                          QStringLiteral("30 Mins"), QStringLiteral("Never")},
-                                        1, page),
+                                        4, page),
               "RadioGroupSayTimeInterval", "Set the interval for Talvoro to speak the time");
-    column->addWidget(RadioGroupSayTimeInterval);
 
     GroupBoxClockFace = Named(new QGroupBox(QStringLiteral("Clock"), page), "GroupBoxClockFace",
                               "Show/Hide the clock face and clock tick marks");
@@ -303,9 +302,10 @@ QWidget* TFormMain::BuildTimePage() {
         quiet->addWidget(edit);
     }
     quiet->addStretch(1);
-    layout->addWidget(GroupBoxQuietHours, 1, 0, 1, 2);
+    layout->addWidget(RadioGroupSayTimeInterval, 1, 0, 1, 2);
+    layout->addWidget(GroupBoxQuietHours, 2, 0, 1, 2);
     layout->setColumnStretch(1, 1);
-    layout->setRowStretch(2, 1);
+    layout->setRowStretch(3, 1);
     return page;
 }
 
@@ -352,6 +352,9 @@ QWidget* TFormMain::BuildNotificationPage() {
     FileComboBoxAgent = Named(new QComboBox(GroupBoxAgentOptions), "FileComboBoxAgent",
                               "Select an agent character");
     FileComboBoxAgent->setEditable(true);
+    // Its width does not follow the name shown, so a switch of character keeps the window's.
+    FileComboBoxAgent->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    FileComboBoxAgent->setMinimumContentsLength(14);
     LabelFileComboBoxAgent->setBuddy(FileComboBoxAgent);
     options->addWidget(LabelFileComboBoxAgent, 0, 0);
     options->addWidget(FileComboBoxAgent, 1, 0);

@@ -118,6 +118,8 @@ void TFormMain::SetString(const QString& name, const std::string& bytes) {
             time->setTime(parsed);
     } else if (auto* edit = qobject_cast<QLineEdit*>(control)) {
         edit->setText(text.Shown());
+    } else if (control == FileComboBoxAgent) {
+        SetCharacterBoxFile(text.Shown());
     } else if (auto* combo = qobject_cast<QComboBox*>(control)) {
         combo->setEditText(text.Shown());
     } else if (auto* label = qobject_cast<QLabel*>(control)) {
@@ -138,6 +140,8 @@ std::string TFormMain::GetString(const QString& name) const {
         return StoredBytes(*time, time->time().toString(TimeFormat));
     if (auto* edit = qobject_cast<QLineEdit*>(control))
         return StoredBytes(*edit, edit->text());
+    if (control == FileComboBoxAgent)
+        return StoredBytes(*FileComboBoxAgent, CharacterBoxFile());
     if (auto* combo = qobject_cast<QComboBox*>(control))
         return StoredBytes(*combo, combo->currentText());
     if (auto* label = qobject_cast<QLabel*>(control))

@@ -23,11 +23,16 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QSpinBox>
 #include <QTimeEdit>
+
+#include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -44,13 +49,21 @@ const QString DefaultCharacter = QStringLiteral("Genie.acs");
 constexpr int EnglishUnitedStates = 1033;
 constexpr int RecentCharacterCount = 3;
 
-QIcon CharacterIcon(const QString& path) {
+// A character as the box lists it: its picture and its own name, or the file name when the
+// file does not say (or cannot be read).
+struct TCharacterEntry {
+    QIcon Icon;
+    QString Name;
+};
+
+TCharacterEntry CharacterEntry(const QString& folder, const QString& fileName) {
     try {
-        const TCharacterFile file = TCharacterFile::Load(path);
+        const TCharacterFile file = TCharacterFile::Load(folder + "/" + fileName);
         const qreal scale = 32.0 / std::max(1, std::max(file.Width(), file.Height()));
-        return QIcon(QPixmap::fromImage(file.Render(TCharacterPose{}, scale)));
+        return {QIcon(QPixmap::fromImage(file.Render(TCharacterPose{}, scale))),
+                file.Name().isEmpty() ? fileName : file.Name()};
     } catch (const std::exception&) {
-        return {};
+        return {{}, fileName};
     }
 }
 
@@ -74,7 +87,7 @@ void TFormMain::StartSpeechHost() {
             }
             CharacterFileName = DefaultCharacter;
             if (!FileComboBoxAgent->currentText().isEmpty())
-                CharacterFileName = FileComboBoxAgent->currentText();
+                CharacterFileName = CharacterBoxFile();
             else
                 FileComboBoxAgent->setEditText(DefaultCharacter);
             if (!QFileInfo::exists(CharacterDirectory + "/" + CharacterFileName)) {
@@ -109,14 +122,15 @@ void TFormMain::StartSpeechHost() {
         }
     }
     FillCharacterBox();
-    FileComboBoxAgent->setEditText(CharacterFileName);
+    SetCharacterBoxFile(CharacterFileName);
 }
 
 // The character box lists the "*.acs" entries of the character folder,
-// directories excluded, sorted by name, with each character's picture; the
-// most recent choices come first.
+// directories excluded, sorted by file name, each shown with its picture and
+// its own name (the file name is the item's data); the most recent choices
+// come first.
 void TFormMain::FillCharacterBox() {
-    const QString text = FileComboBoxAgent->currentText();
+    const QString file = CharacterBoxFile();
     FileComboBoxAgent->blockSignals(true);
     FileComboBoxAgent->clear();
     QStringList names =
@@ -127,10 +141,43 @@ void TFormMain::FillCharacterBox() {
         if (names.removeAll(*it) > 0)
             names.prepend(*it);
     }
-    for (const QString& name : std::as_const(names))
-        FileComboBoxAgent->addItem(CharacterIcon(CharacterDirectory + "/" + name), name);
-    FileComboBoxAgent->setEditText(text);
+    std::vector<TCharacterEntry> entries;
+    QStringList shown;
+    for (const QString& name : std::as_const(names)) {
+        entries.push_back(CharacterEntry(CharacterDirectory, name));
+        shown << entries.back().Name;
+    }
+    // Two characters of one name are told apart by their files.
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        const QString& name = entries[static_cast<size_t>(i)].Name;
+        const QString text = shown.count(name) > 1 ? name + " (" + names[i] + ")" : name;
+        FileComboBoxAgent->addItem(entries[static_cast<size_t>(i)].Icon, text, names[i]);
+    }
     FileComboBoxAgent->blockSignals(false);
+    SetCharacterBoxFile(file);
+}
+
+// What the user typed or chose names a character by its own name or by its file name.
+QString TFormMain::CharacterBoxFile() const {
+    const QString text = FileComboBoxAgent->currentText();
+    const int current = FileComboBoxAgent->currentIndex();
+    if (current >= 0 && FileComboBoxAgent->itemText(current) == text)
+        return FileComboBoxAgent->itemData(current).toString();
+    for (int i = 0; i < FileComboBoxAgent->count(); ++i) {
+        if (FileComboBoxAgent->itemText(i).compare(text, Qt::CaseInsensitive) == 0)
+            return FileComboBoxAgent->itemData(i).toString();
+    }
+    return text;
+}
+
+// Shows the character's own name when the box lists the file; the file name otherwise. Runs
+// no switch.
+void TFormMain::SetCharacterBoxFile(const QString& fileName) {
+    const int index = FileComboBoxAgent->findData(fileName, Qt::UserRole, Qt::MatchFixedString);
+    const QSignalBlocker blocker(FileComboBoxAgent);
+    if (index >= 0)
+        FileComboBoxAgent->setCurrentIndex(index);
+    FileComboBoxAgent->setEditText(index >= 0 ? FileComboBoxAgent->itemText(index) : fileName);
 }
 
 void TFormMain::SetAgentEnabled(bool enabled) {
@@ -167,7 +214,7 @@ void TFormMain::FileComboBoxAgentChange() {
     try {
         if (AgentControlPtr == nullptr)
             AgentControlPtr = new TAgentControl(QCoreApplication::instance());
-        CharacterFileName = FileComboBoxAgent->currentText();
+        CharacterFileName = CharacterBoxFile();
         AgentControlPtr->Characters().Load(CharacterFileName, CharacterFileName);
         AgentLoadedFlag = true;
         SetAgentEnabled(true);
@@ -217,7 +264,11 @@ void TFormMain::AgentDblClick() {
 }
 
 void TFormMain::SayTime() {
-    const QString text = SayTimeTextNow(EditYourName->text());
+    SayTime(EditYourName->text());
+}
+
+void TFormMain::SayTime(const QString& yourName) {
+    const QString text = SayTimeTextNow(yourName);
     if (AgentLoadedFlag)
         AgentSpeakBesideWizard(*AgentControlPtr, CharacterFileName, text, OvcClock,
                                CheckBoxHideAgentAfterSpeak->isChecked());

@@ -34,7 +34,7 @@ void TFormMain::ConnectControls() {
             &TFormMain::ActionEmailCheckingEnabledExecute);
     connect(a.ActionHelp, &QAction::triggered, this, &TFormMain::ActionHelpExecute);
     connect(a.ActionCloseApp, &QAction::triggered, this, &QWidget::close);
-    connect(a.ActionSayTime, &QAction::triggered, this, &TFormMain::SayTime);
+    connect(a.ActionSayTime, &QAction::triggered, this, qOverload<>(&TFormMain::SayTime));
     connect(a.ActionViewMessages, &QAction::triggered, this, &TFormMain::ActionViewMessagesExecute);
     connect(Notification, &TNewMailNotification::LaunchEmailRequested, a.ActionLaunchEmail,
             &QAction::trigger);

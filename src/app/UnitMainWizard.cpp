@@ -19,6 +19,8 @@ QVariant TFormMain::GetOption(const QString& name) {
         return box->isChecked();
     if (auto* group = qobject_cast<platform::TRadioGroup*>(control))
         return group->ItemIndex();
+    if (control == FileComboBoxAgent)
+        return CharacterBoxFile();
     if (auto* combo = qobject_cast<QComboBox*>(control))
         return combo->isEditable() ? QVariant(combo->currentText())
                                    : QVariant(combo->currentIndex());
@@ -38,6 +40,8 @@ void TFormMain::SetOption(const QString& name, const QVariant& value) {
         box->setChecked(value.toBool());
     } else if (auto* group = qobject_cast<platform::TRadioGroup*>(control)) {
         group->SetItemIndex(value.toInt());
+    } else if (control == FileComboBoxAgent) {
+        SetCharacterBoxFile(value.toString());
     } else if (auto* combo = qobject_cast<QComboBox*>(control)) {
         if (combo->isEditable())
             combo->setEditText(value.toString());

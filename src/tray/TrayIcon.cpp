@@ -60,6 +60,10 @@ void TTrayIcon::SetTrayIcon(int index) {
         ShowIcon(TImageLists::StatePicture(CurrentTag));
 }
 
+QString TTrayIcon::ToolTip() const {
+    return Tray->toolTip();
+}
+
 void TTrayIcon::SetHint(const QString& hint) {
     QString cut = hint.left(HintLimit);
     // Never leave half of a character pair at the end.

@@ -52,6 +52,8 @@ public:
     // The hint, cut to its first 63 characters as the tray shows it.
     void SetHint(const QString& hint);
     QString Hint() const { return CurrentHint; }
+    // The hint as the notification area gets it.
+    QString ToolTip() const;
 
     // The menu opened by right-clicking, while automatic popup is on.
     void SetMenu(QMenu* menu);

@@ -38,9 +38,10 @@ public:
     // Silences the character and drops its queued requests, hiding it when Hide and visible.
     // Never throws.
     virtual void MyAgentStopAll(bool hide) = 0;
-    // The main window's "Time Now": the time spoken beside the main window's clock with the
-    // main window's name and hide option. May throw like MyAgentSpeak.
-    virtual void SayTime() = 0;
+    // The main window's "Time Now" for the wizard's Test: the time spoken beside the main
+    // window's clock with the main window's hide option, greeting YourName (the wizard's field as
+    // typed, so the user hears the name before Finish). May throw like MyAgentSpeak.
+    virtual void SayTime(const QString& yourName) = 0;
 
     // The dial-up availability test, run afresh on each call; never throws.
     virtual bool DialUpAvailable() = 0;

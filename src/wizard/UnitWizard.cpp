@@ -585,7 +585,7 @@ void TFormWizard::ButtonStopTalkingClick() {
 }
 
 void TFormWizard::ButtonSayTimeTestClick() {
-    Host.SayTime();
+    Host.SayTime(EditYourName->text());
 }
 
 void TFormWizard::keyPressEvent(QKeyEvent* event) {

@@ -105,7 +105,7 @@ TEST_F(MainWindowFlowsTest, AMissingStoredCharacterGivesWayToTheFirstOneFound) {
     EXPECT_TRUE(Boxes.empty());
     EXPECT_TRUE(form.AgentLoaded());
     EXPECT_EQ(form.CharacterFile(), "Owl.acs");
-    EXPECT_EQ(form.FileComboBoxAgent->currentText(), "Owl.acs");
+    EXPECT_EQ(form.FileComboBoxAgent->currentText(), "Owl") << "the character's own name";
     EXPECT_TRUE(form.CheckBoxEnableAgent->isEnabled());
     EXPECT_TRUE(form.LabelMSAgentNotInstalled1->isHidden());
 }
@@ -136,6 +136,11 @@ TEST_F(MainWindowFlowsTest, ASwitchToANameThatDoesNotLoadAlwaysSaysSoAndTurnsThe
     form.FileComboBoxAgentChange();
     EXPECT_TRUE(form.AgentLoaded());
     EXPECT_EQ(form.CharacterFile(), "Robot.acs");
+    EXPECT_TRUE(Boxes.empty());
+    // Typed by its own name, as the box shows it.
+    form.FileComboBoxAgent->setEditText("genie");
+    form.FileComboBoxAgentChange();
+    EXPECT_EQ(form.CharacterFile(), "Genie.acs");
     EXPECT_TRUE(Boxes.empty());
 
     form.FileComboBoxAgent->setEditText("Rob");
@@ -263,13 +268,16 @@ TEST_F(MainWindowFlowsTest, TheCharacterBoxListsTheThreeMostRecentFirst) {
     CopyCharacter("Owl.acs", "Zed.acs");
     SeedProfile(Dir.path() + "/config");
     TFormMain form({});
-    auto choose = [&form](const QString& name) {
-        const int index = form.FileComboBoxAgent->findText(name);
+    form.show();
+    const int width = form.width();
+    auto choose = [&form, width](const QString& name) {
+        const int index = form.FileComboBoxAgent->findData(name);
         ASSERT_GE(index, 0) << name;
         form.FileComboBoxAgent->setCurrentIndex(index);
         emit form.FileComboBoxAgent->activated(index);
         EXPECT_EQ(form.CharacterFile(), name);
-        EXPECT_EQ(form.FileComboBoxAgent->currentText(), name);
+        EXPECT_EQ(form.FileComboBoxAgent->currentText(), form.FileComboBoxAgent->itemText(0));
+        EXPECT_EQ(form.width(), width) << "a switch keeps the window's width";
     };
     auto listed = [&form] {
         QStringList names;
@@ -279,10 +287,11 @@ TEST_F(MainWindowFlowsTest, TheCharacterBoxListsTheThreeMostRecentFirst) {
     };
     choose("Zed.acs");
     choose("Robot.acs");
-    EXPECT_EQ(listed(), QStringList({"Robot.acs", "Zed.acs", "Genie.acs", "Owl.acs"}));
+    // Characters by their own names; two of one name by their files too.
+    EXPECT_EQ(listed(), QStringList({"Robot", "Owl (Zed.acs)", "Genie", "Owl (Owl.acs)"}));
     choose("Owl.acs");
     choose("Genie.acs");
-    EXPECT_EQ(listed(), QStringList({"Genie.acs", "Owl.acs", "Robot.acs", "Zed.acs"}));
+    EXPECT_EQ(listed(), QStringList({"Genie", "Owl (Owl.acs)", "Robot", "Owl (Zed.acs)"}));
     EXPECT_TRUE(Boxes.empty());
 }
 

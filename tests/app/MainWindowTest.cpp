@@ -6,9 +6,11 @@
 #include "app/UnitDebug.h"
 #include "app/UnitMain.h"
 #include "platform/MessageBox.h"
+#include "platform/RadioGroup.h"
 #include "platform/TalvoroApplication.h"
 #include "speech/OvcClock.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
@@ -19,6 +21,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QRegularExpression>
 #include <QSlider>
 #include <QSpinBox>
@@ -99,6 +102,16 @@ TEST_F(MainWindowTest, ControlsCarryTheirCaptionsHintsAndLimits) {
               "Suspend E-mail Checks While E-mail Client Active");
     EXPECT_EQ(form.LabelNumMessages->toolTip(),
               "Total number of messages on server [Double click to reset message count to zero]");
+    // "Speak Time" shows its four items in four columns, side by side.
+    form.SelectPage("Time");
+    form.show();
+    QApplication::processEvents();
+    for (int item = 1; item < form.RadioGroupSayTimeInterval->Count(); ++item) {
+        EXPECT_EQ(form.RadioGroupSayTimeInterval->Button(item)->geometry().top(),
+                  form.RadioGroupSayTimeInterval->Button(0)->geometry().top());
+        EXPECT_GT(form.RadioGroupSayTimeInterval->Button(item)->geometry().left(),
+                  form.RadioGroupSayTimeInterval->Button(item - 1)->geometry().right());
+    }
     // Every option control is found by the name its stored value carries.
     for (const char* name : {"CheckBoxEnableAgent",
                              "CheckBoxEnableEmailCheck",

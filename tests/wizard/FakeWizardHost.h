@@ -68,7 +68,7 @@ public:
         if (Agent != nullptr)
             Agent->Characters().Item(CharacterId).StopAll();
     }
-    void SayTime() override { Log << "saytime"; }
+    void SayTime(const QString& yourName) override { Log << "saytime " + yourName; }
     bool DialUpAvailable() override {
         Log << "dialup test";
         return DialUp;

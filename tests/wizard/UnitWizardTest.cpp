@@ -387,12 +387,13 @@ TEST_F(WizardTest, SilentWhenTheMainWindowsAgentBoxIsUncheckedButTestSpeaksTheTi
     EXPECT_FALSE(Wizard->ButtonStopTalking->isEnabled());
     EXPECT_TRUE(Wizard->GroupBoxNotification->isEnabled());
     NextTo("Notification");
-    // The wizard's own box changes nothing until Finish.
+    // The wizard's own box changes nothing until Finish; the name just typed is the one heard.
     Wizard->CheckBoxEnableAgent->setChecked(true);
+    Wizard->EditYourName->setText("Ada");
     NextTo("Time");
     EXPECT_TRUE(Host.Lines("speak").isEmpty());
     Click(Wizard->ButtonSayTimeTest);
-    EXPECT_EQ(Host.Lines("saytime"), QStringList{"saytime"});
+    EXPECT_EQ(Host.Lines("saytime"), QStringList{"saytime Ada"});
 }
 
 TEST_F(WizardTest, AnErrorWhileAGuideIsSpokenStopsTheMove) {
