@@ -85,7 +85,9 @@ void TAccountSecret::Read() {
 }
 
 bool TAccountSecret::ReadyForCheck() {
-    if (!Controls.Option->isChecked() || !Controls.Password->text().isEmpty())
+    // Without a server or login name there is no entry to ask for: the check says what is missing.
+    if (!Controls.Option->isChecked() || !Controls.Password->text().isEmpty() ||
+        Controls.Server->text().isEmpty() || Controls.Login->text().isEmpty())
         return true;
     CheckWaiting = true;
     if (!Reading)
