@@ -18,7 +18,6 @@
 #include "platform/TimeFormat.h"
 #include "platform/WindowSystem.h"
 #include "platform/autostart/XdgAutoStart.h"
-#include "platform/keyring/PasswordKeyring.h"
 #include "platform/probes/SystemProbes.h"
 #include "platform/registry/FileRegistry.h"
 #include "settings/FormPlacement.h"

@@ -46,6 +46,7 @@ class QTimer;
 class QToolBar;
 class QToolButton;
 class OvcClock;
+class TAccountSecret;
 class TAgentControl;
 class TAutoStart;
 class TCheckMsgThread;
@@ -61,7 +62,6 @@ class TTrayIcon;
 struct TTrustedCertificate;
 
 namespace platform {
-class TPasswordKeyring;
 class TRadioGroup;
 class TSystemProbes;
 } // namespace platform
@@ -215,7 +215,7 @@ public:
     void SetTrustedCertificate(const QString& value);
     void ButtonForgetCertificateClick();
     // "Keep the password in the desktop keyring": the user's switch, and a change of the
-    // password, server or login name while it is on (the rules are PasswordKeyring.h's).
+    // password, server or login name while it is on (the duties are AccountSecret.h's).
     void CheckBoxPasswordInKeyringClick(bool on);
     void KeyringAccountEdited();
     bool RasAvailable() const { return RasAvailableFlag; }
@@ -344,7 +344,6 @@ private:
     void PrepareStoredPassword();
     void SettingsWritten();
     void LoadKeyringPassword();
-    platform::TPasswordKeyring& KeyringStore();
     void OfferToTrustCertificate(const TTrustedCertificate& refused);
     void WatchOptionChanges();
     void LayOutAllPages();
@@ -388,8 +387,8 @@ private:
     QString CharacterFileName;
     QStringList RecentCharacters;
     QString TrustedCertificateText;
-    QString KeyringProblemText; // why no check can run: the keyring has not given the password
-    QStringList KeyringEntry;   // server, login and password as last stored in the keyring
+    // Whether the check that waits for the keyring's password was asked for by the user.
+    bool KeyringCheckAskedByUser = false;
     TDebugLogFile LogFile;
     TFormDebug* DebugForm = nullptr;
     TFormMessages* FormMessages = nullptr;
@@ -410,7 +409,7 @@ private:
     TMessageTable mtMessage;
     TRecentList MenuMRU;
     std::unique_ptr<TCheckHost> CheckHost;
-    std::unique_ptr<platform::TPasswordKeyring> Keyring;
+    TAccountSecret* Secret = nullptr;
     TNewMailNotification* Notification = nullptr;
     QPointer<TCheckMsgThread> Worker;
 };

@@ -4,6 +4,7 @@
 #include "app/Labels.h"
 #include "app/UnitMain.h"
 
+#include "app/AccountSecret.h"
 #include "app/CheckHost.h"
 #include "app/NewMailNotification.h"
 #include "mail/CheckMsgThread.h"
@@ -56,9 +57,9 @@ void TFormMain::RunMailCheck() {
         return;
     if (CheckProgramState() == psClientActive)
         return;
-    // The keyring has not given the password: said in the status, without a box at every tick.
-    if (!KeyringProblemText.isEmpty()) {
-        ShowStatus(KeyringProblemText, true);
+    // The password is still to come from the keyring: the check starts when it comes.
+    if (!Secret->ReadyForCheck()) {
+        KeyringCheckAskedByUser = NextCheckAskedByUser;
         return;
     }
     if (!AccountComplete(EditPOP3Server->text().toStdString(),
@@ -72,7 +73,7 @@ void TFormMain::RunMailCheck() {
     POP3Client.SetPort(PortFromText(EditPOP3Port->text().toStdString()));
     // The login name and password go to the server as they are stored, whatever their code page.
     POP3Client.SetUserID(StoredBytes(*EditPOP3Account, EditPOP3Account->text()));
-    POP3Client.SetPassword(StoredBytes(*EditPOP3Password, EditPOP3Password->text()));
+    POP3Client.SetPassword(Secret->PasswordBytes());
     POP3Client.SetSecurity(static_cast<TWinshoeSecurity>(ComboBoxPOP3Security->currentIndex()));
     POP3Client.SetTrustedCertificate(TrustedCertificateText.toStdString());
     TimerConnection->start();

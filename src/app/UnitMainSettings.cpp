@@ -4,12 +4,12 @@
 #include "app/UnitMain.h"
 
 #include "app/AccountFields.h"
+#include "app/AccountSecret.h"
 #include "mail/SessionInfoRecord.h"
 #include "platform/MessageBox.h"
 #include "platform/RadioGroup.h"
 #include "platform/Sounds.h"
 #include "platform/autostart/AutoStart.h"
-#include "platform/keyring/PasswordKeyring.h"
 #include "settings/RegistryEntries.h"
 #include "settings/Scrambler.h"
 #include "settings/SettingsTable.h"
@@ -174,79 +174,25 @@ void TFormMain::WriteRegistryEntries() {
 // The password's bytes as loaded, unless the user has changed them, scrambled; nothing while
 // the keyring keeps the password.
 void TFormMain::PrepareStoredPassword() {
-    SessionInfo().SetStoredPassword(
-        ScrambleText(CheckBoxPasswordInKeyring->isChecked()
-                         ? std::string()
-                         : StoredBytes(*EditPOP3Password, EditPOP3Password->text())));
+    SessionInfo().SetStoredPassword(ScrambleText(Secret->BytesForSettingsFile()));
 }
 
 // A password moved back into the settings file leaves the keyring only now that the file
 // holds it.
 void TFormMain::SettingsWritten() {
-    if (!Keyring)
-        return;
-    const platform::TKeyringResult removed = Keyring->SettingsSaved();
-    if (!removed.Ok)
-        SetStatusBarOnly(removed.StatusText);
-}
-
-// Made at the first use: a profile that never keeps its password there never loads the module.
-platform::TPasswordKeyring& TFormMain::KeyringStore() {
-    if (!Keyring)
-        Keyring = std::make_unique<platform::TPasswordKeyring>();
-    return *Keyring;
+    Secret->SettingsWritten(Closing);
 }
 
 void TFormMain::LoadKeyringPassword() {
-    if (!CheckBoxPasswordInKeyring->isChecked())
-        return;
-    const platform::TKeyringResult loaded =
-        KeyringStore().Load(EditPOP3Server->text(), EditPOP3Account->text());
-    if (!loaded.Ok) {
-        KeyringProblemText = loaded.StatusText;
-        ShowStatus(KeyringProblemText, false);
-        return;
-    }
-    EditPOP3Password->setText(loaded.Password);
-    KeyringEntry = {EditPOP3Server->text(), EditPOP3Account->text(), loaded.Password};
+    Secret->Load();
 }
 
 void TFormMain::CheckBoxPasswordInKeyringClick(bool on) {
-    const QString server = EditPOP3Server->text();
-    const QString login = EditPOP3Account->text();
-    if (on) {
-        const platform::TKeyringResult stored =
-            KeyringStore().Store(server, login, EditPOP3Password->text());
-        if (!stored.Ok) {
-            // The password stays where it was: in the settings file.
-            CheckBoxPasswordInKeyring->setChecked(false);
-            ShowStatus(stored.StatusText, false);
-            return;
-        }
-        KeyringEntry = {server, login, EditPOP3Password->text()};
-    } else {
-        KeyringStore().SwitchOff(server, login);
-        KeyringEntry.clear();
-    }
-    KeyringProblemText.clear();
-    SaveSettingsNow();
+    Secret->OptionClicked(on);
 }
 
 void TFormMain::KeyringAccountEdited() {
-    if (!CheckBoxPasswordInKeyring->isChecked() || EditPOP3Password->text().isEmpty())
-        return;
-    const QStringList entry{EditPOP3Server->text(), EditPOP3Account->text(),
-                            EditPOP3Password->text()};
-    if (entry == KeyringEntry)
-        return;
-    const platform::TKeyringResult stored = KeyringStore().Store(entry[0], entry[1], entry[2]);
-    if (!stored.Ok) {
-        KeyringProblemText = stored.StatusText;
-        ShowStatus(KeyringProblemText, false);
-        return;
-    }
-    KeyringEntry = entry;
-    KeyringProblemText.clear();
+    Secret->AccountEdited();
 }
 
 void TFormMain::SaveSettingsSoon() {

@@ -2,6 +2,7 @@
 #include "app/Labels.h"
 #include "app/UnitMain.h"
 
+#include "app/AccountSecret.h"
 #include "app/NewMailNotification.h"
 
 #include "agent/AgentControl.h"
@@ -93,10 +94,22 @@ void TFormMain::ConnectControls() {
             &TFormMain::ComboBoxPOP3SecurityChange);
     connect(ButtonForgetCertificate, &QPushButton::clicked, this,
             &TFormMain::ButtonForgetCertificateClick);
+    Secret = new TAccountSecret(
+        {EditPOP3Server, EditPOP3Account, EditPOP3Password, CheckBoxPasswordInKeyring}, nullptr,
+        this);
     connect(CheckBoxPasswordInKeyring, &QCheckBox::clicked, this,
             &TFormMain::CheckBoxPasswordInKeyringClick);
     for (QLineEdit* edit : {EditPOP3Server, EditPOP3Account, EditPOP3Password})
         connect(edit, &QLineEdit::editingFinished, this, &TFormMain::KeyringAccountEdited);
+    connect(Secret, &TAccountSecret::Status, this, &TFormMain::ShowStatus);
+    connect(Secret, &TAccountSecret::SaveNeeded, this, &TFormMain::SaveSettingsNow);
+    // The check that waited for the keyring's password starts as it was asked for.
+    connect(Secret, &TAccountSecret::PasswordArrived, this, [this] {
+        if (KeyringCheckAskedByUser)
+            ActionCheckNowExecute();
+        else
+            RunMailCheck();
+    });
     connect(CheckBoxQuietHours, &QCheckBox::toggled, this, [this](bool on) {
         QuietHoursFrom->setEnabled(on);
         QuietHoursTo->setEnabled(on);

@@ -10,6 +10,7 @@
 #include "SeedProfile.h"
 #include "SettingsLine.h"
 #include "TestCertificates.h"
+#include "TestKeyring.h"
 #include "WindowTestMain.h"
 #include "agent/AgentControl.h"
 #include "app/Labels.h"
@@ -27,8 +28,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <csignal>
+#include <functional>
 #include <gtest/gtest.h>
+#include <ostream>
 
 namespace {
 
@@ -227,50 +229,182 @@ TEST_F(SecureMailWindowTest, NewMailIsShownInTheDesktopNotificationAndItsActions
 }
 
 // With the option on, the settings file holds no password and the next start takes it from the
-// keyring; switched off, it is back in the file.
+// keyring (a check asked for meanwhile waits for it); switched off, it is back in the file and
+// the entry goes.
 TEST_F(SecureMailWindowTest, ThePasswordLivesInTheKeyringWhileTheOptionIsOn) {
     TPrivateBus bus;
     ASSERT_FALSE(bus.BusAddress().isEmpty()) << "no dbus-daemon";
-    for (const char* folder : {"home", "data", "run"})
-        QDir().mkpath(bus.Folder() + "/" + folder);
-    QFile::setPermissions(bus.Folder() + "/run",
-                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    qputenv("DBUS_SESSION_BUS_ADDRESS", bus.BusAddress().toUtf8());
-    qputenv("HOME", (bus.Folder() + "/home").toUtf8());
-    qputenv("XDG_DATA_HOME", (bus.Folder() + "/data").toUtf8());
-    qputenv("XDG_RUNTIME_DIR", (bus.Folder() + "/run").toUtf8());
-    const pid_t keyring = pid_t(TPrivateBus::StartUnlockedKeyring());
-    ASSERT_GT(keyring, 0) << "gnome-keyring-daemon did not start";
-    struct TEnd {
-        pid_t Pid;
-        ~TEnd() { ::kill(Pid, SIGTERM); }
-    } end{keyring};
-
+    TTestKeyring keyring(bus);
+    ASSERT_TRUE(keyring.Start());
     DovecotServer server(std::vector<DovecotServer::User>{{"alice", "secret"}});
     server.Deliver("alice", EncodedMessage);
-    const std::string scrambled = EscapeRegString(ScrambleText("secret"));
+    const QString scrambled = QString::fromStdString(EscapeRegString(ScrambleText("secret")));
     Seed(Account(server.Host(), server.Port(), 0) +
          SettingsLine("EditPOP3Password", ScrambleText("secret")) +
          SettingsLine("CheckBoxEnableAgent", "0"));
     {
         TFormMain form({});
         form.CheckBoxPasswordInKeyring->click();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !Hive().contains(scrambled); }, 30000));
         EXPECT_TRUE(form.CheckBoxPasswordInKeyring->isChecked()) << form.StatusText();
         EXPECT_TRUE(Hive().contains("\"EditPOP3Password\"=\"\"")) << Hive().toStdString();
         form.close();
     }
-    EXPECT_FALSE(Hive().contains(QString::fromStdString(scrambled)));
+    EXPECT_FALSE(Hive().contains(scrambled));
     {
         TFormMain form({});
-        EXPECT_EQ(form.EditPOP3Password->text(), "secret");
         form.Actions().ActionCheckNow->trigger();
         ASSERT_TRUE(CheckEnds(form, "You have 1 unread message(s)")) << form.StatusText();
+        EXPECT_EQ(form.EditPOP3Password->text(), "secret");
         form.CheckBoxPasswordInKeyring->click();
         EXPECT_FALSE(form.CheckBoxPasswordInKeyring->isChecked());
-        EXPECT_TRUE(Hive().contains(QString::fromStdString(scrambled))) << Hive().toStdString();
+        EXPECT_TRUE(Hive().contains(scrambled)) << Hive().toStdString();
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] {
+                return TTestKeyring::Lookup(QString::fromStdString(server.Host()), "alice")
+                    .isEmpty();
+            },
+            30000));
         form.close();
     }
 }
+
+// An 8-bit password moved into the keyring reaches the server as the bytes it was stored as.
+TEST_F(SecureMailWindowTest, AnEightBitPasswordKeepsItsBytesInTheKeyring) {
+    TPrivateBus bus;
+    ASSERT_FALSE(bus.BusAddress().isEmpty()) << "no dbus-daemon";
+    TTestKeyring keyring(bus);
+    ASSERT_TRUE(keyring.Start());
+    const std::string eightBit = "p\xe4ss";
+    Seed(Account("127.0.0.1", 1, 0) + SettingsLine("EditPOP3Password", ScrambleText(eightBit)) +
+         SettingsLine("CheckBoxEnableAgent", "0"));
+    {
+        TFormMain form({});
+        EXPECT_EQ(form.EditPOP3Password->text(), "päss");
+        form.CheckBoxPasswordInKeyring->click();
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return Hive().contains("\"EditPOP3Password\"=\"\""); }, 30000));
+        form.close();
+    }
+    TFormMain form({});
+    form.Actions().ActionCheckNow->trigger();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form.POP3().Password() == eightBit; }, 30000))
+        << form.POP3().Password();
+    EXPECT_EQ(form.EditPOP3Password->text(), "päss");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.CurrentWorker() == nullptr; }, 30000));
+}
+
+// No keyring at start, so the password is not known: switching the option off and on again
+// neither removes the entry nor writes an empty password over it; switched on, the field takes
+// the entry's password.
+TEST_F(SecureMailWindowTest, APasswordTheKeyringCouldNotGiveIsNeitherRemovedNorOverwritten) {
+    TPrivateBus bus;
+    ASSERT_FALSE(bus.BusAddress().isEmpty()) << "no dbus-daemon";
+    TTestKeyring keyring(bus);
+    ASSERT_TRUE(keyring.Start());
+    ASSERT_TRUE(TTestKeyring::Store("127.0.0.1", "alice", "secret"));
+    keyring.Stop();
+    Seed(Account("127.0.0.1", 1, 0) + SettingsLine("CheckBoxPasswordInKeyring", "1") +
+         SettingsLine("CheckBoxEnableAgent", "0"));
+    {
+        TFormMain form({});
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                return form.StatusText() ==
+                       "No desktop keyring is available (no Secret Service is running)";
+            },
+            30000))
+            << form.StatusText();
+        form.CheckBoxPasswordInKeyring->click();
+        EXPECT_EQ(form.StatusText(), "The password was left in the desktop keyring, since it "
+                                     "could not be read from there");
+        ASSERT_TRUE(keyring.Start());
+        form.close();
+    }
+    EXPECT_EQ(TTestKeyring::Lookup("127.0.0.1", "alice"), "secret");
+    TFormMain form({});
+    ASSERT_FALSE(form.CheckBoxPasswordInKeyring->isChecked());
+    form.CheckBoxPasswordInKeyring->click();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form.EditPOP3Password->text() == "secret"; }, 30000))
+        << form.StatusText();
+    EXPECT_TRUE(form.CheckBoxPasswordInKeyring->isChecked());
+    EXPECT_EQ(TTestKeyring::Lookup("127.0.0.1", "alice"), "secret");
+}
+
+// A locked keyring whose unlock prompt is open: the window is made without its answer, and a
+// check waits for the unlock rather than failing.
+TEST_F(SecureMailWindowTest, TheWindowDoesNotWaitForALockedKeyring) {
+    TPrivateBus bus;
+    ASSERT_FALSE(bus.BusAddress().isEmpty()) << "no dbus-daemon";
+    TTestKeyring keyring(bus);
+    ASSERT_TRUE(keyring.Start());
+    ASSERT_TRUE(TTestKeyring::Store("127.0.0.1", "alice", "secret"));
+    ASSERT_TRUE(TTestKeyring::Lock());
+    keyring.HoldPromptsOpen();
+    Seed(Account("127.0.0.1", 1, 0) + SettingsLine("CheckBoxPasswordInKeyring", "1") +
+         SettingsLine("CheckBoxEnableAgent", "0"));
+    TFormMain form({});
+    EXPECT_FALSE(form.StatusText().contains("keyring")) << form.StatusText();
+    form.Actions().ActionCheckNow->trigger();
+    EXPECT_EQ(form.StatusText(), "Waiting for the desktop keyring");
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return form.StatusText() == "Waiting for the desktop keyring to be unlocked"; },
+        30000))
+        << form.StatusText();
+    // The user may answer the prompt at any time: several patiences and probes later the check
+    // still waits, and says so.
+    QTest::qWait(8000);
+    EXPECT_EQ(form.StatusText(), "Waiting for the desktop keyring to be unlocked");
+    EXPECT_EQ(form.CurrentWorker(), nullptr);
+}
+
+// A keyring that failed a check is asked again at the next one, a scheduled one too.
+struct TFailingKeyring {
+    const char* Name;
+    std::function<void(TTestKeyring&)> Break;
+    const char* StatusText;
+    std::function<void(TTestKeyring&)> Mend;
+};
+void PrintTo(const TFailingKeyring& state, std::ostream* out) {
+    *out << state.Name;
+}
+
+class FailingKeyringWindowTest : public SecureMailWindowTest,
+                                 public ::testing::WithParamInterface<TFailingKeyring> {};
+
+TEST_P(FailingKeyringWindowTest, TheNextCheckAsksTheKeyringAgain) {
+    TPrivateBus bus;
+    ASSERT_FALSE(bus.BusAddress().isEmpty()) << "no dbus-daemon";
+    TTestKeyring keyring(bus);
+    ASSERT_TRUE(keyring.Start());
+    DovecotServer server(std::vector<DovecotServer::User>{{"alice", "secret"}});
+    server.Deliver("alice", EncodedMessage);
+    ASSERT_TRUE(TTestKeyring::Store(QString::fromStdString(server.Host()), "alice", "secret"));
+    GetParam().Break(keyring);
+    Seed(Account(server.Host(), server.Port(), 0) + SettingsLine("CheckBoxPasswordInKeyring", "1") +
+         SettingsLine("CheckBoxEnableAgent", "0"));
+    TFormMain form({});
+    form.Actions().ActionCheckNow->trigger();
+    EXPECT_EQ(form.StatusText(), "Waiting for the desktop keyring");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.StatusText() == GetParam().StatusText; }, 60000))
+        << form.StatusText();
+    EXPECT_EQ(form.CurrentWorker(), nullptr);
+
+    GetParam().Mend(keyring);
+    form.RunMailCheck(); // as the minute tick starts it
+    ASSERT_TRUE(CheckEnds(form, "You have 1 unread message(s)")) << form.StatusText();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    States, FailingKeyringWindowTest,
+    ::testing::Values(TFailingKeyring{"Locked",
+                                      [](TTestKeyring&) { ASSERT_TRUE(TTestKeyring::Lock()); },
+                                      "The desktop keyring is locked: unlock it to check e-mail",
+                                      [](TTestKeyring& keyring) { ASSERT_TRUE(keyring.Unlock()); }},
+                      TFailingKeyring{"Silent", [](TTestKeyring& keyring) { keyring.Freeze(); },
+                                      "The desktop keyring did not answer",
+                                      [](TTestKeyring& keyring) { keyring.Thaw(); }}),
+    [](const ::testing::TestParamInfo<TFailingKeyring>& param) { return param.param.Name; });
 
 } // namespace
 

@@ -1,7 +1,7 @@
-// The keyring module: QtKeychain's jobs run on a thread of their own, each
-// call waiting for its job's answer. QtKeychain binds its job queue to the
+// The keyring module: QtKeychain's jobs run on a thread of their own and
+// answer through the caller's callback. QtKeychain binds its job queue to the
 // thread that first uses it, so it is always the same thread; with Qt's GLib
-// event loop that thread also runs libsecret's callbacks.
+// event loop that thread also runs libsecret's callbacks and the probe's.
 #include "platform/keyring/KeyringBackend.h"
 
 // Before Qt's headers, which define "signals" as a word of their own.
@@ -12,29 +12,24 @@
 
 #include <qt6keychain/keychain.h>
 
-#include <chrono>
 #include <exception>
-#include <functional>
-#include <future>
 #include <memory>
-#include <thread>
 
 namespace {
 
+using platform::IKeyringBackend;
 using platform::TKeyringReply;
 using platform::TKeyringStatus;
-using TPromise = std::shared_ptr<std::promise<TKeyringReply>>;
+using TDone = IKeyringBackend::TDone;
 
 const char* const SecretsService = "org.freedesktop.secrets";
-constexpr int DiagnosisTimeoutMs = 3000;
+// How long a failed job's cause is looked for.
+constexpr int DiagnosisTimeoutMs = 5000;
 
 // A request reaches the keyring thread through Qt's event queue, under a lock that
 // ThreadSanitizer cannot see; HandOver and TakeOver tell it that what the caller made
-// before the hand-over is there for the keyring thread. GCC 12's shared_ptr frees an
-// object through a path that the sanitizer takes for a race when the freeing thread
-// is not the one that last used it, so under the sanitizer the caller also waits until
-// the keyring thread has let go of the request and frees it itself. Without the
-// sanitizer these do nothing.
+// before the hand-over is there for the keyring thread. Without the sanitizer these do
+// nothing.
 #if defined(__SANITIZE_THREAD__)
 extern "C" void __tsan_acquire(void* address);
 extern "C" void __tsan_release(void* address);
@@ -44,96 +39,149 @@ void HandOver(void* token) {
 void TakeOver(void* token) {
     __tsan_acquire(token);
 }
-void WaitUntilOnlyCaller(const TPromise& promise) {
-    for (int i = 0; i < 1000 && promise.use_count() > 1; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-}
 #else
 void HandOver(void*) {}
 void TakeOver(void*) {}
-void WaitUntilOnlyCaller(const TPromise&) {}
 #endif
 
-void Answer(const TPromise& promise, TKeyringReply reply) {
+void Answer(const TDone& done, const TKeyringReply& reply) {
     try {
-        promise->set_value(std::move(reply));
-    } catch (const std::future_error&) {
-        // Answered already.
+        done(reply);
+    } catch (...) {
+        // The caller's own failure stays on its side of the boundary.
     }
 }
 
-// What a failed job means for the user: QtKeychain reports a locked keyring
-// and a missing one alike, so the Secret Service is asked directly, over the
-// same GLib connection that libsecret uses (on the keyring thread).
-TKeyringStatus Diagnose() {
-    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
-    if (bus == nullptr)
-        return TKeyringStatus::NoKeyring;
-    const auto call = [bus](const char* service, const char* path, const char* interface,
-                            const char* method, GVariant* arguments, const char* replyType) {
-        return g_dbus_connection_call_sync(
-            bus, service, path, interface, method, arguments, G_VARIANT_TYPE(replyType),
-            G_DBUS_CALL_FLAGS_NO_AUTO_START, DiagnosisTimeoutMs, nullptr, nullptr);
-    };
-    TKeyringStatus status = TKeyringStatus::NoKeyring;
-    if (GVariant* owned =
-            call("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-                 "NameHasOwner", g_variant_new("(s)", SecretsService), "(b)")) {
-        gboolean hasOwner = FALSE;
-        g_variant_get(owned, "(b)", &hasOwner);
-        g_variant_unref(owned);
-        // A service without a default keyring has nowhere to keep the password.
-        if (hasOwner) {
-            if (GVariant* locked = call(
-                    SecretsService, "/org/freedesktop/secrets/aliases/default",
-                    "org.freedesktop.DBus.Properties", "Get",
-                    g_variant_new("(ss)", "org.freedesktop.Secret.Collection", "Locked"), "(v)")) {
-                GVariant* value = nullptr;
-                g_variant_get(locked, "(v)", &value);
-                const bool isLocked = value != nullptr &&
-                                      g_variant_is_of_type(value, G_VARIANT_TYPE_BOOLEAN) &&
-                                      g_variant_get_boolean(value);
-                if (value != nullptr)
-                    g_variant_unref(value);
-                g_variant_unref(locked);
-                status = isLocked ? TKeyringStatus::Locked : TKeyringStatus::Failed;
-            }
+bool TimedOut(const GError* error) {
+    return g_error_matches(error, G_IO_ERROR, G_IO_ERROR_TIMED_OUT) ||
+           g_error_matches(error, G_DBUS_ERROR, G_DBUS_ERROR_NO_REPLY) ||
+           g_error_matches(error, G_DBUS_ERROR, G_DBUS_ERROR_TIMEOUT) ||
+           g_error_matches(error, G_DBUS_ERROR, G_DBUS_ERROR_TIMED_OUT);
+}
+
+// Asks the Secret Service directly, over the GLib connection that libsecret uses, whether it
+// is there, answers, and is locked: QtKeychain reports a locked keyring, a missing one and one
+// that does not answer alike. Two calls in a row, each with the deadline, answered on the
+// calling thread's GLib context.
+class TProbe {
+public:
+    static void Start(int timeoutMs, std::function<void(TKeyringStatus)> done) {
+        GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+        if (bus == nullptr) {
+            done(TKeyringStatus::NoKeyring);
+            return;
         }
+        auto* probe = new TProbe{bus, timeoutMs, std::move(done)};
+        g_dbus_connection_call(
+            bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+            "NameHasOwner", g_variant_new("(s)", SecretsService), G_VARIANT_TYPE("(b)"),
+            G_DBUS_CALL_FLAGS_NO_AUTO_START, timeoutMs, nullptr, &OwnerFound, probe);
     }
-    g_object_unref(bus);
-    return status;
-}
 
-TKeyringReply ReplyOf(const QKeychain::Job& job) {
+    ~TProbe() { g_object_unref(Bus); }
+
+private:
+    TProbe(GDBusConnection* bus, int timeoutMs, std::function<void(TKeyringStatus)> done)
+        : Bus(bus), TimeoutMs(timeoutMs), Done(std::move(done)) {}
+
+    static void Finish(TProbe* probe, TKeyringStatus status) {
+        const std::unique_ptr<TProbe> owned(probe);
+        owned->Done(status);
+    }
+
+    static void OwnerFound(GObject*, GAsyncResult* result, gpointer data) {
+        auto* probe = static_cast<TProbe*>(data);
+        GVariant* owned = g_dbus_connection_call_finish(probe->Bus, result, nullptr);
+        gboolean hasOwner = FALSE;
+        if (owned != nullptr) {
+            g_variant_get(owned, "(b)", &hasOwner);
+            g_variant_unref(owned);
+        }
+        if (!hasOwner) {
+            Finish(probe, TKeyringStatus::NoKeyring);
+            return;
+        }
+        g_dbus_connection_call(probe->Bus, SecretsService,
+                               "/org/freedesktop/secrets/aliases/default",
+                               "org.freedesktop.DBus.Properties", "Get",
+                               g_variant_new("(ss)", "org.freedesktop.Secret.Collection", "Locked"),
+                               G_VARIANT_TYPE("(v)"), G_DBUS_CALL_FLAGS_NO_AUTO_START,
+                               probe->TimeoutMs, nullptr, &LockedFound, probe);
+    }
+
+    static void LockedFound(GObject*, GAsyncResult* result, gpointer data) {
+        auto* probe = static_cast<TProbe*>(data);
+        GError* error = nullptr;
+        GVariant* locked = g_dbus_connection_call_finish(probe->Bus, result, &error);
+        if (locked == nullptr) {
+            // A service that answers without a default keyring has nowhere to keep the password.
+            const bool silent = TimedOut(error);
+            g_error_free(error);
+            Finish(probe, silent ? TKeyringStatus::TimedOut : TKeyringStatus::NoKeyring);
+            return;
+        }
+        GVariant* value = nullptr;
+        g_variant_get(locked, "(v)", &value);
+        const bool isLocked = value != nullptr &&
+                              g_variant_is_of_type(value, G_VARIANT_TYPE_BOOLEAN) &&
+                              g_variant_get_boolean(value);
+        if (value != nullptr)
+            g_variant_unref(value);
+        g_variant_unref(locked);
+        Finish(probe, isLocked ? TKeyringStatus::Locked : TKeyringStatus::Ok);
+    }
+
+    GDBusConnection* Bus;
+    int TimeoutMs;
+    std::function<void(TKeyringStatus)> Done;
+};
+
+// A finished job's answer: what failed is told by the probe.
+void AnswerJob(const QKeychain::Job& job, TDone done, bool missingIsOk) {
     TKeyringReply reply;
     reply.Detail = job.errorString().toStdString();
-    switch (job.error()) {
-    case QKeychain::NoError:
+    const QKeychain::Error error = job.error();
+    if (error == QKeychain::NoError) {
         reply.Status = TKeyringStatus::Ok;
         reply.Detail.clear();
-        break;
-    case QKeychain::EntryNotFound:
-        // A locked keyring hides its entries.
-        reply.Status = Diagnose() == TKeyringStatus::Locked ? TKeyringStatus::Locked
-                                                            : TKeyringStatus::NotFound;
-        break;
-    case QKeychain::NoBackendAvailable:
-        reply.Status = TKeyringStatus::NoKeyring;
-        break;
-    case QKeychain::AccessDeniedByUser:
-    case QKeychain::AccessDenied:
-        reply.Status = Diagnose();
-        if (reply.Status == TKeyringStatus::Failed)
-            reply.Status = TKeyringStatus::Denied;
-        break;
-    default:
-        reply.Status = Diagnose();
-        break;
+        if (const auto* read = qobject_cast<const QKeychain::ReadPasswordJob*>(&job))
+            reply.Password = read->binaryData().toStdString();
+        Answer(done, reply);
+        return;
     }
-    return reply;
+    if (error == QKeychain::NoBackendAvailable) {
+        reply.Status = TKeyringStatus::NoKeyring;
+        Answer(done, reply);
+        return;
+    }
+    TProbe::Start(DiagnosisTimeoutMs, [reply, error, missingIsOk,
+                                       done = std::move(done)](TKeyringStatus found) mutable {
+        switch (error) {
+        case QKeychain::EntryNotFound:
+            // A locked keyring hides its entries.
+            reply.Status =
+                found == TKeyringStatus::Locked ? TKeyringStatus::Locked : TKeyringStatus::NotFound;
+            if (reply.Status == TKeyringStatus::NotFound && missingIsOk)
+                reply = {TKeyringStatus::Ok, {}, {}};
+            break;
+        case QKeychain::AccessDeniedByUser:
+        case QKeychain::AccessDenied:
+            reply.Status = found == TKeyringStatus::Ok ? TKeyringStatus::Denied : found;
+            break;
+        default:
+            reply.Status = found == TKeyringStatus::Ok ? TKeyringStatus::Failed : found;
+            break;
+        }
+        Answer(done, reply);
+    });
 }
 
-class TKeyringModule final : public platform::IKeyringBackend {
+bool IsUtf8(const std::string& bytes) {
+    const QByteArray data = QByteArray::fromStdString(bytes);
+    return QString::fromUtf8(data).toUtf8() == data;
+}
+
+class TKeyringModule final : public IKeyringBackend {
 public:
     TKeyringModule() {
         Thread.setObjectName(QStringLiteral("keyring"));
@@ -143,78 +191,90 @@ public:
     // Never destroyed: the module stays loaded for the life of the process.
     ~TKeyringModule() override = default;
 
-    TKeyringReply Read(const std::string& service, const std::string& key, int timeoutMs) override {
-        return Run(timeoutMs, [service, key](const TPromise& promise) {
-            auto* job = new QKeychain::ReadPasswordJob(QString::fromStdString(service));
-            Prepare(*job, key, promise);
-            QObject::connect(job, &QKeychain::Job::finished, [promise](QKeychain::Job* done) {
-                TKeyringReply reply = ReplyOf(*done);
-                if (reply.Status == TKeyringStatus::Ok)
-                    reply.Password =
-                        static_cast<QKeychain::ReadPasswordJob*>(done)->textData().toStdString();
-                Answer(promise, std::move(reply));
-            });
-            job->start();
-        });
-    }
-
-    TKeyringReply Write(const std::string& service, const std::string& key,
-                        const std::string& password, int timeoutMs) override {
-        return Run(timeoutMs, [service, key, password](const TPromise& promise) {
-            auto* job = new QKeychain::WritePasswordJob(QString::fromStdString(service));
-            Prepare(*job, key, promise);
-            job->setTextData(QString::fromStdString(password));
+    void Read(const std::string& service, const std::string& key, TDone done) override {
+        Post({service, key, {}, std::move(done)}, [](TRequest& request) {
+            auto* job = new QKeychain::ReadPasswordJob(QString::fromStdString(request.Service));
+            Prepare(*job, request.Key);
             QObject::connect(job, &QKeychain::Job::finished,
-                             [promise](QKeychain::Job* done) { Answer(promise, ReplyOf(*done)); });
+                             [done = std::move(request.Done)](QKeychain::Job* finished) {
+                                 AnswerJob(*finished, done, false);
+                             });
             job->start();
         });
     }
 
-    TKeyringReply Remove(const std::string& service, const std::string& key,
-                         int timeoutMs) override {
-        return Run(timeoutMs, [service, key](const TPromise& promise) {
-            auto* job = new QKeychain::DeletePasswordJob(QString::fromStdString(service));
-            Prepare(*job, key, promise);
-            QObject::connect(job, &QKeychain::Job::finished, [promise](QKeychain::Job* done) {
-                TKeyringReply reply = ReplyOf(*done);
-                if (reply.Status == TKeyringStatus::NotFound)
-                    reply = {TKeyringStatus::Ok, {}, {}};
-                Answer(promise, std::move(reply));
-            });
+    void Write(const std::string& service, const std::string& key, const std::string& password,
+               TDone done) override {
+        Post({service, key, password, std::move(done)}, [](TRequest& request) {
+            auto* job = new QKeychain::WritePasswordJob(QString::fromStdString(request.Service));
+            Prepare(*job, request.Key);
+            if (IsUtf8(request.Password))
+                job->setTextData(QString::fromStdString(request.Password));
+            else
+                job->setBinaryData(QByteArray::fromStdString(request.Password));
+            QObject::connect(job, &QKeychain::Job::finished,
+                             [done = std::move(request.Done)](QKeychain::Job* finished) {
+                                 AnswerJob(*finished, done, false);
+                             });
             job->start();
+        });
+    }
+
+    void Remove(const std::string& service, const std::string& key, TDone done) override {
+        Post({service, key, {}, std::move(done)}, [](TRequest& request) {
+            auto* job = new QKeychain::DeletePasswordJob(QString::fromStdString(request.Service));
+            Prepare(*job, request.Key);
+            QObject::connect(job, &QKeychain::Job::finished,
+                             [done = std::move(request.Done)](QKeychain::Job* finished) {
+                                 AnswerJob(*finished, done, true);
+                             });
+            job->start();
+        });
+    }
+
+    void Probe(int timeoutMs, TDone done) override {
+        Post({{}, {}, {}, std::move(done)}, [timeoutMs](TRequest& request) {
+            TProbe::Start(timeoutMs, [done = std::move(request.Done)](TKeyringStatus status) {
+                Answer(done, {status, {}, {}});
+            });
         });
     }
 
 private:
-    static void Prepare(QKeychain::Job& job, const std::string& key, const TPromise&) {
+    struct TRequest {
+        std::string Service;
+        std::string Key;
+        std::string Password;
+        TDone Done;
+    };
+
+    static void Prepare(QKeychain::Job& job, const std::string& key) {
         job.setAutoDelete(true);
         // Never a plain file when there is no keyring.
         job.setInsecureFallback(false);
         job.setKey(QString::fromStdString(key));
     }
 
-    TKeyringReply Run(int timeoutMs, std::function<void(const TPromise&)> start) {
-        auto promise = std::make_shared<std::promise<TKeyringReply>>();
-        std::future<TKeyringReply> answer = promise->get_future();
-        HandOver(promise.get());
+    // The request goes to the keyring thread, which owns it from then on.
+    void Post(TRequest request, std::function<void(TRequest&)> start) {
+        auto* handed = new TRequest(std::move(request));
+        HandOver(handed);
         QMetaObject::invokeMethod(
             &Context,
-            [start = std::move(start), promise] {
-                TakeOver(promise.get());
+            [handed, start = std::move(start)] {
+                TakeOver(handed);
+                const std::unique_ptr<TRequest> owned(handed);
+                // Kept aside: Start moves Done into the job's answer.
+                const TDone done = owned->Done;
                 try {
-                    start(promise);
+                    start(*owned);
                 } catch (const std::exception& error) {
-                    Answer(promise, {TKeyringStatus::Failed, {}, error.what()});
+                    Answer(done, {TKeyringStatus::Failed, {}, error.what()});
                 } catch (...) {
-                    Answer(promise, {TKeyringStatus::Failed, {}, "unknown error"});
+                    Answer(done, {TKeyringStatus::Failed, {}, "unknown error"});
                 }
             },
             Qt::QueuedConnection);
-        if (answer.wait_for(std::chrono::milliseconds(timeoutMs)) != std::future_status::ready)
-            return {TKeyringStatus::TimedOut, {}, "no answer from the keyring"};
-        TKeyringReply reply = answer.get();
-        WaitUntilOnlyCaller(promise);
-        return reply;
     }
 
     QThread Thread;

@@ -3,11 +3,15 @@
 #include "platform/ProgramModule.h"
 
 #include <exception>
+#include <mutex>
+#include <unordered_map>
 
 namespace platform {
 namespace {
 
 const char* const ModuleName = "talvoro_keyring";
+// How long the Secret Service has to answer a probe before it counts as silent.
+constexpr int ProbeTimeoutMs = 5000;
 
 QString OneLine(const std::string& text) {
     QString line = QString::fromStdString(text);
@@ -17,10 +21,35 @@ QString OneLine(const std::string& text) {
     return line.trimmed();
 }
 
+// The objects that take answers, by id: an answer comes on the keyring's thread and may
+// outlive its asker. Made once and never freed, since the keyring's thread outlives main().
+struct TReceivers {
+    std::mutex Lock;
+    std::unordered_map<quint64, TPasswordKeyring*> ById;
+    quint64 LastId = 0;
+};
+TReceivers& Receivers() {
+    static auto* const receivers = new TReceivers;
+    return *receivers;
+}
+
 } // namespace
 
-TPasswordKeyring::TPasswordKeyring(IKeyringBackend* backend, int timeoutMs)
-    : LoadedBackend(backend), TimeoutMs(timeoutMs) {}
+TPasswordKeyring::TPasswordKeyring(IKeyringBackend* backend, int patienceMs, QObject* parent)
+    : QObject(parent), LoadedBackend(backend), PatienceMs(patienceMs), Id([this] {
+          const std::lock_guard<std::mutex> lock(Receivers().Lock);
+          const quint64 id = ++Receivers().LastId;
+          Receivers().ById[id] = this;
+          return id;
+      }()) {
+    Patience.setSingleShot(true);
+    connect(&Patience, &QTimer::timeout, this, &TPasswordKeyring::PatienceOver);
+}
+
+TPasswordKeyring::~TPasswordKeyring() {
+    const std::lock_guard<std::mutex> lock(Receivers().Lock);
+    Receivers().ById.erase(Id);
+}
 
 IKeyringBackend* TPasswordKeyring::Backend(QString& failure) {
     if (LoadedBackend != nullptr)
@@ -62,67 +91,235 @@ QString TPasswordKeyring::StatusText(TKeyringStatus status, const QString& serve
                             : QStringLiteral("The desktop keyring failed: ") + reason;
 }
 
-TKeyringResult TPasswordKeyring::Failure(const TKeyringReply& reply, const TNames& names) const {
-    return {false, {}, StatusText(reply.Status, names.Server, names.Login, reply.Detail)};
+void TPasswordKeyring::Enqueue(bool writes, std::function<void()> operation) {
+    if (writes)
+        ++PendingWrites;
+    Queue.push_back({writes, std::move(operation)});
+    if (!Running)
+        Finish();
 }
 
-TKeyringResult TPasswordKeyring::Load(const QString& server, const QString& login) {
-    const TNames names{server, login};
+// Ends the running operation, if any, and starts the next.
+void TPasswordKeyring::Finish() {
+    if (Running && RunningWrites)
+        --PendingWrites;
+    Running = false;
+    if (Queue.empty())
+        return;
+    TOperation next = std::move(Queue.front());
+    Queue.pop_front();
+    Running = true;
+    RunningWrites = next.Writes;
+    next.Run();
+}
+
+// What the keyring thread calls with an answer: it is posted to this object's thread, unless
+// this object has gone. The lock also makes the hand-over visible to ThreadSanitizer.
+IKeyringBackend::TDone TPasswordKeyring::Route(quint64 sequence, bool probe) const {
+    return [id = Id, sequence, probe](const TKeyringReply& reply) {
+        const std::lock_guard<std::mutex> lock(Receivers().Lock);
+        const auto found = Receivers().ById.find(id);
+        if (found == Receivers().ById.end())
+            return;
+        QMetaObject::invokeMethod(
+            found->second,
+            [id, sequence, probe, reply] {
+                TPasswordKeyring* receiver = nullptr;
+                {
+                    const std::lock_guard<std::mutex> held(Receivers().Lock);
+                    const auto again = Receivers().ById.find(id);
+                    if (again != Receivers().ById.end())
+                        receiver = again->second;
+                }
+                if (receiver != nullptr)
+                    receiver->Answered(sequence, probe, reply);
+            },
+            Qt::QueuedConnection);
+    };
+}
+
+void TPasswordKeyring::Ask(const TNames& names, TStart start, TResultFn onResult) {
     QString failure;
     IKeyringBackend* backend = Backend(failure);
-    if (backend == nullptr)
-        return {false, {}, failure};
-    const TKeyringReply reply = backend->Read(server.toStdString(), login.toStdString(), TimeoutMs);
-    if (reply.Status != TKeyringStatus::Ok)
-        return Failure(reply, names);
-    Entry = names;
-    return {true, QString::fromStdString(reply.Password), {}};
+    if (backend == nullptr) {
+        onResult({TKeyringStatus::Failed, {}, failure});
+        return;
+    }
+    Current = ++Sequence;
+    CurrentNames = names;
+    OnResult = std::move(onResult);
+    WaitingText.clear();
+    Patience.start(PatienceMs);
+    start(*backend, Route(Current, false));
 }
 
-TKeyringResult TPasswordKeyring::Store(const QString& server, const QString& login,
-                                       const QString& password) {
+void TPasswordKeyring::Answered(quint64 sequence, bool probe, const TKeyringReply& reply) {
+    if (sequence != Current)
+        return; // a request given up, or a probe for one that has answered since
+    if (probe) {
+        if (reply.Status == TKeyringStatus::Ok || reply.Status == TKeyringStatus::Locked) {
+            const QString text =
+                reply.Status == TKeyringStatus::Locked
+                    ? QStringLiteral("Waiting for the desktop keyring to be unlocked")
+                    : QStringLiteral("Waiting for the desktop keyring to answer");
+            Patience.start(PatienceMs);
+            if (text != WaitingText) {
+                WaitingText = text;
+                emit Waiting(text);
+            }
+            return;
+        }
+        // Gone, or silent: the request is given up; a late answer finds no asker.
+    }
+    Patience.stop();
+    Current = 0;
+    const TResultFn onResult = std::move(OnResult);
+    OnResult = nullptr;
+    onResult({reply.Status, reply.Password,
+              StatusText(reply.Status, CurrentNames.Server, CurrentNames.Login, reply.Detail)});
+}
+
+void TPasswordKeyring::PatienceOver() {
+    if (Current == 0 || LoadedBackend == nullptr)
+        return;
+    LoadedBackend->Probe(ProbeTimeoutMs, Route(Current, true));
+}
+
+void TPasswordKeyring::Load(const QString& server, const QString& login, TAnswer answer) {
     const TNames names{server, login};
-    if (server.trimmed().isEmpty() || login.trimmed().isEmpty())
-        return {false,
-                {},
-                QStringLiteral("The password can be kept in the desktop keyring only under a "
-                               "server and a login name")};
-    QString failure;
-    IKeyringBackend* backend = Backend(failure);
-    if (backend == nullptr)
-        return {false, {}, failure};
-    const TKeyringReply written = backend->Write(server.toStdString(), login.toStdString(),
-                                                 password.toStdString(), TimeoutMs);
-    if (written.Status != TKeyringStatus::Ok)
-        return Failure(written, names);
-    // The entry under the former names goes once the new one holds the password.
-    if (Entry && !(*Entry == names))
-        backend->Remove(Entry->Server.toStdString(), Entry->Login.toStdString(), TimeoutMs);
-    Entry = names;
-    if (RemoveAfterSave == names)
-        RemoveAfterSave.reset();
-    return {true, {}, {}};
+    Enqueue(false, [this, names, answer] {
+        Ask(
+            names,
+            [names](IKeyringBackend& backend, IKeyringBackend::TDone done) {
+                backend.Read(names.Server.toStdString(), names.Login.toStdString(), done);
+            },
+            [this, names, answer](const TKeyringResult& result) {
+                if (result.Ok())
+                    Known = TEntry{names, result.Password};
+                if (answer)
+                    answer(result);
+                Finish();
+            });
+    });
 }
 
-void TPasswordKeyring::SwitchOff(const QString& server, const QString& login) {
-    RemoveAfterSave = Entry ? *Entry : TNames{server, login};
-    Entry.reset();
+void TPasswordKeyring::Store(const QString& server, const QString& login,
+                             const std::string& password, TAnswer answer) {
+    const TNames names{server, login};
+    Enqueue(true, [this, names, password, answer] {
+        if (names.Server.trimmed().isEmpty() || names.Login.trimmed().isEmpty()) {
+            if (answer)
+                answer({TKeyringStatus::Failed,
+                        {},
+                        QStringLiteral("The password can be kept in the desktop keyring only "
+                                       "under a server and a login name")});
+            Finish();
+            return;
+        }
+        if (Known && Known->Names == names && !password.empty()) {
+            Write(names, password, answer);
+            return;
+        }
+        // An entry not known yet is read before anything is written over it.
+        Ask(
+            names,
+            [names](IKeyringBackend& backend, IKeyringBackend::TDone done) {
+                backend.Read(names.Server.toStdString(), names.Login.toStdString(), done);
+            },
+            [this, names, password, answer](const TKeyringResult& found) {
+                const bool missing = found.Status == TKeyringStatus::NotFound;
+                if (!found.Ok() && !missing) {
+                    if (answer)
+                        answer(found);
+                    Finish();
+                    return;
+                }
+                if (!password.empty()) {
+                    Write(names, password, answer);
+                    return;
+                }
+                // Nothing to write: the entry's own password, if it has one, is the password.
+                TKeyringResult result = found;
+                if (missing || found.Password.empty()) {
+                    result = {TKeyringStatus::NotFound,
+                              {},
+                              QStringLiteral("Enter the password before keeping it in the "
+                                             "desktop keyring")};
+                } else {
+                    Known = TEntry{names, found.Password};
+                }
+                if (answer)
+                    answer(result);
+                Finish();
+            });
+    });
 }
 
-TKeyringResult TPasswordKeyring::SettingsSaved() {
+void TPasswordKeyring::Write(const TNames& names, const std::string& password,
+                             const TAnswer& answer) {
+    Ask(
+        names,
+        [names, password](IKeyringBackend& backend, IKeyringBackend::TDone done) {
+            backend.Write(names.Server.toStdString(), names.Login.toStdString(), password, done);
+        },
+        [this, names, password, answer](const TKeyringResult& written) {
+            if (!written.Ok()) {
+                if (answer)
+                    answer(written);
+                Finish();
+                return;
+            }
+            const std::optional<TEntry> former = Known;
+            Known = TEntry{names, password};
+            if (RemoveAfterSave == names)
+                RemoveAfterSave.reset();
+            if (answer)
+                answer({TKeyringStatus::Ok, password, {}});
+            // The entry under the former names goes once the new one holds the password.
+            if (!former || former->Names == names) {
+                Finish();
+                return;
+            }
+            const TNames old = former->Names;
+            Ask(
+                old,
+                [old](IKeyringBackend& backend, IKeyringBackend::TDone done) {
+                    backend.Remove(old.Server.toStdString(), old.Login.toStdString(), done);
+                },
+                [this](const TKeyringResult&) { Finish(); });
+        });
+}
+
+bool TPasswordKeyring::SwitchOff() {
+    if (!Known)
+        return false;
+    RemoveAfterSave = Known->Names;
+    Known.reset();
+    return true;
+}
+
+void TPasswordKeyring::SettingsSaved(TAnswer answer) {
     if (!RemoveAfterSave)
-        return {true, {}, {}};
-    const TNames names = *RemoveAfterSave;
-    QString failure;
-    IKeyringBackend* backend = Backend(failure);
-    if (backend == nullptr)
-        return {false, {}, failure};
-    const TKeyringReply removed =
-        backend->Remove(names.Server.toStdString(), names.Login.toStdString(), TimeoutMs);
-    if (removed.Status != TKeyringStatus::Ok)
-        return Failure(removed, names);
-    RemoveAfterSave.reset();
-    return {true, {}, {}};
+        return;
+    Enqueue(true, [this, answer] {
+        if (!RemoveAfterSave) {
+            Finish();
+            return;
+        }
+        const TNames names = *RemoveAfterSave;
+        Ask(
+            names,
+            [names](IKeyringBackend& backend, IKeyringBackend::TDone done) {
+                backend.Remove(names.Server.toStdString(), names.Login.toStdString(), done);
+            },
+            [this, names, answer](const TKeyringResult& removed) {
+                if (removed.Ok() && RemoveAfterSave == names)
+                    RemoveAfterSave.reset();
+                if (answer)
+                    answer(removed);
+                Finish();
+            });
+    });
 }
 
 } // namespace platform
