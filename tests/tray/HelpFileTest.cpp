@@ -1,5 +1,8 @@
 #include "platform/help/HelpFile.h"
 
+#include "platform/PlatformTexts.h"
+
+#include <QFile>
 #include <QRegularExpression>
 
 #include <gtest/gtest.h>
@@ -42,6 +45,61 @@ TEST(HelpFile, ShowsOneTopicWithTheSharedHead) {
     EXPECT_TRUE(shown.contains(QStringLiteral("<style>p{}</style>")));
     EXPECT_TRUE(help.TopicDocument(QStringLiteral("b")).isEmpty());
     EXPECT_FALSE(platform::THelpFile::Load(QStringLiteral("/nonexistent/Talvoro.hlp")));
+}
+
+QString ReadAll(const char* path) {
+    QFile file(QString::fromUtf8(path));
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+// The help file and the manual page speak of this desktop as the window does: captions that name
+// Windows or its character component reach the help only through the wording table.
+TEST(HelpFile, NeitherTheHelpNorTheManualPageUsesWindowsWording) {
+    const QString help = ReadAll(TALVORO_HELP_FILE);
+    const QString manual = ReadAll(TALVORO_MANUAL_PAGE);
+    ASSERT_FALSE(help.isEmpty());
+    ASSERT_FALSE(manual.isEmpty());
+    const auto loaded = platform::THelpFile::Load(QStringLiteral(TALVORO_HELP_FILE));
+    ASSERT_TRUE(loaded.has_value());
+    QString shown;
+    for (const QString& id : loaded->TopicIds())
+        shown += loaded->TopicDocument(id);
+
+    for (const auto& [name, text] : {std::pair{"help file", help}, std::pair{"help shown", shown},
+                                     std::pair{"manual page", manual}}) {
+        EXPECT_FALSE(text.contains(QStringLiteral("Windows"))) << name;
+        EXPECT_FALSE(text.contains(QStringLiteral("Microsoft Agent"))) << name;
+        for (const platform::TPlatformText& row : platform::PlatformTexts())
+            EXPECT_FALSE(text.contains(QString::fromUtf8(row.Original).trimmed())) << name;
+    }
+    static const QRegularExpression placeholder(QStringLiteral("\\{\\{(\\w+)\\}\\}"));
+    int placeholders = 0;
+    for (auto it = placeholder.globalMatch(help); it.hasNext(); ++placeholders) {
+        const QString key = it.next().captured(1);
+        EXPECT_FALSE(platform::PlatformTextByKey(key).isNull()) << key.toStdString();
+    }
+    EXPECT_GT(placeholders, 4);
+    EXPECT_FALSE(shown.contains(QStringLiteral("{{")));
+    for (const char* key : {"StartAtLogin", "TalkingCharacter", "DefaultSound"})
+        EXPECT_TRUE(shown.contains(platform::PlatformTextByKey(QString::fromLatin1(key)))) << key;
+    EXPECT_TRUE(manual.contains(platform::PlatformTextByKey(u"StartAtLogin")));
+}
+
+TEST(HelpFile, PlaceholdersAreFilledFromTheWordingTable) {
+    const struct {
+        const char* Source;
+        QString Expanded;
+    } cases[] = {
+        {"{{DefaultSound}}", platform::PlatformText("Windows Default Sound")},
+        {"a {{{StartAtLogin}}} b",
+         "a {" + platform::PlatformText("Start Automatically at Windows Startup") + "} b"},
+        {"{{NoSuchKey}} {{Default Sound}} {{DefaultSound", "{{NoSuchKey}} {{Default Sound}} "
+                                                           "{{DefaultSound"},
+        {"{{}}{{", "{{}}{{"},
+    };
+    for (const auto& test : cases)
+        EXPECT_EQ(platform::ExpandPlatformTexts(QString::fromUtf8(test.Source)), test.Expanded)
+            << test.Source;
 }
 
 } // namespace

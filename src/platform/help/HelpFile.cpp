@@ -1,5 +1,7 @@
 #include "platform/help/HelpFile.h"
 
+#include "platform/PlatformTexts.h"
+
 #include <QFile>
 #include <QRegularExpression>
 
@@ -12,8 +14,9 @@ std::optional<THelpFile> THelpFile::Load(const QString& path) {
     return Parse(QString::fromUtf8(file.readAll()));
 }
 
-THelpFile THelpFile::Parse(const QString& html) {
+THelpFile THelpFile::Parse(const QString& source) {
     THelpFile help;
+    const QString html = ExpandPlatformTexts(source);
     static const QRegularExpression head(QStringLiteral("<head>(.*)</head>"),
                                          QRegularExpression::DotMatchesEverythingOption |
                                              QRegularExpression::CaseInsensitiveOption);
