@@ -1,6 +1,7 @@
 #include "platform/registry/FileRegistry.h"
 
 #include "platform/Paths.h"
+#include "platform/RegularFile.h"
 #include "platform/registry/AtomicFile.h"
 
 #include <cerrno>
@@ -19,6 +20,28 @@ std::string FolderOf(const std::string& path) {
     return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
 }
 
+// Why a save failed, in words a user can act on.
+std::string SaveFailureCause(int error, const std::string& folder) {
+    switch (error) {
+    case ENOSPC:
+        return "the disk is full";
+    case EDQUOT:
+        return "your disk quota is used up";
+    case EROFS:
+        return "the settings folder \"" + folder + "\" is read-only";
+    case EACCES:
+    case EPERM:
+        return "Talvoro may not write in the settings folder \"" + folder + "\"";
+    default:
+        return std::string("the settings file could not be written (") + std::strerror(error) + ")";
+    }
+}
+
+std::string FileName(const std::string& path) {
+    auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 std::string Quarantine(const std::string& path) {
     char stamp[32];
     const std::time_t now = std::time(nullptr);
@@ -34,12 +57,20 @@ std::string Quarantine(const std::string& path) {
     return aside;
 }
 
-enum class TReadResult { Read, Missing, Failed };
+enum class TReadResult { Read, Missing, Failed, Refused };
 
+// A named pipe or a device in the file's place is refused, not waited on; Bytes then holds why.
 TReadResult ReadWholeFile(const std::string& path, std::string& bytes) {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    int fd = -1;
+    try {
+        fd = platform::OpenRegularFile(path, O_RDONLY, platform::TFileUse::Read);
+    } catch (const platform::EFileRefused& refused) {
+        bytes = refused.what();
+        return TReadResult::Refused;
+    } catch (const std::system_error& error) {
+        errno = error.code().value();
         return errno == ENOENT ? TReadResult::Missing : TReadResult::Failed;
+    }
     bytes.clear();
     char buffer[16384];
     while (true) {
@@ -117,6 +148,11 @@ TRegDocument TFileRegistry::Load() {
                          "). Talvoro starts with its default settings and cannot save them "
                          "until the file is readable again.");
         return {};
+    case TReadResult::Refused:
+        ReportUnreadable("The settings file " + bytes +
+                         ". Talvoro starts with its default settings and cannot save them "
+                         "until that is removed.");
+        return {};
     case TReadResult::Read:
         break;
     }
@@ -139,9 +175,13 @@ TRegDocument TFileRegistry::Load() {
             return {};
         }
         Blocked = false;
-        HiveError = "The settings file \"" + HiveFile + "\" is damaged (" + error.what() +
-                    "). It has been kept as \"" + aside +
-                    "\", and Talvoro starts with its default settings.";
+        HiveError = "Talvoro's settings file was damaged (" + std::string(error.what()) +
+                    "), so Talvoro has started with its default settings.\n\nNothing is lost: "
+                    "the damaged file has been kept as \"" +
+                    aside +
+                    "\". Choose your settings again, or close Talvoro, repair that file and "
+                    "rename it back to \"" +
+                    FileName(HiveFile) + "\".";
         return {};
     }
 }
@@ -196,9 +236,12 @@ void TFileRegistry::CloseKey() {
     const std::string first = Pending.front().Name;
     try {
         Flush();
-    } catch (const std::system_error&) {
+    } catch (const std::system_error& error) {
         Pending.clear();
-        throw FailedToSetData(first);
+        const std::string cause =
+            Blocked ? "the settings file could not be read, and Talvoro does not overwrite it"
+                    : SaveFailureCause(error.code().value(), FolderOf(HiveFile));
+        throw ERegistryException(std::string(FailedToSetData(first).what()) + ": " + cause);
     }
 }
 

@@ -10,8 +10,11 @@
 //
 // A hive file that cannot be parsed, or is larger than MaxHiveFileBytes, is never overwritten:
 // it is renamed beside itself to "<file>.corrupt-<yyyyMMdd-hhmmss>", the program continues with
-// an empty hive (its defaults) and TakeHiveError reports it once. A file that cannot even be read
-// or moved aside is left alone: reads then see an empty hive and every write fails.
+// an empty hive (its defaults) and TakeHiveError reports it once, saying where the old file is
+// kept. A file that cannot even be read or moved aside, or that is no regular file (a named pipe,
+// a device: it is never waited on), is left alone: reads then see an empty hive and every write
+// fails. A failed write says its cause after the registry's text: "Failed to set data for 'X': the
+// disk is full".
 //
 // One object serves one thread (the window thread); several objects may share a hive file, since
 // each change is applied to a fresh reading of the file.

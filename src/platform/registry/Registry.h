@@ -62,9 +62,9 @@ public:
     virtual bool OpenKey(const std::string& key, bool canCreate) = 0;
 
     // Stores the values written since the key was opened and closes it. Throws
-    // ERegistryException "Failed to set data for '%s'" (naming the first unsaved value) when they
-    // cannot be stored; the key is closed and those writes are lost then. Harmless without an
-    // open key.
+    // ERegistryException "Failed to set data for '%s'" (naming the first unsaved value), followed
+    // by ": " and the cause in plain words ("the disk is full"), when they cannot be stored; the
+    // key is closed and those writes are lost then. Harmless without an open key.
     virtual void CloseKey() = 0;
 
     virtual bool KeyExists(const std::string& key) = 0;
