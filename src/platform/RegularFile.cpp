@@ -60,4 +60,16 @@ int OpenRegularFile(const std::string& path, int flags, TFileUse use, mode_t mod
     return fd;
 }
 
+int OpenRegularFileForReading(const std::string& path) {
+    try {
+        return OpenRegularFile(path, O_RDONLY, TFileUse::Read);
+    } catch (const std::system_error& error) {
+        errno = error.code().value();
+        return -1;
+    } catch (const EFileRefused&) {
+        errno = EINVAL;
+        return -1;
+    }
+}
+
 } // namespace platform

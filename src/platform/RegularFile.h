@@ -32,4 +32,8 @@ enum class TFileUse {
 // open, EFileRefused for a file that is not fit.
 int OpenRegularFile(const std::string& path, int flags, TFileUse use, mode_t mode = 0600);
 
+// The descriptor of the regular file Path open for reading, or -1 when it
+// cannot be opened or is refused (errno tells why only for the former).
+int OpenRegularFileForReading(const std::string& path);
+
 } // namespace platform

@@ -4,6 +4,9 @@
 
 #include <QFile>
 #include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -45,6 +48,11 @@ TEST(HelpFile, ShowsOneTopicWithTheSharedHead) {
     EXPECT_TRUE(shown.contains(QStringLiteral("<style>p{}</style>")));
     EXPECT_TRUE(help.TopicDocument(QStringLiteral("b")).isEmpty());
     EXPECT_FALSE(platform::THelpFile::Load(QStringLiteral("/nonexistent/Talvoro.hlp")));
+    // A named pipe in the file's place is no help file; opening it does not wait for a writer.
+    QTemporaryDir dir;
+    const QString pipe = dir.filePath(QStringLiteral("Talvoro.hlp"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    EXPECT_FALSE(platform::THelpFile::Load(pipe));
 }
 
 QString ReadAll(const char* path) {
