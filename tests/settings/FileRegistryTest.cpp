@@ -1,5 +1,7 @@
 #include "platform/registry/FileRegistry.h"
 
+#include "SmallFileSystem.h"
+
 #include <QDir>
 #include <QTemporaryDir>
 #include <fcntl.h>
@@ -9,10 +11,8 @@
 #include <gtest/gtest.h>
 #include <iostream>
 #include <random>
-#include <sched.h>
 #include <signal.h>
 #include <sstream>
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -171,18 +171,11 @@ TEST_F(FileRegistryTest, FailuresToStoreAreReportedWithTheValueOrKeyName) {
         registry.CloseKey();
         FAIL() << "no error";
     } catch (const ERegistryException& error) {
-        EXPECT_STREQ(error.what(), "Failed to set data for 'First': the settings file could not "
-                                   "be read, and Talvoro does not overwrite it");
+        EXPECT_EQ(error.what(), "Failed to set data for 'First': the settings file \"" + Hive +
+                                    "\" could not be read (Not a directory)");
     }
     EXPECT_FALSE(registry.OpenKey("\\Software\\New", true));
     EXPECT_THROW(registry.WriteString("NoKeyOpen", "x"), ERegistryException);
-}
-
-// A file system of its own at Folder, in a mount namespace of this test process: root only.
-bool MountTmpfs(const std::string& folder, const std::string& options) {
-    static const bool unshared = geteuid() == 0 && unshare(CLONE_NEWNS) == 0 &&
-                                 mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
-    return unshared && mount("tmpfs", folder.c_str(), "tmpfs", 0, options.c_str()) == 0;
 }
 
 // A save that fails says why, after the value it could not store: the user learns what to mend.
@@ -193,12 +186,7 @@ TEST_F(FileRegistryTest, AFailedSaveSaysItsCause) {
         std::string Cause;
     };
     const TCase cases[] = {
-        {"read-only folder",
-         [](const std::string& folder) {
-             if (geteuid() != 0)
-                 return chmod(folder.c_str(), 0500) == 0;
-             return mount(nullptr, folder.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0;
-         },
+        {"read-only folder", [](const std::string& folder) { return MakeFolderReadOnly(folder); },
          geteuid() == 0 ? "the settings folder \"" + Folder + "\" is read-only"
                         : "Talvoro may not write in the settings folder \"" + Folder + "\""},
         {"full disk",
@@ -217,7 +205,7 @@ TEST_F(FileRegistryTest, AFailedSaveSaysItsCause) {
     for (const TCase& test : cases) {
         QDir(QString::fromStdString(Folder)).removeRecursively();
         QDir().mkpath(QString::fromStdString(Folder));
-        if (geteuid() == 0 && !MountTmpfs(Folder, "size=256k,mode=0700"))
+        if (geteuid() == 0 && !MountSmallFileSystem(Folder))
             GTEST_SKIP() << "root, but no mount namespace of its own for a small file system";
         {
             TFileRegistry registry(Hive);
@@ -227,7 +215,7 @@ TEST_F(FileRegistryTest, AFailedSaveSaysItsCause) {
         }
         const std::string saved = ReadFile(Hive);
         if (!test.Break(Folder)) {
-            umount2(Folder.c_str(), MNT_DETACH);
+            ReleaseFolder(Folder);
             std::cout << "[ SKIPPED  ] " << test.Name << ": needs root\n";
             continue;
         }
@@ -242,9 +230,7 @@ TEST_F(FileRegistryTest, AFailedSaveSaysItsCause) {
                 << test.Name;
         }
         EXPECT_EQ(ReadFile(Hive), saved) << test.Name;
-        chmod(Folder.c_str(), 0700);
-        if (geteuid() == 0)
-            umount2(Folder.c_str(), MNT_DETACH);
+        ReleaseFolder(Folder);
     }
 }
 

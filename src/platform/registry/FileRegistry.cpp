@@ -130,7 +130,8 @@ std::string TFileRegistry::Resolve(const std::string& key) const {
     return path;
 }
 
-void TFileRegistry::ReportUnreadable(const std::string& message) {
+void TFileRegistry::ReportUnreadable(const std::string& message, const std::string& cause) {
+    BlockedCause = cause;
     if (!Blocked)
         HiveError = message;
     Blocked = true;
@@ -142,16 +143,20 @@ TRegDocument TFileRegistry::Load() {
     case TReadResult::Missing:
         Blocked = false;
         return {};
-    case TReadResult::Failed:
-        ReportUnreadable("The settings file \"" + HiveFile + "\" could not be read (" +
-                         std::strerror(errno) +
-                         "). Talvoro starts with its default settings and cannot save them "
-                         "until the file is readable again.");
+    case TReadResult::Failed: {
+        const std::string cause = "the settings file \"" + HiveFile + "\" could not be read (" +
+                                  std::strerror(errno) + ")";
+        ReportUnreadable("T" + cause.substr(1) +
+                             ". Talvoro starts with its default settings and cannot save them "
+                             "until the file is readable again.",
+                         cause);
         return {};
+    }
     case TReadResult::Refused:
         ReportUnreadable("The settings file " + bytes +
-                         ". Talvoro starts with its default settings and cannot save them "
-                         "until that is removed.");
+                             ". Talvoro starts with its default settings and cannot save them "
+                             "until that is removed.",
+                         "the settings file " + bytes);
         return {};
     case TReadResult::Read:
         break;
@@ -169,9 +174,11 @@ TRegDocument TFileRegistry::Load() {
         const std::string aside = Quarantine(HiveFile);
         if (aside.empty()) {
             ReportUnreadable("The settings file \"" + HiveFile + "\" is damaged (" + error.what() +
-                             ") and could not be moved aside. Talvoro starts with its default "
-                             "settings and cannot save them until the file is repaired or "
-                             "removed.");
+                                 ") and could not be moved aside. Talvoro starts with its default "
+                                 "settings and cannot save them until the file is repaired or "
+                                 "removed.",
+                             "the settings file \"" + HiveFile +
+                                 "\" is damaged and could not be moved aside");
             return {};
         }
         Blocked = false;
@@ -184,6 +191,11 @@ TRegDocument TFileRegistry::Load() {
                     FileName(HiveFile) + "\".";
         return {};
     }
+}
+
+void TFileRegistry::NoteFailure(const std::system_error& error) {
+    LastFailureCause =
+        Blocked ? BlockedCause : SaveFailureCause(error.code().value(), FolderOf(HiveFile));
 }
 
 void TFileRegistry::Store(const TRegDocument& document) {
@@ -210,15 +222,19 @@ void TFileRegistry::Flush() {
 bool TFileRegistry::OpenKey(const std::string& key, bool canCreate) {
     const std::string path = Resolve(key);
     CloseKey();
+    LastFailureCause.clear();
     Document = Load();
     if (!Document.KeyExists(path)) {
+        if (canCreate && Blocked)
+            LastFailureCause = BlockedCause;
         if (!canCreate || Blocked)
             return false;
         TRegDocument fresh = Document;
         fresh.AddKey(path);
         try {
             Store(fresh);
-        } catch (const std::system_error&) {
+        } catch (const std::system_error& error) {
+            NoteFailure(error);
             return false;
         }
         Document = std::move(fresh);
@@ -238,10 +254,8 @@ void TFileRegistry::CloseKey() {
         Flush();
     } catch (const std::system_error& error) {
         Pending.clear();
-        const std::string cause =
-            Blocked ? "the settings file could not be read, and Talvoro does not overwrite it"
-                    : SaveFailureCause(error.code().value(), FolderOf(HiveFile));
-        throw ERegistryException(std::string(FailedToSetData(first).what()) + ": " + cause);
+        NoteFailure(error);
+        throw WithCause(FailedToSetData(first), LastFailureCause);
     }
 }
 

@@ -24,6 +24,7 @@
 
 #include <optional>
 #include <string>
+#include <system_error>
 #include <vector>
 
 class TFileRegistry : public TRegistry {
@@ -46,6 +47,7 @@ public:
     std::optional<TRegValue> ReadValue(const std::string& name) override;
     void WriteString(const std::string& name, const std::string& text) override;
     bool DeleteValue(const std::string& name) override;
+    std::string FailureCause() const override { return LastFailureCause; }
     std::string TakeHiveError() override;
     void RemoveInterruptedSaves() override;
 
@@ -62,12 +64,17 @@ private:
     // Writes the pending changes over a fresh reading of the file; throws std::system_error.
     void Flush();
     std::string Resolve(const std::string& key) const;
-    void ReportUnreadable(const std::string& message);
+    // Blocks writes; Message is said once (TakeHiveError), Cause with every failed store.
+    void ReportUnreadable(const std::string& message, const std::string& cause);
+    // Keeps the cause of a failed store for FailureCause.
+    void NoteFailure(const std::system_error& error);
 
     std::string HiveFile;
     std::optional<std::string> OpenPath;
     TRegDocument Document; // the file as read at OpenKey, with this key's changes applied
     std::vector<TChange> Pending;
     bool Blocked = false; // the file can neither be read nor moved aside
+    std::string BlockedCause;
     std::string HiveError;
+    std::string LastFailureCause;
 };
