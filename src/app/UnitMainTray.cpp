@@ -109,8 +109,9 @@ void TFormMain::ActionLaunchEmailExecute() {
     if (platform::MessageDlg(EmailClientNotConfiguredText, platform::TMsgDlgType::Confirmation,
                              platform::mbYes | platform::mbNo) != platform::TModalResult::Yes)
         return;
-    // The page that holds the e-mail client field.
-    SelectPage(QStringLiteral("E-mail Options"));
+    // The E-mail Server page, as the program always did, although the client field itself is on
+    // E-mail Options: the browse dialog that follows is what the user answers.
+    SelectPage(QStringLiteral("E-mail Server"));
     PopupMenuTrayShowClick();
     ButtonBrowseEmailClientClick();
 }

@@ -215,6 +215,27 @@ TEST_F(MainWindowFlowsTest, TrayDoubleClickWithMailWaitingAsksForTheClientAndCou
     EXPECT_EQ(form.TrayIcon()->Tag(), 4); // ready, no unread mail
 }
 
+// Launch E-mail without a client, answered Yes: the E-mail Server page and the browse dialog.
+TEST_F(MainWindowFlowsTest, LaunchEmailWithoutAClientOpensTheServerPageAndTheBrowseDialog) {
+    SeedProfile(Dir.path() + "/config");
+    TFormMain form({});
+    form.SelectPage(QStringLiteral("Time"));
+    platform::SetMessageBoxHook(
+        [](const QString&, const QString&, platform::TMsgDlgType, unsigned) {
+            return platform::TModalResult::Yes;
+        });
+    QStringList browsed;
+    SetBrowseEmailClientHook([&browsed](const QString& current) {
+        browsed << current;
+        return QStringLiteral("/usr/bin/env");
+    });
+    form.Actions().ActionLaunchEmail->trigger();
+    SetBrowseEmailClientHook({});
+    EXPECT_EQ(form.CurrentPageName(), "E-mail Server");
+    EXPECT_EQ(browsed.size(), 1);
+    EXPECT_EQ(form.FilenameEmailClient->text(), "/usr/bin/env");
+}
+
 TEST_F(MainWindowFlowsTest, CheckNowWithAnIncompleteAccountSaysWhatIsMissing) {
     SeedProfile(Dir.path() + "/config", "\"RadioGroupInternetConnection\"=\"1\"\r\n");
     TFormMain form({});
