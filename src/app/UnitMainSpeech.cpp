@@ -249,7 +249,7 @@ void TFormMain::OvcClockMinuteChange() {
     if (decision.Action == TickAction::RunMailCheck)
         RunMailCheck();
     else
-        CheckProgramState();
+        CheckProgramState(true);
 }
 
 TQuietHours TFormMain::QuietHours() const {
