@@ -10,7 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -77,19 +76,15 @@ TEST_F(DebugLogFileTest, TheLogIsPrivateAndNeverWrittenThroughALink) {
     victim.write("keep me");
     victim.close();
     ASSERT_TRUE(victim.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther));
-    const auto symbolic = [](const QString& target, const QString& link) {
-        return ::symlink(QFile::encodeName(target).constData(),
-                         QFile::encodeName(link).constData()) == 0;
-    };
-    const auto hard = [](const QString& target, const QString& link) {
-        return ::link(QFile::encodeName(target).constData(), QFile::encodeName(link).constData()) ==
-               0;
-    };
-    for (const auto& [name, makeLink] :
-         {std::pair<const char*, decltype(+symbolic)>{"symbolic", symbolic},
-          std::pair<const char*, decltype(+symbolic)>{"hard", hard}}) {
+    const QByteArray target = QFile::encodeName(Dir.path() + "/victim");
+    const QByteArray path = QFile::encodeName(Path());
+    for (const bool hard : {false, true}) {
+        const char* name = hard ? "hard link" : "symbolic link";
+        const auto makeLink = [&] {
+            return (hard ? ::link : ::symlink)(target.constData(), path.constData()) == 0;
+        };
         QFile::remove(Path());
-        ASSERT_TRUE(makeLink(Dir.path() + "/victim", Path())) << name;
+        ASSERT_TRUE(makeLink()) << name;
 
         TDebugLogFile log(Path());
         log.Create();
@@ -102,7 +97,7 @@ TEST_F(DebugLogFileTest, TheLogIsPrivateAndNeverWrittenThroughALink) {
 
         // A link put in its place later makes the entry fail instead of reaching the target.
         ASSERT_TRUE(QFile::remove(Path()));
-        ASSERT_TRUE(makeLink(Dir.path() + "/victim", Path())) << name;
+        ASSERT_TRUE(makeLink()) << name;
         EXPECT_THROW(log.Append("entry"), EInOutError) << name;
         ASSERT_TRUE(victim.open(QIODevice::ReadOnly));
         EXPECT_EQ(victim.readAll(), "keep me") << name;
@@ -117,12 +112,10 @@ TEST_F(DebugLogFileTest, ANamedPipeAsTheLogIsRefusedWithoutWaiting) {
     QDir().mkpath(Dir.path() + "/state/talvoro");
     ASSERT_EQ(::mkfifo(QFile::encodeName(Path()).constData(), 0600), 0);
     TDebugLogFile log(Path());
-    for (const auto& [name, write] :
-         {std::pair<const char*, std::function<void()>>{"create", [&log] { log.Create(); }},
-          std::pair<const char*, std::function<void()>>{"append",
-                                                        [&log] { log.Append("entry"); }}}) {
+    for (const bool create : {true, false}) {
+        const char* name = create ? "create" : "append";
         try {
-            write();
+            create ? log.Create() : log.Append("entry");
             ADD_FAILURE() << name << ": no error";
         } catch (const EInOutError& e) {
             EXPECT_NE(std::string(e.what()).find("is a named pipe"), std::string::npos)

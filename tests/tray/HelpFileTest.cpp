@@ -94,20 +94,12 @@ TEST(HelpFile, NeitherTheHelpNorTheManualPageUsesWindowsWording) {
 }
 
 TEST(HelpFile, PlaceholdersAreFilledFromTheWordingTable) {
-    const struct {
-        const char* Source;
-        QString Expanded;
-    } cases[] = {
-        {"{{DefaultSound}}", platform::PlatformText("Windows Default Sound")},
-        {"a {{{StartAtLogin}}} b",
-         "a {" + platform::PlatformText("Start Automatically at Windows Startup") + "} b"},
-        {"{{NoSuchKey}} {{Default Sound}} {{DefaultSound", "{{NoSuchKey}} {{Default Sound}} "
-                                                           "{{DefaultSound"},
-        {"{{}}{{", "{{}}{{"},
-    };
-    for (const auto& test : cases)
-        EXPECT_EQ(platform::ExpandPlatformTexts(QString::fromUtf8(test.Source)), test.Expanded)
-            << test.Source;
+    const QString sound = platform::PlatformText("Windows Default Sound");
+    for (const auto& [source, expanded] :
+         {std::pair<QString, QString>{"a {{{DefaultSound}}} b", "a {" + sound + "} b"},
+          {"{{NoSuchKey}} {{Default Sound}} {{}} {{DefaultSound", ""}})
+        EXPECT_EQ(platform::ExpandPlatformTexts(source), expanded.isEmpty() ? source : expanded)
+            << source.toStdString();
 }
 
 } // namespace
