@@ -1,5 +1,6 @@
 #include "app/StatusLog.h"
 
+#include "platform/RegularFile.h"
 #include "platform/registry/AtomicFile.h"
 
 #include <QFile>
@@ -63,19 +64,18 @@ void WriteAll(int fd, const QByteArray& bytes) {
 
 namespace {
 
-// Opens the log for writing without following a symbolic link and without blocking on a special
-// file: only a regular file is a log.
+// Opens the log for writing: never through a link, never waiting on a named pipe, only a file
+// that is the program's own.
 int OpenLog(const QString& path, int flags) {
-    const int fd = ::open(QFile::encodeName(path).constData(),
-                          O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | flags, 0600);
-    if (fd < 0)
-        ThrowInOutError(errno);
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        ThrowInOutError(EACCES);
+    try {
+        return platform::OpenRegularFile(QFile::encodeName(path).toStdString(), O_WRONLY | flags,
+                                         platform::TFileUse::OwnWrite);
+    } catch (const platform::EFileRefused& refused) {
+        throw EInOutError(std::string("The debug log ") + refused.what() +
+                          ", so Talvoro does not write to it");
+    } catch (const std::system_error& error) {
+        ThrowInOutError(error.code().value());
     }
-    return fd;
 }
 
 } // namespace
@@ -87,9 +87,10 @@ void TDebugLogFile::Create() const {
     } catch (const std::system_error& error) {
         ThrowInOutError(error.code().value());
     }
-    // A link in the log's place is replaced, never written through.
+    // A link in the log's place, symbolic or hard, is replaced, never written through.
     struct stat info {};
-    if (::lstat(path.constData(), &info) == 0 && S_ISLNK(info.st_mode))
+    if (::lstat(path.constData(), &info) == 0 &&
+        (S_ISLNK(info.st_mode) || (S_ISREG(info.st_mode) && info.st_nlink > 1)))
         ::unlink(path.constData());
     const int fd = OpenLog(Path, O_CREAT | O_TRUNC);
     // An older log may have been created readable by others.

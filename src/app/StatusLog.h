@@ -24,8 +24,9 @@ public:
 
 // The debug log file: emptied at start, then appended one entry at a time,
 // opened and closed for every entry, each line ended by CR LF. It is private
-// (mode 0600, in a folder created 0700) and only ever a regular file: a
-// symbolic link in its place is replaced at start and never written through.
+// (mode 0600, in a folder created 0700) and only ever a regular file of its
+// own: a symbolic or hard link in its place is replaced at start and never
+// written through; a named pipe or device is refused without waiting.
 class TDebugLogFile {
 public:
     explicit TDebugLogFile(QString path) : Path(std::move(path)) {}

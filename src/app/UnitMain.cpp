@@ -450,6 +450,8 @@ void TFormMain::EndSession() {
 // settings file keeps its last good content, since every write replaces it
 // whole or not at all.
 void TFormMain::ReportFailedSave(const std::exception_ptr& failure) {
+    if (ExitStatus == EXIT_FAILURE)
+        return; // both saves of a close fail alike: the first has said why
     QString text;
     try {
         std::rethrow_exception(failure);

@@ -62,6 +62,7 @@ class TTrayIcon;
 struct TTrustedCertificate;
 
 namespace platform {
+class TProgramWatch;
 class TRadioGroup;
 class TSystemProbes;
 } // namespace platform
@@ -194,9 +195,9 @@ public:
     void MailCheckEnded(const TCheckOutcome& outcome);
 
     // Tray, commands and program state. The e-mail client's process is looked
-    // for only when a check is about to run (RunMailCheck says so); other calls
-    // go by what that look found.
-    int CheckProgramState(bool checkAboutToRun = false);
+    // for at the minute tick and when a check is about to run (lookForClient),
+    // and once found is watched until it ends; other calls go by what is known.
+    int CheckProgramState(bool lookForClient = false);
     void SetTrayIcon(int index);
     void RxTrayIconDblClick();
     void RxPopupMenuTrayPopup();
@@ -377,7 +378,7 @@ private:
     QPointer<TCheckMsgThread> HeardDecidedFor;
     bool CheckHeard = true;
     bool RasAvailableFlag = false;
-    bool EmailClientSeenRunning = false;
+    platform::TProgramWatch* EmailClientWatch = nullptr;
     bool AgentLoadedFlag = false;
     bool gblnShowAgentNotInstalledMessage = true;
     int LastValidCheckInterval = 3;

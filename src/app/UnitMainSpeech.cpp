@@ -300,7 +300,7 @@ void TFormMain::OvcClockMinuteChange() {
     if (decision.Action == TickAction::RunMailCheck)
         RunMailCheck();
     else
-        CheckProgramState();
+        CheckProgramState(true);
 }
 
 TQuietHours TFormMain::QuietHours() const {

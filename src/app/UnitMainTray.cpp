@@ -12,6 +12,7 @@
 #include "platform/help/HelpViewer.h"
 #include "platform/launcher/DefaultMailClient.h"
 #include "platform/launcher/Launcher.h"
+#include "platform/probes/ProgramWatch.h"
 #include "platform/probes/SystemProbes.h"
 #include "tray/ImageLists.h"
 #include "tray/MarginMenu.h"
@@ -26,7 +27,7 @@
 #include <QLineEdit>
 #include <QMenu>
 
-int TFormMain::CheckProgramState(bool checkAboutToRun) {
+int TFormMain::CheckProgramState(bool lookForClient) {
     TProgramStateInputs inputs;
     inputs.EmailCheckEnabled = CheckBoxEnableEmailCheck->isChecked();
     inputs.Connection = RadioGroupInternetConnection->ItemIndex();
@@ -38,10 +39,15 @@ int TFormMain::CheckProgramState(bool checkAboutToRun) {
     probes.GetActiveRASConnection = [this] {
         return RasAvailableFlag && Probes->GetActiveRASConnection();
     };
-    probes.IsProgramRunning = [this, checkAboutToRun](const QString& path) {
-        if (checkAboutToRun)
-            EmailClientSeenRunning = Probes->IsProgramRunning(path);
-        return EmailClientSeenRunning;
+    probes.IsProgramRunning = [this, lookForClient](const QString& path) {
+        // A client found is watched until it ends, so the picture changes back
+        // at once without looking at the process list every minute.
+        if (EmailClientWatch == nullptr) {
+            EmailClientWatch = new platform::TProgramWatch(*Probes, this);
+            connect(EmailClientWatch, &platform::TProgramWatch::Ended, this,
+                    [this] { CheckProgramState(true); });
+        }
+        return EmailClientWatch->IsRunning(path, lookForClient);
     };
 
     const TProgramStateDecision decision = DecideProgramState(inputs, probes);
@@ -109,8 +115,9 @@ void TFormMain::ActionLaunchEmailExecute() {
     if (platform::MessageDlg(EmailClientNotConfiguredText, platform::TMsgDlgType::Confirmation,
                              platform::mbYes | platform::mbNo) != platform::TModalResult::Yes)
         return;
-    // The page that holds the e-mail client field.
-    SelectPage(QStringLiteral("E-mail Options"));
+    // The E-mail Server page, as the program always did, although the client field itself is on
+    // E-mail Options: the browse dialog that follows is what the user answers.
+    SelectPage(QStringLiteral("E-mail Server"));
     PopupMenuTrayShowClick();
     ButtonBrowseEmailClientClick();
 }

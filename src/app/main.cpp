@@ -81,6 +81,8 @@ int main(int argc, char** argv) {
             platform::TMsgDlgType::Information, platform::mbOK);
         return EXIT_SUCCESS;
     }
+    if (!lock->Problem().isEmpty())
+        platform::MessageDlg(lock->Problem(), platform::TMsgDlgType::Warning, platform::mbOK);
 
     // A stop request may come while the first-run wizard is still open,
     // before the main window exists: the wizard is cancelled then and the

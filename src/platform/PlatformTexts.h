@@ -10,15 +10,18 @@
 // originals. Check box captions speak as the user ("When I Log In"); hints and the wizard's
 // sentences address the user ("when you log in").
 //
-// Code names a text by its original: PlatformText("Windows Default Sound").
+// Code names a text by its original: PlatformText("Windows Default Sound"). The help file names
+// a caption by its key instead, "{{DefaultSound}}", so that the help and the window show the same
+// words and the file itself holds no Windows wording.
 #include <QString>
 #include <span>
 
 namespace platform {
 
 struct TPlatformText {
-    const char* Original; // as the Windows build shows it
-    const char* Desktop;  // as this build on the Linux desktop shows it
+    const char* Original;      // as the Windows build shows it
+    const char* Desktop;       // as this build on the Linux desktop shows it
+    const char* Key = nullptr; // the name the help file uses for it, for captions it explains
 };
 
 // Every row, in no particular order.
@@ -26,5 +29,12 @@ std::span<const TPlatformText> PlatformTexts();
 
 // The text this build shows for Original; Original itself when the table has no row for it.
 QString PlatformText(const char* original);
+
+// The text this build shows for the row with Key; a null string when no row has it.
+QString PlatformTextByKey(QStringView key);
+
+// Text with each "{{Key}}" replaced by PlatformTextByKey(Key). A placeholder whose key no row
+// has is left as it stands, so that it shows.
+QString ExpandPlatformTexts(const QString& text);
 
 } // namespace platform

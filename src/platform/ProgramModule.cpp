@@ -18,9 +18,13 @@ std::map<std::string, void*>& Modules() {
     return modules;
 }
 
-bool IsDirectory(const std::string& path) {
+// A folder to load code from: one that only its owner, root or this user, can
+// change. A folder that someone else made, or that everyone may write to, is
+// passed over.
+bool IsTrustedDirectory(const std::string& path) {
     struct stat info {};
-    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
+           (info.st_uid == 0 || info.st_uid == geteuid()) && (info.st_mode & S_IWOTH) == 0;
 }
 
 std::string ExecutableDir() {
@@ -32,6 +36,17 @@ std::string ExecutableDir() {
     return exe.substr(0, exe.find_last_of('/'));
 }
 
+// Whether folder is inside the build tree this program was built in. Both
+// sides are resolved, so a link to the build tree, or a build tree reached
+// through a link, is judged by where it really is.
+bool InsideBuildTree(const std::string& folder) {
+    char real[PATH_MAX];
+    if (realpath(TALVORO_BUILD_TREE_DIR, real) == nullptr)
+        return false;
+    const std::string tree = real;
+    return folder == tree || folder.rfind(tree + "/", 0) == 0;
+}
+
 } // namespace
 
 std::string ModuleDir() {
@@ -40,11 +55,14 @@ std::string ModuleDir() {
         return fromEnvironment;
     if (const std::string exeDir = ExecutableDir(); !exeDir.empty()) {
         const std::string besideInstalled = exeDir + "/../" TALVORO_INSTALL_LIBDIR "/talvoro";
-        if (IsDirectory(besideInstalled))
+        if (IsTrustedDirectory(besideInstalled))
             return besideInstalled;
+        // The build tree's modules serve only a program run from that tree: an
+        // installed or copied program must never load code from a build path,
+        // which may be a folder others can write to.
+        if (InsideBuildTree(exeDir) && IsTrustedDirectory(TALVORO_BUILD_MODULE_DIR))
+            return TALVORO_BUILD_MODULE_DIR;
     }
-    if (IsDirectory(TALVORO_BUILD_MODULE_DIR))
-        return TALVORO_BUILD_MODULE_DIR;
     return TALVORO_INSTALL_FULL_LIBDIR "/talvoro";
 }
 

@@ -13,7 +13,12 @@
 namespace platform {
 
 // $TALVORO_MODULE_DIR when set; otherwise <libdir>/talvoro beside an
-// installed executable; otherwise the build tree's module folder.
+// installed executable; otherwise, for a program run from the build tree it
+// was built in, that tree's module folder; otherwise the installation's
+// <libdir>/talvoro. A program outside its build tree never uses the build
+// tree's folder, whether or not it exists; a folder beside the executable or
+// in the build tree that is owned by another user (not root) or writable by
+// everyone is passed over.
 std::string ModuleDir();
 
 // The address of Symbol in module Name, loading the module on the first call

@@ -108,7 +108,7 @@ void TFormPlacement::Write(bool destroying) {
                                 std::to_string(r.top() + r.height());
 
     if (!Registry.OpenKey(Key, true))
-        throw FailedToCreateKey(Key);
+        throw WithCause(FailedToCreateKey(Key), Registry.FailureCause());
     try {
         Registry.WriteString("Flags", std::to_string(Flags));
         Registry.WriteString("ShowCmd", std::to_string(ShowCmd));

@@ -112,9 +112,9 @@ void WriteRegistryEntries(TRegistry& registry, const ISettingsControls& controls
     {
         TKeyGuard guard(registry);
         if (!registry.OpenKey(SettingsRootKey, true))
-            throw FailedToCreateKey(SettingsRootKey);
+            throw WithCause(FailedToCreateKey(SettingsRootKey), registry.FailureCause());
         if (!registry.OpenKey(SettingsSubkey, true))
-            throw FailedToCreateKey(SettingsSubkey);
+            throw WithCause(FailedToCreateKey(SettingsSubkey), registry.FailureCause());
 
         for (const TSettingEntry& entry : SettingsTable()) {
             const QString name = QString::fromLatin1(entry.Name);

@@ -6,11 +6,39 @@
 #include <QAction>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
 #include <QMenu>
+#include <QSortFilterProxyModel>
 #include <QToolBar>
 #include <QToolButton>
 
+#include <memory>
+
 namespace {
+
+// Folders and executable files; with SetProgramsOnly(false), every file.
+class TProgramsOnly : public QSortFilterProxyModel {
+public:
+    using QSortFilterProxyModel::QSortFilterProxyModel;
+    void SetProgramsOnly(bool programsOnly) {
+        ProgramsOnly = programsOnly;
+        invalidateFilter();
+    }
+
+protected:
+    bool filterAcceptsRow(int row, const QModelIndex& parent) const override {
+        if (!ProgramsOnly)
+            return true;
+        const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+        if (files == nullptr)
+            return true;
+        const QFileInfo info = files->fileInfo(files->index(row, 0, parent));
+        return info.isDir() || info.isExecutable();
+    }
+
+private:
+    bool ProgramsOnly = true;
+};
 
 void AddSeparator(QMenu* menu, const char* name) {
     QAction* separator = menu->addSeparator();
@@ -127,36 +155,40 @@ void SetBrowseEmailClientHook(TBrowseEmailClientHook hook) {
     BrowseHook() = std::move(hook);
 }
 
+QFileDialog* CreateEmailClientDialog(QWidget* parent, const QString& currentPath) {
+    // Qt's own dialog, because only it can list executable files alone: on
+    // this system programs have no common file name extension.
+    auto* dialog = new QFileDialog(parent, QStringLiteral("Select E-mail client application"));
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    dialog->setFileMode(QFileDialog::ExistingFile);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    const QString programs = QStringLiteral("Programs  (*)");
+    const QString allFiles = QStringLiteral("All files (*)");
+    dialog->setNameFilters({programs, allFiles});
+    // The programs are picked by a proxy: with the file model's own executable filter
+    // (QDir::Executable) the dialog lists no file at all.
+    auto* proxy = new TProgramsOnly(dialog);
+    dialog->setProxyModel(proxy);
+    dialog->setFilter(QDir::AllDirs | QDir::Files | QDir::NoDot);
+    QObject::connect(
+        dialog, &QFileDialog::filterSelected, proxy,
+        [proxy, programs](const QString& filter) { proxy->SetProgramsOnly(filter == programs); });
+    if (!currentPath.isEmpty()) {
+        const QFileInfo current(currentPath);
+        dialog->setDirectory(current.absolutePath());
+        if (current.isFile())
+            dialog->selectFile(current.fileName());
+    }
+    return dialog;
+}
+
 QString BrowseForEmailClient(QWidget* parent, const QString& currentPath) {
     if (BrowseHook())
         return BrowseHook()(currentPath);
     if (qEnvironmentVariableIntValue("TALVORO_HEADLESS_DIALOGS") == 1)
         return QString();
-
-    // Qt's own dialog, because only it can list executable files alone: on
-    // this system programs have no common file name extension.
-    QFileDialog dialog(parent, QStringLiteral("Select E-mail client application"));
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    const QString programs = QStringLiteral("Programs  (*)");
-    const QString allFiles = QStringLiteral("All files (*)");
-    dialog.setNameFilters({programs, allFiles});
-    const auto programsOnly = QDir::AllDirs | QDir::Files | QDir::Executable | QDir::NoDot;
-    dialog.setFilter(programsOnly);
-    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
-                     [&dialog, programs, programsOnly](const QString& filter) {
-                         dialog.setFilter(filter == programs
-                                              ? programsOnly
-                                              : QDir::AllDirs | QDir::Files | QDir::NoDot);
-                     });
-    if (!currentPath.isEmpty()) {
-        const QFileInfo current(currentPath);
-        dialog.setDirectory(current.absolutePath());
-        if (current.isFile())
-            dialog.selectFile(current.fileName());
-    }
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    const std::unique_ptr<QFileDialog> dialog(CreateEmailClientDialog(parent, currentPath));
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
         return QString();
-    return dialog.selectedFiles().front();
+    return dialog->selectedFiles().front();
 }

@@ -11,6 +11,7 @@
 #include <functional>
 
 class QAction;
+class QFileDialog;
 class QMenu;
 class QToolBar;
 class QWidget;
@@ -58,5 +59,8 @@ QToolBar* BuildMainToolBar(const TActions& actions, QWidget* parent);
 // cancelled. With TALVORO_HEADLESS_DIALOGS=1 nothing is shown and the answer
 // is empty; a hook set for tests answers instead.
 QString BrowseForEmailClient(QWidget* parent, const QString& currentPath);
+// The dialog that BrowseForEmailClient shows, made but not shown: in the
+// folder of currentPath with its file selected. The caller owns it.
+QFileDialog* CreateEmailClientDialog(QWidget* parent, const QString& currentPath);
 using TBrowseEmailClientHook = std::function<QString(const QString& currentPath)>;
 void SetBrowseEmailClientHook(TBrowseEmailClientHook hook);

@@ -1,7 +1,9 @@
 #include "agent/AgentOptions.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -34,6 +36,10 @@ TEST(AgentOptions, SaveAndLoadRoundTripAndMissingFileGivesDefaults) {
     o.Engine = TSpeechVoice::DesktopService;
     ASSERT_TRUE(o.Save(path));
     EXPECT_EQ(TAgentOptions::Load(path), o);
+    // A named pipe in its place gives the defaults at once instead of waiting for a writer.
+    const QString pipe = dir.filePath(QStringLiteral("pipe.conf"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    EXPECT_EQ(TAgentOptions::Load(pipe), TAgentOptions());
 }
 
 TEST(AgentOptions, SpeechSettingsFollowTheCharacterUnlessOverridden) {

@@ -25,6 +25,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -220,6 +221,25 @@ TEST_F(MainWindowFlowsTest, TrayDoubleClickWithMailWaitingAsksForTheClientAndCou
     EXPECT_EQ(form.TrayIcon()->Tag(), 4); // ready, no unread mail
 }
 
+// Launch E-mail without a client, answered Yes: the E-mail Server page and the browse dialog.
+TEST_F(MainWindowFlowsTest, LaunchEmailWithoutAClientOpensTheServerPageAndTheBrowseDialog) {
+    SeedProfile(Dir.path() + "/config");
+    TFormMain form({});
+    form.SelectPage(QStringLiteral("Time"));
+    platform::SetMessageBoxHook([](const QString&, const QString&, platform::TMsgDlgType,
+                                   unsigned) { return platform::TModalResult::Yes; });
+    QStringList browsed;
+    SetBrowseEmailClientHook([&browsed](const QString& current) {
+        browsed << current;
+        return QStringLiteral("/usr/bin/env");
+    });
+    form.Actions().ActionLaunchEmail->trigger();
+    SetBrowseEmailClientHook({});
+    EXPECT_EQ(form.CurrentPageName(), "E-mail Server");
+    EXPECT_EQ(browsed.size(), 1);
+    EXPECT_EQ(form.FilenameEmailClient->text(), "/usr/bin/env");
+}
+
 TEST_F(MainWindowFlowsTest, CheckNowWithAnIncompleteAccountSaysWhatIsMissing) {
     SeedProfile(Dir.path() + "/config", "\"RadioGroupInternetConnection\"=\"1\"\r\n");
     TFormMain form({});
@@ -344,6 +364,29 @@ TEST_F(MainWindowFlowsTest, TheClientIsLookedForOnlyWhenACheckIsAboutToRun) {
     form.CheckProgramState();
     EXPECT_EQ(form.TrayIcon()->Tag(), 1);
     EXPECT_TRUE(Boxes.empty()); // no check started, so no word about the account
+}
+
+// The e-mail client is looked for at the minute tick while it does not run, and once found, the
+// picture changes back as soon as it ends, not at the next tick.
+TEST_F(MainWindowFlowsTest, ThePictureFollowsTheClientFromTheTickToItsEnd) {
+    const QString client = Dir.path() + "/mail-client-x";
+    ASSERT_TRUE(QFile::copy(QStringLiteral("/bin/sleep"), client));
+    SeedProfile(Dir.path() + "/config",
+                "\"CheckBoxEnableEmailCheck\"=\"1\"\r\n\"RadioGroupInternetConnection\"=\"1\"\r\n"
+                "\"CheckBoxSuspendChecks\"=\"1\"\r\n\"CheckInterval\"=\"60\"\r\n"
+                "\"FilenameEmailClient\"=\"" +
+                    client.toUtf8() + "\"\r\n");
+    TFormMain form({});
+    Boxes.clear();
+    QProcess running;
+    running.start(client, {QStringLiteral("300")});
+    ASSERT_TRUE(running.waitForStarted(10000));
+    form.OvcClockMinuteChange();
+    EXPECT_EQ(form.TrayIcon()->Tag(), 1); // found at the tick: checks suspended
+    running.kill();
+    QTRY_COMPARE_WITH_TIMEOUT(form.TrayIcon()->Tag(), 4, 30000); // ready again, no tick needed
+    running.waitForFinished(10000);
+    EXPECT_TRUE(Boxes.empty());
 }
 
 // The desktop's handler of mailto: links fills the client field; without one the field keeps

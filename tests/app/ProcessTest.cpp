@@ -8,6 +8,7 @@
 
 #include "QtGtest.h"
 #include "SeedProfile.h"
+#include "SmallFileSystem.h"
 #include <csignal>
 
 #include <gtest/gtest.h>
@@ -150,6 +151,62 @@ TEST_F(ProcessTest, AStopThatCannotSaveEndsWithAFailureAndKeepsTheFile) {
     QFile kept(config + "/talvoro.kept/registry.reg");
     ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
     EXPECT_EQ(kept.readAll(), before);
+}
+
+// A stop that cannot save (here: the settings folder has become read-only) says why, once.
+TEST_F(ProcessTest, AFailedSaveAtTheEndSaysItsCauseOnce) {
+    if (geteuid() == 0 && !PrivateMounts())
+        GTEST_SKIP() << "root, but no mount namespace of its own for a read-only folder";
+    // A profile with its Settings key, so that the close has values to set.
+    SeedProfile(Dir.path() + "/config", "\"EditYourName\"=\"Ada\"\r\n");
+    const QString folder = Dir.path() + "/config/talvoro";
+    QProcess* process = Start({"/M", "/D"});
+    for (int i = 0; i < 200 && !QFile::exists(LogPath()); ++i)
+        QThread::msleep(50);
+    ASSERT_TRUE(QFile::exists(LogPath()));
+    ASSERT_TRUE(MakeFolderReadOnly(folder.toStdString()));
+    ::kill(static_cast<pid_t>(process->processId()), SIGTERM);
+    ASSERT_TRUE(process->waitForFinished(10000));
+    ReleaseFolder(folder.toStdString());
+    EXPECT_NE(process->exitCode(), 0);
+    const QByteArray said = process->readAllStandardError();
+    const QByteArray cause =
+        geteuid() == 0 ? "the settings folder \"" + folder.toUtf8() + "\" is read-only"
+                       : "Talvoro may not write in the settings folder \"" + folder.toUtf8() + "\"";
+    EXPECT_EQ(said.count("talvoro: The settings could not be saved: "), 1) << said.toStdString();
+    EXPECT_TRUE(said.contains("The settings could not be saved: Failed to set data for '"))
+        << said.toStdString();
+    EXPECT_TRUE(said.contains("': " + cause + "\n")) << said.toStdString();
+}
+
+// With a settings folder that is read-only, and so no lock file, the program says so, runs, and
+// still keeps a second copy out.
+TEST_F(ProcessTest, AReadOnlySettingsFolderStillKeepsASecondCopyOut) {
+    const QString folder = Dir.path() + "/config/talvoro";
+    if (geteuid() == 0 && !PrivateMounts())
+        GTEST_SKIP() << "root, but no mount namespace of its own for a read-only folder";
+    ASSERT_FALSE(QFile::exists(folder + "/TalvoroMutex.lock"));
+    ASSERT_TRUE(MakeFolderReadOnly(folder.toStdString()));
+    QProcess* first = Start({"/M", "/D"});
+    for (int i = 0; i < 200 && !QFile::exists(LogPath()); ++i)
+        QThread::msleep(50);
+    ASSERT_TRUE(QFile::exists(LogPath()));
+    QByteArray said;
+    for (int i = 0; i < 200 && !said.contains("TalvoroMutex.lock"); ++i) {
+        first->waitForReadyRead(50);
+        said += first->readAllStandardError();
+    }
+    EXPECT_TRUE(said.contains("Warning: Talvoro cannot create its lock file \"" + folder.toUtf8() +
+                              "/TalvoroMutex.lock\""))
+        << said.toStdString();
+
+    QProcess* second = Start({"/M"});
+    ASSERT_TRUE(second->waitForFinished(10000));
+    EXPECT_TRUE(second->readAllStandardError().contains("Application is already running"));
+    EXPECT_EQ(first->state(), QProcess::Running);
+    first->kill();
+    first->waitForFinished(5000);
+    ReleaseFolder(folder.toStdString());
 }
 
 TEST_F(ProcessTest, FirstStartOpensTheWizardAndAStopRequestStillSavesInOrder) {

@@ -10,6 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 TEST(TrayHint, StatusTextInBracketsCutAtWhatTheTrayShows) {
     EXPECT_EQ(TrayHintWithStatus(identity::DefaultTrayHint, "Checking for new messages"),
               "Talvoro: Right click for menu [Checking for new messages]");
@@ -72,20 +75,52 @@ TEST_F(DebugLogFileTest, TheLogIsPrivateAndNeverWrittenThroughALink) {
     ASSERT_TRUE(victim.open(QIODevice::WriteOnly));
     victim.write("keep me");
     victim.close();
-    ASSERT_TRUE(QFile::link(Dir.path() + "/victim", Path()));
+    ASSERT_TRUE(victim.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther));
+    const QByteArray target = QFile::encodeName(Dir.path() + "/victim");
+    const QByteArray path = QFile::encodeName(Path());
+    for (const bool hard : {false, true}) {
+        const char* name = hard ? "hard link" : "symbolic link";
+        const auto makeLink = [&] {
+            return (hard ? ::link : ::symlink)(target.constData(), path.constData()) == 0;
+        };
+        QFile::remove(Path());
+        ASSERT_TRUE(makeLink()) << name;
 
+        TDebugLogFile log(Path());
+        log.Create();
+        log.Append("entry");
+        EXPECT_FALSE(QFileInfo(Path()).isSymLink()) << name;
+        EXPECT_EQ(QFile::permissions(Path()),
+                  QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser)
+            << name;
+        EXPECT_EQ(Contents(), "entry\r\n") << name;
+
+        // A link put in its place later makes the entry fail instead of reaching the target.
+        ASSERT_TRUE(QFile::remove(Path()));
+        ASSERT_TRUE(makeLink()) << name;
+        EXPECT_THROW(log.Append("entry"), EInOutError) << name;
+        ASSERT_TRUE(victim.open(QIODevice::ReadOnly));
+        EXPECT_EQ(victim.readAll(), "keep me") << name;
+        victim.close();
+        EXPECT_EQ(victim.permissions() & QFile::ReadOther, QFile::ReadOther) << name;
+    }
+}
+
+// A named pipe in the log's place would block the program at start until someone read it: it is
+// refused at once, with a text that says so.
+TEST_F(DebugLogFileTest, ANamedPipeAsTheLogIsRefusedWithoutWaiting) {
+    QDir().mkpath(Dir.path() + "/state/talvoro");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(Path()).constData(), 0600), 0);
     TDebugLogFile log(Path());
-    log.Create();
-    log.Append("entry");
-    EXPECT_FALSE(QFileInfo(Path()).isSymLink());
-    EXPECT_EQ(QFile::permissions(Path()),
-              QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
-    EXPECT_EQ(Contents(), "entry\r\n");
-
-    // A link put in its place later makes the entry fail instead of reaching the target.
-    ASSERT_TRUE(QFile::remove(Path()));
-    ASSERT_TRUE(QFile::link(Dir.path() + "/victim", Path()));
-    EXPECT_THROW(log.Append("entry"), EInOutError);
-    ASSERT_TRUE(victim.open(QIODevice::ReadOnly));
-    EXPECT_EQ(victim.readAll(), "keep me");
+    for (const bool create : {true, false}) {
+        const char* name = create ? "create" : "append";
+        try {
+            create ? log.Create() : log.Append("entry");
+            ADD_FAILURE() << name << ": no error";
+        } catch (const EInOutError& e) {
+            EXPECT_NE(std::string(e.what()).find("is a named pipe"), std::string::npos)
+                << name << ": " << e.what();
+        }
+    }
+    EXPECT_TRUE(QFileInfo(Path()).exists());
 }

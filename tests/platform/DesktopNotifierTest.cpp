@@ -11,6 +11,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -83,6 +85,37 @@ TEST_F(DesktopNotifierTest, ActionsReachTheProgramAndAClosedNotificationIsNotRep
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return server.Calls.last().Method == "CloseNotification"; }, 10000));
     EXPECT_EQ(server.Calls.last().Args[0].toUInt(), 42u);
+}
+
+// Mark Read while the server has not yet answered Notify: the notification is closed as soon as
+// its id is known, and a check that found mail meanwhile shows anew.
+TEST_F(DesktopNotifierTest, AWithdrawnNotificationIsClosedWhenTheServerAnswersLate) {
+    for (const bool newMailMeanwhile : {false, true}) {
+        TNotificationServer server(Connection("server"), {"body", "actions"});
+        platform::TDesktopNotifier notifier(Connection("client"));
+        server.HoldNotifyReplies = true;
+        notifier.ShowNewMail(Three);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return server.NotifyCalls().size() == 1; }, 10000));
+        notifier.Withdraw();
+        if (newMailMeanwhile)
+            notifier.ShowNewMail({1, QStringLiteral("b@example.org"), QStringLiteral("later")});
+        server.HoldNotifyReplies = false;
+        server.ReleaseNotifyReplies();
+        const auto isClose = [](const TCall& call) { return call.Method == "CloseNotification"; };
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return std::any_of(server.Calls.begin(), server.Calls.end(), isClose); }, 10000))
+            << newMailMeanwhile;
+        EXPECT_EQ(std::find_if(server.Calls.begin(), server.Calls.end(), isClose)->Args[0].toUInt(),
+                  41u);
+        if (newMailMeanwhile) {
+            ASSERT_TRUE(QTest::qWaitFor([&] { return notifier.NotificationId() == 42; }, 10000));
+            EXPECT_EQ(server.NotifyCalls()[1].Args[1].toUInt(), 0u); // a new one, not the closed
+        } else {
+            QTest::qWait(200);
+            EXPECT_EQ(notifier.NotificationId(), 0u);
+            EXPECT_EQ(server.NotifyCalls().size(), 1);
+        }
+    }
 }
 
 TEST_F(DesktopNotifierTest, WithoutActionsOrWithMarkupTheServerGetsWhatItCanShow) {

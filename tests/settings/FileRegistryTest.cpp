@@ -1,9 +1,15 @@
 #include "platform/registry/FileRegistry.h"
 
+#include "SmallFileSystem.h"
+
 #include <QDir>
 #include <QTemporaryDir>
+#include <fcntl.h>
 #include <fstream>
+#include <functional>
+#include <future>
 #include <gtest/gtest.h>
+#include <iostream>
 #include <random>
 #include <signal.h>
 #include <sstream>
@@ -122,10 +128,11 @@ TEST_F(FileRegistryTest, AFileThatCannotBeParsedIsKeptAsideAndTheDefaultsUsed) {
     registry.WriteString("CheckInterval", "4");
     registry.CloseKey();
 
+    // The box says what happened and what the user can do about it.
     const std::string message = registry.TakeHiveError();
-    EXPECT_NE(message.find("is damaged (line 1: not a registry file)"), std::string::npos)
-        << message;
-    EXPECT_NE(message.find("default settings"), std::string::npos) << message;
+    for (const char* part : {"was damaged (line 1: not a settings file)", "default settings",
+                             "Nothing is lost", "rename it back to \"registry.reg\""})
+        EXPECT_NE(message.find(part), std::string::npos) << message;
     EXPECT_EQ(registry.TakeHiveError(), "");
 
     const auto files = FilesInFolder();
@@ -147,7 +154,7 @@ TEST_F(FileRegistryTest, AFileFarLargerThanAnyHiveIsKeptAsideUnread) {
     WriteFile(Hive, "REGEDIT4\n" + std::string(MaxHiveFileBytes, ';'));
     TFileRegistry registry(Hive);
     ASSERT_TRUE(registry.OpenKey(SettingsKey, true));
-    EXPECT_NE(registry.TakeHiveError().find("is damaged (line 1: the file is larger than 16 MiB)"),
+    EXPECT_NE(registry.TakeHiveError().find("was damaged (line 1: the file is larger than 16 MiB)"),
               std::string::npos);
     EXPECT_EQ(FilesInFolder().size(), 2u);
 }
@@ -164,10 +171,102 @@ TEST_F(FileRegistryTest, FailuresToStoreAreReportedWithTheValueOrKeyName) {
         registry.CloseKey();
         FAIL() << "no error";
     } catch (const ERegistryException& error) {
-        EXPECT_STREQ(error.what(), "Failed to set data for 'First'");
+        EXPECT_EQ(error.what(), "Failed to set data for 'First': the settings file \"" + Hive +
+                                    "\" could not be read (Not a directory)");
     }
     EXPECT_FALSE(registry.OpenKey("\\Software\\New", true));
     EXPECT_THROW(registry.WriteString("NoKeyOpen", "x"), ERegistryException);
+}
+
+// A save that fails says why, after the value it could not store: the user learns what to mend.
+TEST_F(FileRegistryTest, AFailedSaveSaysItsCause) {
+    struct TCase {
+        const char* Name;
+        std::function<bool(const std::string& folder)> Break; // false: cannot be made here
+        std::string Cause;
+    };
+    const TCase cases[] = {
+        {"read-only folder", [](const std::string& folder) { return MakeFolderReadOnly(folder); },
+         geteuid() == 0 ? "the settings folder \"" + Folder + "\" is read-only"
+                        : "Talvoro may not write in the settings folder \"" + Folder + "\""},
+        {"full disk",
+         [](const std::string& folder) {
+             // Fill what the small file system has left; the hive written before stays.
+             if (geteuid() != 0)
+                 return false;
+             std::ofstream filler(folder + "/filler", std::ios::binary);
+             const std::string block(4096, 'x');
+             while (filler.write(block.data(), std::streamsize(block.size())))
+                 filler.flush();
+             return true;
+         },
+         "the disk is full"},
+    };
+    for (const TCase& test : cases) {
+        QDir(QString::fromStdString(Folder)).removeRecursively();
+        QDir().mkpath(QString::fromStdString(Folder));
+        if (geteuid() == 0 && !MountSmallFileSystem(Folder))
+            GTEST_SKIP() << "root, but no mount namespace of its own for a small file system";
+        {
+            TFileRegistry registry(Hive);
+            ASSERT_TRUE(registry.OpenKey(SettingsKey, true));
+            registry.WriteString("CheckBoxEnableAgent", "1");
+            registry.CloseKey();
+        }
+        const std::string saved = ReadFile(Hive);
+        if (!test.Break(Folder)) {
+            ReleaseFolder(Folder);
+            std::cout << "[ SKIPPED  ] " << test.Name << ": needs root\n";
+            continue;
+        }
+        TFileRegistry registry(Hive);
+        ASSERT_TRUE(registry.OpenKey(SettingsKey, true));
+        registry.WriteString("CheckBoxEnableAgent", "0");
+        try {
+            registry.CloseKey();
+            ADD_FAILURE() << test.Name << ": no error";
+        } catch (const ERegistryException& error) {
+            EXPECT_EQ(error.what(), "Failed to set data for 'CheckBoxEnableAgent': " + test.Cause)
+                << test.Name;
+        }
+        EXPECT_EQ(ReadFile(Hive), saved) << test.Name;
+        ReleaseFolder(Folder);
+    }
+}
+
+// A named pipe, a device or a folder in the settings file's place is refused at once: opening a
+// pipe to read would wait for a writer, and the program would hang at start.
+TEST_F(FileRegistryTest, ASettingsFileThatIsNoRegularFileIsRefusedWithoutWaiting) {
+    QDir().mkpath(QString::fromStdString(Folder));
+    struct TCase {
+        const char* Name;
+        std::function<bool()> Make;
+        const char* Said;
+    };
+    const TCase cases[] = {
+        {"named pipe", [this] { return mkfifo(Hive.c_str(), 0600) == 0; }, "is a named pipe"},
+        {"folder", [this] { return mkdir(Hive.c_str(), 0700) == 0; }, "is a folder"},
+        {"device", [this] { return symlink("/dev/null", Hive.c_str()) == 0; }, "is a device"},
+    };
+    for (const TCase& test : cases) {
+        ASSERT_TRUE(test.Make()) << test.Name;
+        auto opened = std::async(std::launch::async, [this] {
+            TFileRegistry registry(Hive);
+            const bool open = registry.OpenKey(SettingsKey, true);
+            return std::pair{open, registry.TakeHiveError()};
+        });
+        if (opened.wait_for(std::chrono::seconds(30)) != std::future_status::ready) {
+            // Let the blocked reader go before failing, so the test ends.
+            close(open(Hive.c_str(), O_WRONLY | O_NONBLOCK));
+            FAIL() << test.Name << ": opening the settings file waited";
+        }
+        const auto [open, message] = opened.get();
+        EXPECT_FALSE(open) << test.Name; // nothing can be stored over it
+        EXPECT_NE(message.find(test.Said), std::string::npos) << test.Name << ": " << message;
+        EXPECT_NE(message.find("default settings"), std::string::npos) << message;
+        rmdir(Hive.c_str());
+        unlink(Hive.c_str());
+    }
 }
 
 TEST_F(FileRegistryTest, AKillDuringAWriteLeavesTheOldOrTheNewFile) {

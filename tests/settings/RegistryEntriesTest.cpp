@@ -228,7 +228,12 @@ TEST_F(RegistryEntriesTest, AKeyThatCannotBeCreatedFailsTheSave) {
         Save();
         FAIL() << "no error";
     } catch (const ERegistryException& error) {
-        EXPECT_STREQ(error.what(), "Failed to create key \\Software\\Ostrawick\\Talvoro\\1.0");
+        // The key's name, and why: the settings file cannot be read where a folder should be.
+        EXPECT_EQ(std::string(error.what()),
+                  "Failed to create key \\Software\\Ostrawick\\Talvoro\\1.0: the settings file \"" +
+                      Temp.path().toStdString() +
+                      "/talvoro/registry.reg\" could not be read (Not a "
+                      "directory)");
     }
     EXPECT_TRUE(DebugLines.isEmpty());
 }

@@ -1,8 +1,10 @@
 #pragma once
 // org.freedesktop.Notifications as a small server of the test's own on a private bus: it logs
 // each call it receives, answers GetCapabilities with the given list and can emit the server's
-// signals (ActionInvoked, NotificationClosed).
+// signals (ActionInvoked, NotificationClosed). With HoldNotifyReplies it answers Notify only
+// when told to (ReleaseNotifyReplies), as a busy server would.
 #include <QDBusConnection>
+#include <QDBusContext>
 #include <QDBusMessage>
 #include <QObject>
 #include <QStringList>
@@ -14,7 +16,7 @@ struct TCall {
     QVariantList Args;
 };
 
-class TNotificationServer : public QObject {
+class TNotificationServer : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
 public:
@@ -23,6 +25,11 @@ public:
         Bus.registerObject(QStringLiteral("/org/freedesktop/Notifications"), this,
                            QDBusConnection::ExportAllSlots);
         Bus.registerService(QStringLiteral("org.freedesktop.Notifications"));
+    }
+    // Gives the name up, so that another stand-in on the same bus can take it.
+    ~TNotificationServer() override {
+        Bus.unregisterObject(QStringLiteral("/org/freedesktop/Notifications"));
+        Bus.unregisterService(QStringLiteral("org.freedesktop.Notifications"));
     }
     void Emit(const QString& signal, const QVariantList& args) {
         QDBusMessage message =
@@ -38,7 +45,13 @@ public:
                 found << call;
         return found;
     }
+    void ReleaseNotifyReplies() {
+        for (const QDBusMessage& reply : std::as_const(HeldReplies))
+            Bus.send(reply);
+        HeldReplies.clear();
+    }
     QList<TCall> Calls;
+    bool HoldNotifyReplies = false;
 
 public slots:
     QStringList GetCapabilities() {
@@ -50,12 +63,18 @@ public slots:
                 int timeout) {
         Calls.append({QStringLiteral("Notify"),
                       {app, replaces, icon, summary, body, actions, hints, timeout}});
-        return replaces != 0 ? replaces : ++LastId;
+        const uint id = replaces != 0 ? replaces : ++LastId;
+        if (HoldNotifyReplies) {
+            setDelayedReply(true);
+            HeldReplies << message().createReply(QVariant::fromValue(id));
+        }
+        return id;
     }
     void CloseNotification(uint id) { Calls.append({QStringLiteral("CloseNotification"), {id}}); }
 
 private:
     QDBusConnection Bus;
     QStringList Capabilities;
+    QList<QDBusMessage> HeldReplies;
     uint LastId = 40;
 };

@@ -9,13 +9,17 @@
 #include "tray/TrayIcon.h"
 #include "tray/TrayMenus.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QCheckBox>
+#include <QDir>
+#include <QFileDialog>
 #include <QMenu>
 #include <QPainter>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
 #include <QToolBar>
@@ -351,6 +355,48 @@ private slots:
                  QStringLiteral("/opt/mail/client"));
         QCOMPARE(offered, QStringLiteral("/usr/bin/x"));
         SetBrowseEmailClientHook({});
+    }
+
+    // The dialog's "Programs" choice lists the programs of a folder and hides other files;
+    // "All files" lists both.
+    void BrowseDialogListsPrograms() {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        for (const auto& [name, permissions] :
+             {std::pair{"mailer", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner},
+              std::pair{"notes.txt", QFile::ReadOwner | QFile::WriteOwner}}) {
+            QFile file(dir.filePath(QString::fromLatin1(name)));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.close();
+            QVERIFY(file.setPermissions(permissions));
+        }
+        // No file chosen yet: a chosen file would be listed whatever the filter.
+        const std::unique_ptr<QFileDialog> dialog(
+            CreateEmailClientDialog(nullptr, dir.filePath(QStringLiteral("none"))));
+        dialog->show();
+        const auto listed = [&dialog](const QString& folder) {
+            const auto* view = dialog->findChild<QAbstractItemView*>(QStringLiteral("listView"));
+            QStringList names;
+            if (view == nullptr || view->model() == nullptr)
+                return names;
+            for (int row = 0; row < view->model()->rowCount(view->rootIndex()); ++row)
+                names << view->model()->index(row, 0, view->rootIndex()).data().toString();
+            names.removeAll(QStringLiteral(".."));
+            names.sort();
+            return QDir(dialog->directory()) == QDir(folder) ? names : QStringList();
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(listed(dir.path()), QStringList{QStringLiteral("mailer")}, 20000);
+        dialog->selectNameFilter(dialog->nameFilters().at(1));
+        emit dialog->filterSelected(dialog->nameFilters().at(1));
+        QTRY_COMPARE_WITH_TIMEOUT(
+            listed(dir.path()),
+            (QStringList{QStringLiteral("mailer"), QStringLiteral("notes.txt")}), 20000);
+        dialog->selectNameFilter(dialog->nameFilters().at(0));
+        emit dialog->filterSelected(dialog->nameFilters().at(0));
+        dialog->setDirectory(QStringLiteral("/usr/bin"));
+        QTRY_VERIFY_WITH_TIMEOUT(listed(QStringLiteral("/usr/bin")).contains(QStringLiteral("env")),
+                                 20000);
+        QVERIFY(listed(QStringLiteral("/usr/bin")).size() > 10);
     }
 
     void MarginIsPaintedAsTheProgramDrawsIt() {

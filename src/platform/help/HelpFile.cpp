@@ -1,19 +1,30 @@
 #include "platform/help/HelpFile.h"
 
+#include "platform/PlatformTexts.h"
+#include "platform/RegularFile.h"
+
 #include <QFile>
 #include <QRegularExpression>
+
+#include <unistd.h>
 
 namespace platform {
 
 std::optional<THelpFile> THelpFile::Load(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    // A named pipe in the file's place would make opening it wait for a writer.
+    const int fd = OpenRegularFileForReading(QFile::encodeName(path).toStdString());
+    QFile file;
+    if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        if (fd >= 0)
+            ::close(fd);
         return std::nullopt;
+    }
     return Parse(QString::fromUtf8(file.readAll()));
 }
 
-THelpFile THelpFile::Parse(const QString& html) {
+THelpFile THelpFile::Parse(const QString& source) {
     THelpFile help;
+    const QString html = ExpandPlatformTexts(source);
     static const QRegularExpression head(QStringLiteral("<head>(.*)</head>"),
                                          QRegularExpression::DotMatchesEverythingOption |
                                              QRegularExpression::CaseInsensitiveOption);

@@ -1,5 +1,7 @@
 #include "platform/launcher/DefaultMailClient.h"
 
+#include "platform/RegularFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -8,6 +10,7 @@
 #include <QTextStream>
 
 #include <optional>
+#include <unistd.h>
 
 namespace platform {
 namespace {
@@ -39,9 +42,15 @@ QStringList ApplicationFolders() {
 
 // The value of Key in Group of a desktop-entry style file, as written.
 std::optional<QString> IniValue(const QString& path, const QString& group, const QString& key) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+    // A named pipe in a configuration file's place would make opening it wait for a writer.
+    const int fd = platform::OpenRegularFileForReading(QFile::encodeName(path).toStdString());
+    QFile file;
+    if (fd < 0 ||
+        !file.open(fd, QIODevice::ReadOnly | QIODevice::Text, QFileDevice::AutoCloseHandle)) {
+        if (fd >= 0)
+            ::close(fd);
         return std::nullopt;
+    }
     QTextStream in(&file);
     bool inGroup = false;
     while (!in.atEnd()) {

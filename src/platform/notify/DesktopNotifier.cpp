@@ -5,6 +5,8 @@
 #include <QDBusPendingReply>
 #include <QVariantMap>
 
+#include <utility>
+
 namespace platform {
 namespace {
 
@@ -84,12 +86,19 @@ void TDesktopNotifier::ShowNewMail(const TNewMailNotice& notice) {
 
 void TDesktopNotifier::Withdraw() {
     Waiting.reset();
-    if (CurrentId == 0 || !Bus.isConnected())
+    // The notification being sent has no id yet: it is closed as soon as the server gives one.
+    if (CallUnderWay)
+        WithdrawWhenShown = true;
+    Close(CurrentId);
+    CurrentId = 0;
+}
+
+void TDesktopNotifier::Close(uint id) {
+    if (id == 0 || !Bus.isConnected())
         return;
     QDBusMessage close = Call(QStringLiteral("CloseNotification"));
-    close << CurrentId;
+    close << id;
     Bus.call(close, QDBus::NoBlock);
-    CurrentId = 0;
 }
 
 // The capabilities are asked for before every notification: a desktop may
@@ -115,6 +124,11 @@ void TDesktopNotifier::SendNext() {
                 if (reply.isError()) {
                     CallUnderWay = false;
                     Failed();
+                    SendNext();
+                    return;
+                }
+                if (std::exchange(WithdrawWhenShown, false)) {
+                    CallUnderWay = false;
                     SendNext();
                     return;
                 }
@@ -146,6 +160,10 @@ void TDesktopNotifier::Notify(const TNewMailNotice& notice, const QStringList& c
                     Failed();
                 else
                     CurrentId = reply.value();
+                if (std::exchange(WithdrawWhenShown, false)) {
+                    Close(CurrentId);
+                    CurrentId = 0;
+                }
                 SendNext();
             });
 }

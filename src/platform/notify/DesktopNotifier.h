@@ -39,7 +39,9 @@ public:
     // new messages is ignored.
     void ShowNewMail(const TNewMailNotice& notice);
 
-    // Takes the notification away (the mail was read another way).
+    // Takes the notification away (the mail was read another way), also one
+    // whose call to the server is still under way: it is closed when the
+    // server has answered.
     void Withdraw();
 
     // The server's id of the notification showing; 0 when none is.
@@ -68,11 +70,13 @@ private:
     void SendNext();
     void Notify(const TNewMailNotice& notice, const QStringList& capabilities);
     void Failed();
+    void Close(uint id);
 
     QDBusConnection Bus;
     std::optional<TNewMailNotice> Waiting; // to send when the call under way is done
     bool CallUnderWay = false;
-    uint CurrentId = 0; // the notification showing, 0 for none
+    bool WithdrawWhenShown = false; // withdrawn while the call under way had no answer yet
+    uint CurrentId = 0;             // the notification showing, 0 for none
     bool UnavailableSaid = false;
 };
 

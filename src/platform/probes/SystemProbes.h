@@ -20,9 +20,13 @@ public:
     // connected; false when there is none, or RasAvailable() is false.
     virtual bool GetActiveRASConnection() = 0;
 
-    // True when a file exists at path and a running process has the same file
-    // name, compared without regard to letter case.
-    virtual bool IsProgramRunning(const QString& path) = 0;
+    // The id of a running process that has the file name of path, compared
+    // without regard to letter case, when a file exists at path; 0 when there
+    // is none. With onlyProcess, only that process is looked at.
+    virtual qint64 FindProgram(const QString& path, qint64 onlyProcess = 0) = 0;
+
+    // Whether FindProgram finds a process.
+    bool IsProgramRunning(const QString& path) { return FindProgram(path) != 0; }
 };
 
 // The probes of this system, looking at the real /dev, /sys and /proc.

@@ -275,12 +275,12 @@ bool TLinuxSystemProbes::GetActiveRASConnection() {
     return (bits & IffUp) && (bits & IffRunning);
 }
 
-bool TLinuxSystemProbes::IsProgramRunning(const QString& path) {
+qint64 TLinuxSystemProbes::FindProgram(const QString& path, qint64 onlyProcess) {
     if (path.isEmpty())
-        return false;
+        return 0;
     const QFileInfo file(path);
     if (!file.isFile())
-        return false;
+        return 0;
     QStringList wanted{file.fileName()};
     // A client is often started through a link (/usr/bin/x -> /opt/x/x-bin);
     // the process then shows the name of the file the link leads to.
@@ -291,20 +291,24 @@ bool TLinuxSystemProbes::IsProgramRunning(const QString& path) {
     }
 
     const std::string procRoot = Native(ProcRoot);
-    const TDirHandle dir(opendir(procRoot.c_str()));
-    if (!dir)
-        return false;
-    while (const dirent* entry = readdir(dir.get())) {
-        if (!IsNumeric(entry->d_name))
-            continue;
+    const auto matches = [&](const std::string& process) {
         bool shortened = false;
-        const auto seen = ProcessFileNames(procRoot + "/" + entry->d_name, shortened);
+        const auto seen = ProcessFileNames(procRoot + "/" + process, shortened);
         for (std::size_t i = 0; i < seen.size(); ++i)
             for (const QString& name : wanted)
                 if (!seen[i].empty() && SameName(name, seen[i], shortened && i == 0))
                     return true;
-    }
-    return false;
+        return false;
+    };
+    if (onlyProcess != 0)
+        return matches(std::to_string(onlyProcess)) ? onlyProcess : 0;
+    const TDirHandle dir(opendir(procRoot.c_str()));
+    if (!dir)
+        return 0;
+    while (const dirent* entry = readdir(dir.get()))
+        if (IsNumeric(entry->d_name) && matches(entry->d_name))
+            return std::strtoll(entry->d_name, nullptr, 10);
+    return 0;
 }
 
 std::unique_ptr<TSystemProbes> CreateSystemProbes() {

@@ -10,7 +10,7 @@
 //   connected when its flags show it administratively up and running.
 //   NetworkManager is not asked: pppd alone brings up such interfaces too,
 //   and the kernel's view is the one that decides whether mail can flow.
-// - IsProgramRunning: the file name of path (and, when path is a symbolic
+// - FindProgram: the file name of path (and, when path is a symbolic
 //   link, of the file it finally leads to) is compared, ignoring letter case,
 //   with the file name of each process's executable (<proc>/<pid>/exe); for a
 //   process whose executable link cannot be read (another user's), with its
@@ -37,7 +37,7 @@ public:
 
     bool RasAvailable() override;
     bool GetActiveRASConnection() override;
-    bool IsProgramRunning(const QString& path) override;
+    qint64 FindProgram(const QString& path, qint64 onlyProcess = 0) override;
 
 private:
     QString DevRoot;

@@ -1,6 +1,7 @@
 #include "platform/registry/FileRegistry.h"
 
 #include "platform/Paths.h"
+#include "platform/RegularFile.h"
 #include "platform/registry/AtomicFile.h"
 
 #include <cerrno>
@@ -19,6 +20,28 @@ std::string FolderOf(const std::string& path) {
     return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
 }
 
+// Why a save failed, in words a user can act on.
+std::string SaveFailureCause(int error, const std::string& folder) {
+    switch (error) {
+    case ENOSPC:
+        return "the disk is full";
+    case EDQUOT:
+        return "your disk quota is used up";
+    case EROFS:
+        return "the settings folder \"" + folder + "\" is read-only";
+    case EACCES:
+    case EPERM:
+        return "Talvoro may not write in the settings folder \"" + folder + "\"";
+    default:
+        return std::string("the settings file could not be written (") + std::strerror(error) + ")";
+    }
+}
+
+std::string FileName(const std::string& path) {
+    auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 std::string Quarantine(const std::string& path) {
     char stamp[32];
     const std::time_t now = std::time(nullptr);
@@ -34,12 +57,20 @@ std::string Quarantine(const std::string& path) {
     return aside;
 }
 
-enum class TReadResult { Read, Missing, Failed };
+enum class TReadResult { Read, Missing, Failed, Refused };
 
+// A named pipe or a device in the file's place is refused, not waited on; Bytes then holds why.
 TReadResult ReadWholeFile(const std::string& path, std::string& bytes) {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    int fd = -1;
+    try {
+        fd = platform::OpenRegularFile(path, O_RDONLY, platform::TFileUse::Read);
+    } catch (const platform::EFileRefused& refused) {
+        bytes = refused.what();
+        return TReadResult::Refused;
+    } catch (const std::system_error& error) {
+        errno = error.code().value();
         return errno == ENOENT ? TReadResult::Missing : TReadResult::Failed;
+    }
     bytes.clear();
     char buffer[16384];
     while (true) {
@@ -99,7 +130,8 @@ std::string TFileRegistry::Resolve(const std::string& key) const {
     return path;
 }
 
-void TFileRegistry::ReportUnreadable(const std::string& message) {
+void TFileRegistry::ReportUnreadable(const std::string& message, const std::string& cause) {
+    BlockedCause = cause;
     if (!Blocked)
         HiveError = message;
     Blocked = true;
@@ -111,11 +143,20 @@ TRegDocument TFileRegistry::Load() {
     case TReadResult::Missing:
         Blocked = false;
         return {};
-    case TReadResult::Failed:
-        ReportUnreadable("The settings file \"" + HiveFile + "\" could not be read (" +
-                         std::strerror(errno) +
-                         "). Talvoro starts with its default settings and cannot save them "
-                         "until the file is readable again.");
+    case TReadResult::Failed: {
+        const std::string cause = "the settings file \"" + HiveFile + "\" could not be read (" +
+                                  std::strerror(errno) + ")";
+        ReportUnreadable("T" + cause.substr(1) +
+                             ". Talvoro starts with its default settings and cannot save them "
+                             "until the file is readable again.",
+                         cause);
+        return {};
+    }
+    case TReadResult::Refused:
+        ReportUnreadable("The settings file " + bytes +
+                             ". Talvoro starts with its default settings and cannot save them "
+                             "until that is removed.",
+                         "the settings file " + bytes);
         return {};
     case TReadResult::Read:
         break;
@@ -133,17 +174,28 @@ TRegDocument TFileRegistry::Load() {
         const std::string aside = Quarantine(HiveFile);
         if (aside.empty()) {
             ReportUnreadable("The settings file \"" + HiveFile + "\" is damaged (" + error.what() +
-                             ") and could not be moved aside. Talvoro starts with its default "
-                             "settings and cannot save them until the file is repaired or "
-                             "removed.");
+                                 ") and could not be moved aside. Talvoro starts with its default "
+                                 "settings and cannot save them until the file is repaired or "
+                                 "removed.",
+                             "the settings file \"" + HiveFile +
+                                 "\" is damaged and could not be moved aside");
             return {};
         }
         Blocked = false;
-        HiveError = "The settings file \"" + HiveFile + "\" is damaged (" + error.what() +
-                    "). It has been kept as \"" + aside +
-                    "\", and Talvoro starts with its default settings.";
+        HiveError = "Talvoro's settings file was damaged (" + std::string(error.what()) +
+                    "), so Talvoro has started with its default settings.\n\nNothing is lost: "
+                    "the damaged file has been kept as \"" +
+                    aside +
+                    "\". Choose your settings again, or close Talvoro, repair that file and "
+                    "rename it back to \"" +
+                    FileName(HiveFile) + "\".";
         return {};
     }
+}
+
+void TFileRegistry::NoteFailure(const std::system_error& error) {
+    LastFailureCause =
+        Blocked ? BlockedCause : SaveFailureCause(error.code().value(), FolderOf(HiveFile));
 }
 
 void TFileRegistry::Store(const TRegDocument& document) {
@@ -170,15 +222,19 @@ void TFileRegistry::Flush() {
 bool TFileRegistry::OpenKey(const std::string& key, bool canCreate) {
     const std::string path = Resolve(key);
     CloseKey();
+    LastFailureCause.clear();
     Document = Load();
     if (!Document.KeyExists(path)) {
+        if (canCreate && Blocked)
+            LastFailureCause = BlockedCause;
         if (!canCreate || Blocked)
             return false;
         TRegDocument fresh = Document;
         fresh.AddKey(path);
         try {
             Store(fresh);
-        } catch (const std::system_error&) {
+        } catch (const std::system_error& error) {
+            NoteFailure(error);
             return false;
         }
         Document = std::move(fresh);
@@ -196,9 +252,10 @@ void TFileRegistry::CloseKey() {
     const std::string first = Pending.front().Name;
     try {
         Flush();
-    } catch (const std::system_error&) {
+    } catch (const std::system_error& error) {
         Pending.clear();
-        throw FailedToSetData(first);
+        NoteFailure(error);
+        throw WithCause(FailedToSetData(first), LastFailureCause);
     }
 }
 

@@ -10,8 +10,11 @@
 //
 // A hive file that cannot be parsed, or is larger than MaxHiveFileBytes, is never overwritten:
 // it is renamed beside itself to "<file>.corrupt-<yyyyMMdd-hhmmss>", the program continues with
-// an empty hive (its defaults) and TakeHiveError reports it once. A file that cannot even be read
-// or moved aside is left alone: reads then see an empty hive and every write fails.
+// an empty hive (its defaults) and TakeHiveError reports it once, saying where the old file is
+// kept. A file that cannot even be read or moved aside, or that is no regular file (a named pipe,
+// a device: it is never waited on), is left alone: reads then see an empty hive and every write
+// fails. A failed write says its cause after the registry's text: "Failed to set data for 'X': the
+// disk is full".
 //
 // One object serves one thread (the window thread); several objects may share a hive file, since
 // each change is applied to a fresh reading of the file.
@@ -21,6 +24,7 @@
 
 #include <optional>
 #include <string>
+#include <system_error>
 #include <vector>
 
 class TFileRegistry : public TRegistry {
@@ -43,6 +47,7 @@ public:
     std::optional<TRegValue> ReadValue(const std::string& name) override;
     void WriteString(const std::string& name, const std::string& text) override;
     bool DeleteValue(const std::string& name) override;
+    std::string FailureCause() const override { return LastFailureCause; }
     std::string TakeHiveError() override;
     void RemoveInterruptedSaves() override;
 
@@ -59,12 +64,17 @@ private:
     // Writes the pending changes over a fresh reading of the file; throws std::system_error.
     void Flush();
     std::string Resolve(const std::string& key) const;
-    void ReportUnreadable(const std::string& message);
+    // Blocks writes; Message is said once (TakeHiveError), Cause with every failed store.
+    void ReportUnreadable(const std::string& message, const std::string& cause);
+    // Keeps the cause of a failed store for FailureCause.
+    void NoteFailure(const std::system_error& error);
 
     std::string HiveFile;
     std::optional<std::string> OpenPath;
     TRegDocument Document; // the file as read at OpenKey, with this key's changes applied
     std::vector<TChange> Pending;
     bool Blocked = false; // the file can neither be read nor moved aside
+    std::string BlockedCause;
     std::string HiveError;
+    std::string LastFailureCause;
 };

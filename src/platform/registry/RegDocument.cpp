@@ -345,7 +345,7 @@ TRegDocument TRegDocument::Parse(std::string_view fileBytes) {
         Fail(1, "the file is empty");
     std::string_view header = TrimRight(line);
     if (header != Version5Header && header != Version4Header)
-        Fail(1, "not a registry file");
+        Fail(1, "not a settings file");
     doc.FileHeader = line;
 
     while (nextLine(line)) {

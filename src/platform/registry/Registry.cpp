@@ -8,6 +8,12 @@ ERegistryException FailedToSetData(const std::string& valueName) {
     return ERegistryException("Failed to set data for '" + valueName + "'");
 }
 
+ERegistryException WithCause(const ERegistryException& error, const std::string& cause) {
+    if (cause.empty())
+        return error;
+    return ERegistryException(std::string(error.what()) + ": " + cause);
+}
+
 ERegistryException InvalidDataType(const std::string& valueName) {
     return ERegistryException("Invalid data type for '" + valueName + "'");
 }

@@ -30,6 +30,8 @@ ERegistryException FailedToCreateKey(const std::string& key);
 ERegistryException FailedToSetData(const std::string& valueName);
 // "Invalid data type for '%s'"
 ERegistryException InvalidDataType(const std::string& valueName);
+// Error with ": " and Cause after its text, when there is a cause.
+ERegistryException WithCause(const ERegistryException& error, const std::string& cause);
 
 // Value types, numbered as Windows numbers them (the hive file writes them as hex(N)).
 enum TRegType : std::uint32_t {
@@ -62,10 +64,13 @@ public:
     virtual bool OpenKey(const std::string& key, bool canCreate) = 0;
 
     // Stores the values written since the key was opened and closes it. Throws
-    // ERegistryException "Failed to set data for '%s'" (naming the first unsaved value) when they
-    // cannot be stored; the key is closed and those writes are lost then. Harmless without an
-    // open key.
+    // ERegistryException "Failed to set data for '%s'" (naming the first unsaved value), followed
+    // by ": " and the cause in plain words ("the disk is full"), when they cannot be stored; the
+    // key is closed and those writes are lost then. Harmless without an open key.
     virtual void CloseKey() = 0;
+
+    // Why the last store failed, in plain words ("the disk is full"); empty when it is not known.
+    virtual std::string FailureCause() const { return {}; }
 
     virtual bool KeyExists(const std::string& key) = 0;
     virtual bool ValueExists(const std::string& name) = 0;
