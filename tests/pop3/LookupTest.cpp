@@ -19,7 +19,6 @@
 
 #include <gtest/gtest.h>
 
-#include "DnsServer.h"
 #include "FakeServer.h"
 #include "PrivateNetwork.h"
 #include "Watchdog.h"
@@ -32,7 +31,6 @@ using namespace std::chrono_literals;
 namespace {
 
 bool PrivateNetwork = false;
-std::unique_ptr<DnsServer> SilentDns;
 
 TResolvedAddress Address(const std::string& text) {
     TResolvedAddress resolved;
@@ -162,15 +160,7 @@ TEST(Lookup, EachAddressIsTriedInTurn) {
 int main(int argc, char** argv) {
     PrivateNetwork = EnterPrivateNetwork("nameserver 127.0.0.1\noptions timeout:30 attempts:1\n",
                                          "127.0.0.1 localhost\n::1 only6.test\n");
-    // A DNS server that takes every query and never reads, let alone answers, it; it stays for
-    // the whole run.
-    if (PrivateNetwork) {
-        try {
-            SilentDns = std::make_unique<DnsServer>(false);
-        } catch (const std::exception&) {
-            PrivateNetwork = false;
-        }
-    }
+    PrivateNetwork = PrivateNetwork && StartSilentDnsServer();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

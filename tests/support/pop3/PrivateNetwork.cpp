@@ -2,7 +2,9 @@
 
 #include <cstdio>
 
+#include <arpa/inet.h>
 #include <net/if.h>
+#include <netinet/in.h>
 #include <sched.h>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
@@ -39,4 +41,13 @@ bool EnterPrivateNetwork(const std::string& resolvConf, const std::string& hosts
                     (request.ifr_flags |= IFF_UP, ::ioctl(control, SIOCSIFFLAGS, &request) == 0);
     ::close(control);
     return up && BindOver(resolvConf, "/etc/resolv.conf") && BindOver(hosts, "/etc/hosts");
+}
+
+bool StartSilentDnsServer() {
+    const int dns = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(53);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return ::bind(dns, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
 }

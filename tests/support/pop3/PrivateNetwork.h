@@ -10,3 +10,7 @@
 #include <string>
 
 bool EnterPrivateNetwork(const std::string& resolvConf, const std::string& hosts);
+
+// A DNS server at 127.0.0.1:53 that takes every query and never reads, let alone answers, it: a
+// bound socket that stays open for the rest of the run. False when the port cannot be had.
+bool StartSilentDnsServer();

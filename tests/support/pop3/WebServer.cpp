@@ -8,24 +8,14 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-struct WebServer::Tls {
-    SSL_CTX* Context = nullptr;
-    ~Tls() { SSL_CTX_free(Context); }
-};
-
-WebServer::WebServer() : FListener("WebServer", 8) {
+WebServer::WebServer(const std::string& certificateFile, const std::string& keyFile)
+    : FListener("WebServer", 8), FContext(SSL_CTX_new(TLS_server_method())) {
     // A client that gives up mid-reply must not end the test process.
     std::signal(SIGPIPE, SIG_IGN);
-    FThread = std::thread([this] { Run(); });
-}
-
-WebServer::WebServer(const std::string& certificateFile, const std::string& keyFile)
-    : FListener("WebServer", 8), FTls(std::make_unique<Tls>()) {
-    std::signal(SIGPIPE, SIG_IGN);
-    FTls->Context = SSL_CTX_new(TLS_server_method());
-    if (FTls->Context == nullptr ||
-        SSL_CTX_use_certificate_chain_file(FTls->Context, certificateFile.c_str()) != 1 ||
-        SSL_CTX_use_PrivateKey_file(FTls->Context, keyFile.c_str(), SSL_FILETYPE_PEM) != 1) {
+    if (FContext == nullptr ||
+        SSL_CTX_use_certificate_chain_file(FContext, certificateFile.c_str()) != 1 ||
+        SSL_CTX_use_PrivateKey_file(FContext, keyFile.c_str(), SSL_FILETYPE_PEM) != 1) {
+        SSL_CTX_free(FContext);
         throw std::runtime_error("WebServer: cannot load " + certificateFile);
     }
     FThread = std::thread([this] { Run(); });
@@ -33,11 +23,8 @@ WebServer::WebServer(const std::string& certificateFile, const std::string& keyF
 
 WebServer::~WebServer() {
     FListener.Wake();
-    const int current = FCurrent.load();
-    if (current >= 0) {
-        ::shutdown(current, SHUT_RDWR);
-    }
     FThread.join();
+    SSL_CTX_free(FContext);
 }
 
 void WebServer::Serve(const std::string& target, std::string reply) {
@@ -46,8 +33,7 @@ void WebServer::Serve(const std::string& target, std::string reply) {
 }
 
 std::string WebServer::Ok(const std::string& body) {
-    return "HTTP/1.1 200 OK\r\nContent-Type: application/xml\r\nContent-Length: " +
-           std::to_string(body.size()) + "\r\n\r\n" + body;
+    return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
 }
 
 std::string WebServer::Redirect(const std::string& location) {
@@ -66,61 +52,30 @@ void WebServer::Run() {
             return;
         }
         const int connection = ::accept4(FListener.Fd(), nullptr, nullptr, SOCK_CLOEXEC);
-        if (connection < 0) {
-            continue;
+        if (connection >= 0) {
+            // A client that never sends must not hold the server for long.
+            const timeval limit{5, 0};
+            ::setsockopt(connection, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+            Handle(connection);
+            ::close(connection);
         }
-        ++FConnections;
-        // A client that never sends must not hold the server for ever.
-        const timeval limit{10, 0};
-        ::setsockopt(connection, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-        FCurrent = connection;
-        Handle(connection);
-        FCurrent = -1;
-        ::close(connection);
     }
 }
 
 void WebServer::Handle(int connection) {
-    SSL* ssl = nullptr;
-    if (FTls) {
-        ssl = SSL_new(FTls->Context);
-        SSL_set_fd(ssl, connection);
-        if (SSL_accept(ssl) != 1) {
-            SSL_free(ssl);
-            return;
-        }
-    }
-    const auto receive = [&](char* buffer, int size) {
-        return ssl ? SSL_read(ssl, buffer, size)
-                   : static_cast<int>(
-                         ::recv(connection, buffer, static_cast<std::size_t>(size), 0));
-    };
-    const auto send = [&](const std::string& bytes) {
-        for (std::size_t sent = 0; sent < bytes.size();) {
-            const int chunk = static_cast<int>(std::min<std::size_t>(bytes.size() - sent, 16384));
-            const int result =
-                ssl ? SSL_write(ssl, bytes.data() + sent, chunk)
-                    : static_cast<int>(::send(connection, bytes.data() + sent,
-                                              static_cast<std::size_t>(chunk), MSG_NOSIGNAL));
-            if (result <= 0) {
-                return;
-            }
-            sent += static_cast<std::size_t>(result);
-        }
-    };
+    SSL* ssl = SSL_new(FContext);
+    SSL_set_fd(ssl, connection);
     std::string request;
     char buffer[4096];
-    while (request.find("\r\n\r\n") == std::string::npos && request.size() < 65536) {
-        const int received = receive(buffer, sizeof buffer);
-        if (received <= 0) {
-            break;
-        }
-        request.append(buffer, static_cast<std::size_t>(received));
+    int received = SSL_accept(ssl) == 1 ? 1 : 0;
+    while (received > 0 && request.find("\r\n\r\n") == std::string::npos) {
+        received = SSL_read(ssl, buffer, sizeof buffer);
+        request.append(buffer, static_cast<std::size_t>(std::max(received, 0)));
     }
     // "GET /target HTTP/1.1"
     const std::size_t first = request.find(' ');
     const std::size_t second = request.find(' ', first + 1);
-    if (first != std::string::npos && second != std::string::npos) {
+    if (received > 0 && second != std::string::npos) {
         const std::string target = request.substr(first + 1, second - first - 1);
         std::string reply = "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n";
         {
@@ -130,10 +85,16 @@ void WebServer::Handle(int connection) {
                 reply = found->second;
             }
         }
-        send(reply);
-    }
-    if (ssl != nullptr) {
+        for (std::size_t sent = 0; sent < reply.size();) {
+            const int chunk =
+                SSL_write(ssl, reply.data() + sent,
+                          static_cast<int>(std::min<std::size_t>(reply.size() - sent, 16384)));
+            if (chunk <= 0) {
+                break;
+            }
+            sent += static_cast<std::size_t>(chunk);
+        }
         SSL_shutdown(ssl);
-        SSL_free(ssl);
     }
+    SSL_free(ssl);
 }

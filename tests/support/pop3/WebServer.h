@@ -1,14 +1,11 @@
 #pragma once
 
-// A small web server for tests on a free loopback port: over TLS with the certificate and key
-// given (see TestCertificates.h), or in plain HTTP without them. For each request it sends the
-// reply set for the request's target (path and query) as exact bytes, or a 404; then it closes
-// the connection. It records every target asked for and counts the connections it accepted, so a
-// test can also prove that nobody connected. One connection at a time, on a thread of its own.
+// A small HTTPS server for tests on a free loopback port, with the certificate and key given (see
+// TestCertificates.h). For each request it sends the reply set for the request's target (path
+// and query) as exact bytes, or a 404, and closes the connection; it records every target asked
+// for. One connection at a time, on a thread of its own.
 
-#include <atomic>
 #include <map>
-#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -16,11 +13,10 @@
 
 #include "LoopbackListener.h"
 
+typedef struct ssl_ctx_st SSL_CTX;
+
 class WebServer {
 public:
-    // Plain HTTP.
-    WebServer();
-    // HTTPS with this certificate chain and key (PEM files).
     WebServer(const std::string& certificateFile, const std::string& keyFile);
     ~WebServer();
     WebServer(const WebServer&) = delete;
@@ -28,25 +24,20 @@ public:
 
     int Port() const { return FListener.Port(); }
     void Serve(const std::string& target, std::string reply);
-    // "HTTP/1.1 200 OK", Content-Length, the body.
+    // "HTTP/1.1 200 OK", a Content-Length, the body.
     static std::string Ok(const std::string& body);
     static std::string Redirect(const std::string& location);
 
     std::vector<std::string> Requests() const;
-    int Connections() const { return FConnections.load(); }
 
 private:
-    struct Tls;
-
     void Run();
     void Handle(int connection);
 
     LoopbackListener FListener;
-    std::unique_ptr<Tls> FTls;
+    SSL_CTX* FContext = nullptr;
     mutable std::mutex FLock;
     std::map<std::string, std::string> FReplies;
     std::vector<std::string> FRequests;
-    std::atomic<int> FConnections{0};
-    std::atomic<int> FCurrent{-1};
     std::thread FThread;
 };
