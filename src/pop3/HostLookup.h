@@ -43,8 +43,6 @@ struct TServiceRecord {
 using TServiceResolver =
     std::function<int(const std::string& name, std::vector<TServiceRecord>& found)>;
 
-inline constexpr int WSANO_DATA = 11004;
-
 // The system's resolver asked for SRV records (res_nquery, with a resolver state of the calling
 // thread's own), in the order the server gave them.
 int ResolveServiceRecords(const std::string& name, std::vector<TServiceRecord>& found);
