@@ -322,6 +322,13 @@ std::string_view TWinshoeSocket::PeekReceived() {
     return Held();
 }
 
+std::string TWinshoeSocket::ReadAvailable(std::size_t maxCount) {
+    const std::string_view held = PeekReceived();
+    std::string taken(held.substr(0, std::max<std::size_t>(maxCount, 1)));
+    ExtractBytes(static_cast<int>(taken.size()));
+    return taken;
+}
+
 bool TWinshoeSocket::WaitForData(int timeoutMillis) {
     if (FHeld > 0 || Stream() != nullptr || timeoutMillis < 0) {
         return true;

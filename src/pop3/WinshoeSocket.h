@@ -114,6 +114,9 @@ protected:
     // The received bytes not yet consumed, receiving once first when none are held (so never
     // empty); the connection's failures as for ReadLine.
     std::string_view PeekReceived();
+    // Takes up to maxCount received bytes (at least one), receiving once first when none are
+    // held; the connection's failures as for ReadLine. For protocols whose data is not lines.
+    std::string ReadAvailable(std::size_t maxCount);
     // Waits until received bytes are held or arrive, at most timeoutMillis (negative: no limit).
     // False when the time ran out. A closed socket or a failure counts as "arrived": the read
     // that follows reports it.

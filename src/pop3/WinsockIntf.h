@@ -29,6 +29,7 @@ inline constexpr int WSAHOST_NOT_FOUND = 11001;
 
 inline constexpr int WSAETIMEDOUT = 10060;
 inline constexpr int WSATRY_AGAIN = 11002;
+inline constexpr int WSANO_DATA = 11004; // the name exists, but has no record of the kind asked
 
 // One address a host name stands for, ready for connect.
 struct TResolvedAddress {

@@ -129,6 +129,7 @@ TEST_F(InstallTest, TheInstalledProgramRunsFromItsOwnLayout) {
     const TRun version = RunTool(program, {"--version"});
     EXPECT_EQ(version.Out, "Talvoro 1.0\n");
     EXPECT_TRUE(QFile::exists(Staged("share/talvoro/Talvoro.hlp")));
+    EXPECT_TRUE(QFile::exists(Staged("share/talvoro/providers.conf")));
 
     QTemporaryDir profile;
     SeedProfile(profile.filePath("config"),

@@ -13,17 +13,14 @@
 #include <future>
 
 #include <arpa/inet.h>
-#include <net/if.h>
 #include <netinet/in.h>
-#include <sched.h>
-#include <sys/ioctl.h>
-#include <sys/mount.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include "FakeServer.h"
+#include "PrivateNetwork.h"
 #include "Watchdog.h"
 #include "pop3/HostLookup.h"
 #include "pop3/WinshoeClient.h"
@@ -34,42 +31,6 @@ using namespace std::chrono_literals;
 namespace {
 
 bool PrivateNetwork = false;
-
-bool BindOver(const std::string& content, const char* target) {
-    char path[] = "/tmp/tvlXXXXXX";
-    const int file = ::mkstemp(path);
-    if (file < 0) {
-        return false;
-    }
-    const bool written =
-        ::write(file, content.data(), content.size()) == static_cast<ssize_t>(content.size());
-    ::close(file);
-    ::chmod(path, 0644);
-    return written && ::mount(path, target, nullptr, MS_BIND, nullptr) == 0;
-}
-
-// Must run before the process has a second thread.
-bool EnterPrivateNetwork() {
-    if (::geteuid() != 0 || ::unshare(CLONE_NEWNS | CLONE_NEWNET) != 0 ||
-        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
-        return false;
-    }
-    const int control = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    ifreq request{};
-    std::snprintf(request.ifr_name, sizeof request.ifr_name, "lo");
-    const bool up = ::ioctl(control, SIOCGIFFLAGS, &request) == 0 &&
-                    (request.ifr_flags |= IFF_UP, ::ioctl(control, SIOCSIFFLAGS, &request) == 0);
-    ::close(control);
-    // A DNS server that takes every query and never reads, let alone answers, it.
-    const int dns = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(53);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return up && ::bind(dns, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-           BindOver("nameserver 127.0.0.1\noptions timeout:30 attempts:1\n", "/etc/resolv.conf") &&
-           BindOver("127.0.0.1 localhost\n::1 only6.test\n", "/etc/hosts");
-}
 
 TResolvedAddress Address(const std::string& text) {
     TResolvedAddress resolved;
@@ -197,7 +158,9 @@ TEST(Lookup, EachAddressIsTriedInTurn) {
 }
 
 int main(int argc, char** argv) {
-    PrivateNetwork = EnterPrivateNetwork();
+    PrivateNetwork = EnterPrivateNetwork("nameserver 127.0.0.1\noptions timeout:30 attempts:1\n",
+                                         "127.0.0.1 localhost\n::1 only6.test\n");
+    PrivateNetwork = PrivateNetwork && StartSilentDnsServer();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
