@@ -114,8 +114,9 @@ protected:
     // The received bytes not yet consumed, receiving once first when none are held (so never
     // empty); the connection's failures as for ReadLine.
     std::string_view PeekReceived();
-    // Waits until received bytes are held or arrive, at most timeoutMillis (negative: no limit).
-    // False when the time ran out. A closed socket or a failure counts as "arrived": the read
+    // Waits until received bytes are held or arrive, at most timeoutMillis (negative: no limit;
+    // 0 only looks). False when the time ran out. Through TLS, plain text that the engine holds
+    // already counts as arrived. A closed socket or a failure counts as "arrived": the read
     // that follows reports it.
     bool WaitForData(int timeoutMillis);
 
@@ -149,6 +150,9 @@ private:
     long SecureReceive(char* buffer, std::size_t length, int& errorCode);
     void SendAll(const char* data, std::size_t length);
     void SendTlsOutput();
+    // Moves plain text that the TLS engine holds already into the buffer (which holds nothing);
+    // true when there was some, or when the secure session has ended or failed.
+    bool TakeSecurePending();
     void CountReplyLine(std::size_t length, int& lines, std::size_t& bytes);
 
     bool FPeerClosed = false;
