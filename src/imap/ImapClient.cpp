@@ -407,7 +407,11 @@ TImapClient::TFolderStatus TImapClient::Examine(const std::string& folder) {
             }
         });
     if (!tagged.IsStatus("OK")) {
-        throw EImapFolderError(name, tagged.Code == "NONEXISTENT", ServerWords(FLastLine));
+        // Dovecot 2.3 says "NO Mailbox doesn't exist: name" without a response code; other
+        // reasons (no permission, a server fault) come with theirs.
+        const bool missing =
+            tagged.Code == "NONEXISTENT" || (tagged.IsStatus("NO") && tagged.Code.empty());
+        throw EImapFolderError(name, missing, ServerWords(FLastLine));
     }
     status.Exists = FExists;
     return status;

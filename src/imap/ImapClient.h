@@ -74,8 +74,9 @@ public:
     bool HasCapability(std::string_view name) const;
 
     // Opens the folder read-only ("INBOX" when empty; non-ASCII names are sent in modified
-    // UTF-7). Throws EImapFolderError when the server refuses (Missing() when it says the folder
-    // does not exist), EWinshoeUnsafeCommand for a name with CR, LF or NUL (nothing sent).
+    // UTF-7). Throws EImapFolderError when the server refuses (Missing() for the NONEXISTENT
+    // code or a NO without any code), EWinshoeUnsafeCommand for a name with CR, LF or NUL
+    // (nothing sent).
     TFolderStatus Examine(const std::string& folder);
     // The number of messages in the open folder as the server last said.
     std::uint32_t Exists() const { return FExists; }

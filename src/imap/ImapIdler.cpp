@@ -49,11 +49,13 @@ void TImapIdler::Start() {
 
 void TImapIdler::ReconnectNow() {
     {
+        // Closed under the lock that guards the request: the thread takes the request only
+        // after the close, so the close cannot hit the connection made for the request.
         std::lock_guard lock(FLock);
         FReconnect = true;
+        FClient.CloseSocket();
     }
     FChanged.notify_all();
-    FClient.CloseSocket();
 }
 
 void TImapIdler::Stop() {
@@ -94,10 +96,14 @@ bool TImapIdler::TakeReconnectRequest() {
     return requested;
 }
 
-void TImapIdler::Report(TState state, const std::string& error,
-                        std::chrono::system_clock::time_point next) {
+void TImapIdler::Report(TState state, const std::string& error, std::chrono::milliseconds delay) {
     if (FOnState) {
-        FOnState(TStatus{state, error, next});
+        const auto next =
+            state == TState::Waiting
+                ? std::chrono::system_clock::now() +
+                      std::chrono::duration_cast<std::chrono::system_clock::duration>(delay)
+                : std::chrono::system_clock::time_point();
+        FOnState(TStatus{state, error, next, delay});
     }
 }
 
@@ -131,8 +137,7 @@ void TImapIdler::Run() {
             delay = FFirstDelay;
             continue;
         }
-        const auto next = std::chrono::system_clock::now() + delay;
-        Report(TState::Waiting, error, std::chrono::time_point_cast<std::chrono::seconds>(next));
+        Report(TState::Waiting, error, delay);
         std::unique_lock lock(FLock);
         const bool woken =
             FChanged.wait_for(lock, delay, [this] { return FStopping || FReconnect; });

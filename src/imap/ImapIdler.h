@@ -54,8 +54,11 @@ public:
     };
     struct TStatus {
         TState State = TState::Stopped;
+        // Waiting only: the failure in the user's words, when the next attempt starts, and the
+        // wait before it.
         std::string Error;
         std::chrono::system_clock::time_point NextAttempt;
+        std::chrono::milliseconds Delay{0};
     };
     using TNewsEvent = std::function<void()>;
     using TStateEvent = std::function<void(const TStatus& status)>;
@@ -84,7 +87,7 @@ private:
     void Run();
     void Session(bool& reconnection, bool& idled);
     void Report(TState state, const std::string& error = {},
-                std::chrono::system_clock::time_point next = {});
+                std::chrono::milliseconds delay = std::chrono::milliseconds(0));
     bool Stopping();
     // Takes a pending ReconnectNow request.
     bool TakeReconnectRequest();
