@@ -25,6 +25,7 @@ public:
         Form.ShowStatus(QString::fromStdString(Text), AlsoTray);
     }
     bool DebugMode() override { return Form.Debugging; }
+    bool CheckAskedByUser() override { return Form.CheckAskedByUserFlag; }
     void EnableLastError(bool Enabled) override {
         Form.ActionList.ActionLastError->setEnabled(Enabled);
     }
@@ -51,7 +52,7 @@ public:
         Form.PanelLastMessageUID->setText(QString::fromStdString(Value));
     }
     void CheckProgramState() override { Form.CheckProgramState(); }
-    void CheckEnded() override { Form.MailCheckEnded(); }
+    void CheckEnded(const TCheckOutcome& Outcome) override { Form.MailCheckEnded(Outcome); }
     void StopConnectionTimer() override { Form.TimerConnection->stop(); }
     int32_t MaxMessages() override { return Form.MaxMessages->value(); }
     std::string UserName() override { return Form.EditYourName->text().toStdString(); }

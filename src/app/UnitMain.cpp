@@ -5,12 +5,14 @@
 #include "agent/AgentControl.h"
 #include "app/Identity.h"
 #include "app/Labels.h"
+#include "app/NewMailNotification.h"
 #include "app/UnitDebug.h"
 #include "mail/CheckMsgThread.h"
 #include "mail/SessionInfoRecord.h"
 #include "platform/Display.h"
 #include "platform/MessageBox.h"
 #include "platform/Paths.h"
+#include "platform/PlainText.h"
 #include "platform/RadioGroup.h"
 #include "platform/Sounds.h"
 #include "platform/TimeFormat.h"
@@ -81,6 +83,7 @@ TFormMain::TFormMain(const QStringList& arguments, QWidget* parent)
     RegistryStore = std::make_unique<TFileRegistry>();
     AutoStart = std::make_unique<TXdgAutoStart>();
     Probes = platform::CreateSystemProbes();
+    Notification = new TNewMailNotification(this);
     ConnectControls();
     SaveTimer = new QTimer(this);
     SaveTimer->setObjectName(QStringLiteral("SaveTimer"));
@@ -303,7 +306,7 @@ void TFormMain::ShowStatus(const QString& text, bool alsoTray) {
 }
 
 void TFormMain::ShowStatusHere(const QString& text, bool alsoTray) {
-    StatusTextLabel->setText(text);
+    SetStatusBarOnly(text);
     if (alsoTray)
         RxTrayIcon->SetHint(TrayHintWithStatus(identity::DefaultTrayHint, text));
     if (!Debugging)
@@ -333,8 +336,10 @@ void TFormMain::DebugLine(const QString& text, bool asteriskSound) {
         platform::MessageBeep(platform::MB_ICONASTERISK);
 }
 
+// A text longer than the status bar is cut at the window's edge; its hint shows it whole.
 void TFormMain::SetStatusBarOnly(const QString& text) {
     StatusTextLabel->setText(text);
+    StatusTextLabel->setToolTip(platform::PlainTextHint(text));
 }
 
 void TFormMain::SetDebugForm(TFormDebug* form) {

@@ -12,6 +12,7 @@
 // checks) and UnitMainTray.cpp (tray, commands, program state).
 #include "app/CommandLine.h"
 #include "app/StatusLog.h"
+#include "mail/CheckMsgHost.h"
 #include "mail/MessageTable.h"
 #include "mail/RecentList.h"
 #include "pop3/WinshoeMessage.h"
@@ -53,13 +54,13 @@ class TFormDebug;
 class TFormMessages;
 class TFormPlacement;
 class TLinkLabel;
+class TNewMailNotification;
 class TRegistry;
 class TTrayIcon;
 
 struct TTrustedCertificate;
 
 namespace platform {
-class TDesktopNotifier;
 class TPasswordKeyring;
 class TRadioGroup;
 class TSystemProbes;
@@ -188,7 +189,7 @@ public:
     // Once a check has ended: saves what it left for the next one, offers to trust the
     // certificate it refused when the user asked for the check (a scheduled check never asks),
     // and shows the desktop notification of new mail when that option is on.
-    void MailCheckEnded();
+    void MailCheckEnded(const TCheckOutcome& outcome);
 
     // Tray, commands and program state. The e-mail client's process is looked
     // for only when a check is about to run (RunMailCheck says so); other calls
@@ -340,7 +341,6 @@ private:
     void LoadKeyringPassword();
     platform::TPasswordKeyring& KeyringStore();
     void OfferToTrustCertificate(const TTrustedCertificate& refused);
-    void ShowNewMailNotification();
     void WatchOptionChanges();
     void LayOutAllPages();
     void RunFirstStartWizard();
@@ -406,6 +406,6 @@ private:
     TRecentList MenuMRU;
     std::unique_ptr<TCheckHost> CheckHost;
     std::unique_ptr<platform::TPasswordKeyring> Keyring;
-    platform::TDesktopNotifier* Notifier = nullptr; // made at the first notification
+    TNewMailNotification* Notification = nullptr;
     QPointer<TCheckMsgThread> Worker;
 };

@@ -124,6 +124,13 @@ void TFormMain::BuildControls() {
     for (QPushButton* button : {ButtonMinimize, ButtonClose, ButtonHelp})
         bottom->addWidget(button);
     layout->addLayout(bottom);
+
+    // Labels show status texts, stored values and what servers sent (a Message-ID looks like a
+    // tag): all of it as plain text. Only the product name on the About page is our own markup.
+    for (QLabel* label : findChildren<QLabel*>()) {
+        if (label->textFormat() == Qt::AutoText)
+            label->setTextFormat(Qt::PlainText);
+    }
 }
 
 QWidget* TFormMain::BuildAboutPage() {

@@ -5,6 +5,7 @@
 #include "app/UnitMain.h"
 
 #include "app/CheckHost.h"
+#include "app/NewMailNotification.h"
 #include "mail/CheckMsgThread.h"
 #include "mail/MailCheckControl.h"
 #include "mail/MailCheckRules.h"
@@ -12,7 +13,6 @@
 #include "mail/UnitMessages.h"
 #include "platform/MessageBox.h"
 #include "platform/Sounds.h"
-#include "platform/notify/DesktopNotifier.h"
 #include "pop3/TrustedCertificate.h"
 #include "settings/StoredText.h"
 #include "speech/OvcClock.h"
@@ -115,8 +115,7 @@ void TFormMain::ActionLastErrorExecute() {
 }
 
 void TFormMain::ActionMarkAsReadExecute() {
-    if (Notifier != nullptr)
-        Notifier->Withdraw();
+    Notification->Withdraw();
     MarkMessagesRead();
     ActionList.ActionMarkAsRead->setEnabled(false);
     CheckProgramState();
@@ -133,6 +132,8 @@ void TFormMain::PanelNumMessagesDblClick() {
     PanelLastMessageUID->clear();
     LabelNumMessages->setText(QStringLiteral("na"));
     CheckProgramState();
+    // Kept at once, as a check's result is: the next check's memory must survive a crash.
+    SaveSettingsNow();
 }
 
 // The action has already turned its check mark over when this runs.
@@ -168,12 +169,13 @@ void TFormMain::ActionViewMessagesExecute() {
     }
 }
 
-void TFormMain::MailCheckEnded() {
+void TFormMain::MailCheckEnded(const TCheckOutcome& outcome) {
     SaveSettingsNow();
+    // Once closing has begun (a signal, the end of the session) nobody is asked anything.
     const std::optional<TTrustedCertificate> refused = POP3Client.RefusedCertificate();
-    if (refused && CheckAskedByUserFlag)
+    if (refused && CheckAskedByUserFlag && !Closing && !EndRequested)
         OfferToTrustCertificate(*refused);
-    ShowNewMailNotification();
+    Notification->CheckEnded(outcome, CheckBoxDesktopNotification->isChecked());
 }
 
 // The question waits for the user; No is its default, since Yes stops the certificate's checks
@@ -192,32 +194,4 @@ void TFormMain::OfferToTrustCertificate(const TTrustedCertificate& refused) {
     SetTrustedCertificate(QString::fromStdString(FormatTrustedCertificate(refused)));
     SaveSettingsNow();
     QTimer::singleShot(0, this, &TFormMain::ActionCheckNowExecute);
-}
-
-void TFormMain::ShowNewMailNotification() {
-    const SessionInfoRecord& info = SessionInfo();
-    if (!CheckBoxDesktopNotification->isChecked() || info.ErrorFlag() || info.NumNewMessages <= 0)
-        return;
-    platform::TNewMailNotice notice;
-    notice.NewMessages = info.NumNewMessages;
-    for (int row = 0; row < mtMessage.RowCount(); ++row) {
-        const TMessageRow& message = mtMessage.Row(row);
-        if (message.MsgNo == info.NumMessages) {
-            notice.Sender = QString::fromStdString(message.From);
-            notice.Subject = QString::fromStdString(message.Subject);
-            break;
-        }
-    }
-    if (Notifier == nullptr) {
-        Notifier = new platform::TDesktopNotifier(this);
-        connect(Notifier, &platform::TDesktopNotifier::LaunchEmailRequested, this,
-                [this] { ActionList.ActionLaunchEmail->trigger(); });
-        connect(Notifier, &platform::TDesktopNotifier::MarkReadRequested, this, [this] {
-            if (ActionList.ActionMarkAsRead->isEnabled())
-                ActionList.ActionMarkAsRead->trigger();
-        });
-        connect(Notifier, &platform::TDesktopNotifier::StatusText, this,
-                [this](const QString& text) { ShowStatus(text, false); });
-    }
-    Notifier->ShowNewMail(notice);
 }

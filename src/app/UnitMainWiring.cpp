@@ -2,6 +2,8 @@
 #include "app/Labels.h"
 #include "app/UnitMain.h"
 
+#include "app/NewMailNotification.h"
+
 #include "agent/AgentControl.h"
 #include "platform/RadioGroup.h"
 #include "speech/OvcClock.h"
@@ -34,6 +36,14 @@ void TFormMain::ConnectControls() {
     connect(a.ActionCloseApp, &QAction::triggered, this, &QWidget::close);
     connect(a.ActionSayTime, &QAction::triggered, this, &TFormMain::SayTime);
     connect(a.ActionViewMessages, &QAction::triggered, this, &TFormMain::ActionViewMessagesExecute);
+    connect(Notification, &TNewMailNotification::LaunchEmailRequested, a.ActionLaunchEmail,
+            &QAction::trigger);
+    connect(Notification, &TNewMailNotification::MarkReadRequested, this, [this] {
+        if (ActionList.ActionMarkAsRead->isEnabled())
+            ActionList.ActionMarkAsRead->trigger();
+    });
+    connect(Notification, &TNewMailNotification::StatusText, this,
+            [this](const QString& text) { ShowStatus(text, false); });
 
     // The E-mail Options check box shows the action's checked state; a click
     // on it runs the action.

@@ -12,6 +12,17 @@
 class TMessageTable;
 class TRecentList;
 
+// What a check that has ended found, for what the window does afterwards (the desktop
+// notification): whether it ran to its end (not failed, stopped, timed out or terminated), how
+// many messages it judged new, and the newest message's sender and subject as display text
+// (empty when it found nothing new).
+struct TCheckOutcome {
+    bool Completed = false;
+    int32_t NumNewMessages = 0;
+    std::string NewestSender;
+    std::string NewestSubject;
+};
+
 class ICheckMsgHost {
 public:
     virtual ~ICheckMsgHost() = default;
@@ -20,6 +31,9 @@ public:
     virtual void ShowStatus(const std::string& Text, bool AlsoTray) = 0;
     // The "/D" switch; read once when the worker is created.
     virtual bool DebugMode() = 0;
+    // Whether the user asked for this check (Check Now) rather than the minute tick; read once
+    // when the worker is created. Only then is someone there to review a refused certificate.
+    virtual bool CheckAskedByUser() { return true; }
 
     // Commands (actions) the check enables and disables.
     virtual void EnableLastError(bool Enabled) = 0;
@@ -42,7 +56,7 @@ public:
 
     virtual void CheckProgramState() = 0;
     // The check has ended and CheckInProgress is false: the window's own follow-up, last of all.
-    virtual void CheckEnded() {}
+    virtual void CheckEnded(const TCheckOutcome& Outcome) { (void)Outcome; }
     virtual void StopConnectionTimer() = 0;
 
     // Settings, read when needed.

@@ -26,11 +26,15 @@ const char* const UnknownErrorText = "Unknown error";
 // The last error of a check that failed for any other reason than a rejected command. A socket
 // error's text is the system's own, in its own two-line form; every other text may carry what a
 // server sent (a greeting, a certificate's names) and is made one line of display text, cut to a
-// length a status bar can hold.
+// length a status bar can hold. A text with nothing readable in it (a greeting of control
+// characters) still says what happened.
 std::string FailureText(const std::exception& E) {
     if (dynamic_cast<const EWinshoeSocketError*>(&E) != nullptr)
         return E.what();
-    return TMessageTable::CutTo(ServerDisplayText(E.what()), 1000);
+    const std::string Text = TMessageTable::CutTo(ServerDisplayText(E.what()), 1000);
+    if (Text.find_first_not_of(' ') == std::string::npos)
+        return UnreadableReplyText;
+    return Text;
 }
 
 } // namespace
@@ -44,6 +48,7 @@ TCheckMsgThread::TCheckMsgThread(TWinshoePOP3& POP3, TWinshoeMessage& Msg, IChec
     connect(FWakeNotifier, &QSocketNotifier::activated, this, &TCheckMsgThread::OnWake);
     CheckInProgress = true;
     FDebugMode = FHost.DebugMode();
+    FAskedByUser = FHost.CheckAskedByUser();
     start();
 }
 
@@ -198,6 +203,12 @@ void TCheckMsgThread::Execute() {
             } catch (...) {
             }
         }
+    } catch (const EWinshoeCertificateError& E) {
+        // Only Check Now offers to trust the certificate; a scheduled check says where to go.
+        Failed = true;
+        Info.StoreErrorIfNone(FAskedByUser ? FailureText(E)
+                                           : FailureText(E) + " " + ReviewCertificateText);
+        ReportErrorOnWindowThread();
     } catch (const std::exception& E) {
         Failed = true;
         Info.StoreErrorIfNone(FailureText(E));
@@ -255,10 +266,14 @@ void TCheckMsgThread::CheckSteps() {
     FNewestUIDKnown = false;
     const TDecision Decision = Decide(
         NumMessages, Info.PrevNumMessages, LastMessageID().Get(),
-        [this](int32_t N) {
+        [this, NumMessages](int32_t N) {
             FStep = TCheckStep::Headers;
             FStepMsgNo = N;
             FPOP3.RetrieveHeader(N, FMsg);
+            if (N == NumMessages) {
+                FNewestFrom = FMsg.From();
+                FNewestSubject = FMsg.Subject();
+            }
             return FMsg.MsgID();
         },
         [this, NumMessages] { return PositionOfLastUID(NumMessages); });
@@ -281,6 +296,13 @@ void TCheckMsgThread::CheckSteps() {
     FPOP3.Quit();
     FPOP3.Disconnect();
     Info.PrevNumMessages = NumMessages;
+
+    FOutcome.Completed = true;
+    FOutcome.NumNewMessages = Decision.NumNewMessages;
+    if (Decision.NumNewMessages > 0) {
+        FOutcome.NewestSender = SenderDisplayText(FNewestFrom);
+        FOutcome.NewestSubject = HeaderDisplayText(FNewestSubject);
+    }
 }
 
 // Only on the restarted count: one unique-ID listing, searched as it arrives for the ID of the
@@ -463,7 +485,11 @@ void TCheckMsgThread::CheckMsgThreadDone() {
     } catch (...) {
     }
     try {
-        FHost.CheckEnded();
+        // A check that was stopped, timed out or failed after it had run to its end (the
+        // window's own steps may fail) found nothing to tell.
+        if (Info.ErrorFlag() || Terminated())
+            FOutcome = TCheckOutcome{};
+        FHost.CheckEnded(FOutcome);
     } catch (...) {
     }
 }

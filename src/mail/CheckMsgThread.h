@@ -82,6 +82,7 @@ private:
     TWinshoeMessage& FMsg;
     ICheckMsgHost& FHost;
     bool FDebugMode = false;
+    bool FAskedByUser = true;
     std::atomic<bool> FTerminated{false};
 
     // What the check is doing, for the text of a rejected command.
@@ -91,6 +92,12 @@ private:
     // server gave none.
     std::string FNewestUID;
     bool FNewestUIDKnown = false;
+
+    // The newest message's raw sender and subject, kept when Decide fetches its header; what the
+    // check found, for CheckEnded.
+    std::string FNewestFrom;
+    std::string FNewestSubject;
+    TCheckOutcome FOutcome;
 
     // The increase of NumUnreadMessages that no advance of LastMessageID backs yet; taken
     // back when the check ends early, so the next check does not count it again.

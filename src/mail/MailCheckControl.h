@@ -28,6 +28,10 @@ inline constexpr const char* IncompleteAccountText =
 inline constexpr const char* StoppedByUserText = "Connection stopped by user";
 inline constexpr const char* ConnectionTimeoutText = "Connection timeout";
 inline constexpr const char* LoginErrorText = "Error: Please check your login/password";
+// A failure whose server text holds nothing readable (a greeting of control characters).
+inline constexpr const char* UnreadableReplyText = "(unreadable reply)";
+// Ends the text of a certificate that a scheduled check refused.
+inline constexpr const char* ReviewCertificateText = "Use Check Now to review the certificate.";
 
 // Stop and time-out: ErrorFlag := true and LastError := Text (replacing any text), then, when
 // the client is connected, close its socket at once (no quit), so that the worker's pending

@@ -97,10 +97,27 @@ std::string TrimmedOfBlanks(const std::string& Text) {
     return Text.substr(Begin, End - Begin + 1);
 }
 
+// The "<" that opens the address: the first one outside a quoted display name, so that
+// "Smith, John <CEO>" <js@example.org> keeps its whole name. Inside quotes a backslash
+// escapes the next character; an unclosed quote leaves no "<" outside it.
+std::string::size_type AddressOpen(const std::string& From) {
+    bool Quoted = false;
+    for (std::string::size_type I = 0; I < From.size(); ++I) {
+        const char C = From[I];
+        if (Quoted && C == '\\')
+            ++I;
+        else if (C == '"')
+            Quoted = !Quoted;
+        else if (!Quoted && C == '<')
+            return I;
+    }
+    return std::string::npos;
+}
+
 } // namespace
 
 std::string ExtractSender(const std::string& From) {
-    const auto Open = From.find('<');
+    const auto Open = AddressOpen(From);
     const std::string Sender = TrimmedOfBlanks(From.substr(0, Open));
     if (!Sender.empty() || Open == std::string::npos)
         return Sender;

@@ -47,8 +47,9 @@ inline constexpr int32_t MaxMessagesLimit = 25;
 int32_t NumToAnnounceFor(int32_t NumNewMessages, int32_t MaxMessages);
 int32_t FirstToFetch(int32_t NumMessages, int32_t NumToAnnounce);
 
-// The sender in a raw From value: the text up to its first "<", trimmed of blanks (code 32
-// only); when that is empty, the address between "<" and the next ">" (or the end), trimmed.
+// The sender in a raw From value: the text up to its first "<" outside a quoted display name,
+// trimmed of blanks (code 32 only); when that is empty, the address between "<" and the next
+// ">" (or the end), trimmed. A quoted name keeps its quotation marks.
 // Not decoded: SenderDisplayText (mail/HeaderText.h) gives the text that is shown and spoken.
 std::string ExtractSender(const std::string& From);
 

@@ -1,5 +1,7 @@
 #include "mail/RecentMenu.h"
 
+#include "platform/PlainText.h"
+
 #include <QAction>
 #include <QMenu>
 
@@ -30,7 +32,7 @@ void RebuildRecentMenu(QMenu* Menu, const TRecentList& List,
         auto* Action = new QAction(Caption, Menu);
         const QString Hint = FromBytes(TRecentList::Hint(Text));
         Action->setStatusTip(Hint);
-        Action->setToolTip(Hint);
+        Action->setToolTip(platform::PlainTextHint(Hint));
         Action->setData(I);
         Action->setProperty(RecentItemProperty, true);
         QObject::connect(Action, &QAction::triggered, Menu, [OnClick, I] {

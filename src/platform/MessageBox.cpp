@@ -74,6 +74,8 @@ TModalResult ShowMessageBox(const QString& caption, const QString& text, TMsgDlg
 
     QMessageBox box(parent);
     box.setWindowTitle(caption);
+    // Texts carry what servers sent: shown as written, never read as markup.
+    box.setTextFormat(Qt::PlainText);
     box.setText(text);
     switch (type) {
     case TMsgDlgType::Warning:

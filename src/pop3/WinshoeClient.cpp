@@ -203,7 +203,7 @@ void TWinshoeClient::Connect() {
     }
 }
 
-void TWinshoeClient::StartTLS() {
+void TWinshoeClient::StartTLS(bool afterUpgrade) {
     // The name the certificate must carry: the host as typed, an address in its canonical form.
     std::string name = WithoutBrackets(FHost);
     bool addressLiteral = false;
@@ -233,7 +233,7 @@ void TWinshoeClient::StartTLS() {
         throw EWinshoeTLSError(std::string("Secure connections are not available: ") + error);
     }
     try {
-        NegotiateTLS(engine, FHost);
+        NegotiateTLS(engine, FHost, afterUpgrade);
     } catch (const EWinshoeCertificateError& e) {
         FRefused = TTrustedCertificate{e.ServerName(), e.Fingerprint()};
         throw;

@@ -77,8 +77,8 @@ public:
     // Host() (or accepting exactly the trusted certificate when the setting names Host()).
     // Status "Secure connection (" protocol ")" on success. Throws EWinshoeCertificateError,
     // EWinshoeTLSError (also when the TLS module cannot be loaded) or the transport's errors;
-    // does not disconnect.
-    void StartTLS();
+    // does not disconnect. afterUpgrade: the server has just agreed to STARTTLS.
+    void StartTLS(bool afterUpgrade = false);
 
 private:
     std::vector<TResolvedAddress> LookUpAddresses(const std::string& host);

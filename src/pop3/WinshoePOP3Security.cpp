@@ -70,5 +70,5 @@ void TWinshoePOP3::NegotiateSTLS() {
         throw EWinshoeTLSError("The server sent more than its answer to STLS; the connection was "
                                "closed and the password was not sent");
     }
-    StartTLS();
+    StartTLS(true);
 }

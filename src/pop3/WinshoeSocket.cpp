@@ -357,7 +357,8 @@ bool TWinshoeSocket::WaitForData(int timeoutMillis) {
     return events != 0;
 }
 
-void TWinshoeSocket::NegotiateTLS(ITlsEngine* engine, const std::string& serverName) {
+void TWinshoeSocket::NegotiateTLS(ITlsEngine* engine, const std::string& serverName,
+                                  bool afterUpgrade) {
     FTls.reset(engine);
     FTlsScratch.resize(TlsChunk);
     bool receivedAny = false;
@@ -395,6 +396,10 @@ void TWinshoeSocket::NegotiateTLS(ITlsEngine* engine, const std::string& serverN
         CheckSocketResult(received, errorCode);
         if (!receivedAny && LooksLikePlainText(std::string_view(
                                 FTlsScratch.data(), static_cast<std::size_t>(received)))) {
+            if (afterUpgrade) {
+                throw EWinshoeTLSError("The server agreed to STARTTLS but went on in plain text; "
+                                       "the connection was closed and the password was not sent");
+            }
             throw EWinshoeTLSError("The server does not use SSL/TLS on this port: choose "
                                    "STARTTLS or None");
         }

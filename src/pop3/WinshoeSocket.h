@@ -122,10 +122,12 @@ protected:
 
     // Takes the engine (which must be fresh) and runs the TLS handshake over the open
     // connection; from then on all reads and writes are secure. serverName is only used in
-    // error texts. Throws EWinshoeCertificateError, EWinshoeTLSError (plain text arrived, the
-    // server closed, the handshake failed) or the transport's exceptions. Nothing may be held
-    // unread when it is called.
-    void NegotiateTLS(ITlsEngine* engine, const std::string& serverName);
+    // error texts; afterUpgrade (STARTTLS) says that the server had agreed to start TLS, so
+    // plain text in reply breaks that promise rather than showing a port without TLS. Throws
+    // EWinshoeCertificateError, EWinshoeTLSError (plain text arrived, the server closed, the
+    // handshake failed) or the transport's exceptions. Nothing may be held unread when it is
+    // called.
+    void NegotiateTLS(ITlsEngine* engine, const std::string& serverName, bool afterUpgrade = false);
 
     // Progress of a multi-line read: BeginWork starts counting received bytes, EndWork reports
     // -1. Without an OnWork callback both do nothing.

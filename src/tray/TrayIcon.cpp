@@ -1,5 +1,7 @@
 #include "tray/TrayIcon.h"
 
+#include "platform/PlainText.h"
+
 #include "tray/ImageLists.h"
 #include "tray/TrayCommands.h"
 
@@ -64,7 +66,7 @@ void TTrayIcon::SetHint(const QString& hint) {
     if (!cut.isEmpty() && cut.back().isHighSurrogate())
         cut.chop(1);
     CurrentHint = cut;
-    Tray->setToolTip(CurrentHint);
+    Tray->setToolTip(platform::PlainTextHint(CurrentHint));
 }
 
 void TTrayIcon::SetMenu(QMenu* menu) {

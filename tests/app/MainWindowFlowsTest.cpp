@@ -250,6 +250,9 @@ TEST_F(MainWindowFlowsTest, CommandsThatResetTheUnreadCountUpdateStatusHintAndCo
         EXPECT_EQ(form.TrayHint(), "Talvoro: Right click for menu [No unread messages]") << name;
         EXPECT_EQ(form.LabelNumUnreadMessages->text(), "0") << name;
     }
+    // The count reset is kept at once, as a check's result is: a crash before the next check or
+    // the close must not announce the old mail again.
+    EXPECT_TRUE(Hive().contains("\"LabelNumMessages\"=\"na\"")) << Hive().toStdString();
 }
 
 // After each switch of character the box lists the three most recent choices first, then the

@@ -14,6 +14,7 @@
 #include "agent/AgentControl.h"
 #include "app/Labels.h"
 #include "app/UnitMain.h"
+#include "mail/CheckMsgThread.h"
 #include "platform/MessageBox.h"
 #include "settings/Scrambler.h"
 
@@ -22,6 +23,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -139,6 +141,9 @@ TEST_F(SecureMailWindowTest, ARefusedCertificateIsTrustedOnlyWhenTheUserSaysSo) 
     ASSERT_TRUE(QTest::qWaitFor([&] { return form.CurrentWorker() == nullptr; }, 30000));
     EXPECT_TRUE(form.StatusText().startsWith(refused)) << form.StatusText();
     EXPECT_TRUE(Boxes.isEmpty()) << Boxes.join(" | ");
+    // Too long for the status bar: its hint shows it whole, and it ends with where to go.
+    EXPECT_TRUE(form.StatusText().endsWith(" Use Check Now to review the certificate."));
+    EXPECT_EQ(form.findChild<QLabel*>("StatusText")->toolTip(), form.StatusText());
 
     form.Actions().ActionCheckNow->trigger();
     ASSERT_TRUE(QTest::qWaitFor([&] { return Boxes.size() == 1; }, 30000));
@@ -157,6 +162,23 @@ TEST_F(SecureMailWindowTest, ARefusedCertificateIsTrustedOnlyWhenTheUserSaysSo) 
     EXPECT_EQ(Boxes.size(), 2);
     EXPECT_TRUE(Hive().contains("\"POP3TrustedCertificate\"=\"" + trusted + "\""));
     EXPECT_FALSE(Hive().contains("\"PanelLastMessageUID\"=\"\"")) << Hive().toStdString();
+}
+
+// A refused certificate found by a check that ends while the program closes (a signal, the end
+// of the session) asks nothing: nobody is there to answer.
+TEST_F(SecureMailWindowTest, NoQuestionOnceClosingHasBegun) {
+    TestCertificates certificates(Dir.path().toStdString());
+    const auto self = certificates.SelfSigned("self", {"IP:127.0.0.1"});
+    DovecotServer server({{"alice", "secret"}}, {self.Certificate, self.Key, {}});
+    Seed(Account(server.Host(), server.SecurePort(), 1) +
+         SettingsLine("EditPOP3Password", ScrambleText("secret")) +
+         SettingsLine("CheckBoxEnableAgent", "0"));
+    TFormMain form({});
+    form.Actions().ActionCheckNow->trigger();
+    ASSERT_NE(form.CurrentWorker(), nullptr);
+    form.EndSession();
+    EXPECT_EQ(form.CurrentWorker(), nullptr);
+    EXPECT_TRUE(Boxes.isEmpty()) << Boxes.join(" | ");
 }
 
 // One notification for a check with new mail, with the newest message's decoded sender and
@@ -184,6 +206,24 @@ TEST_F(SecureMailWindowTest, NewMailIsShownInTheDesktopNotificationAndItsActions
 
     notifications.Emit("ActionInvoked", {41u, QStringLiteral("mark-read")});
     ASSERT_TRUE(QTest::qWaitFor([&] { return form.LabelNumUnreadMessages->text() == "0"; }, 10000));
+
+    // With nothing announced the notification still names the newest message of its own check,
+    // not a row an earlier check left in the message table.
+    form.MaxMessages->setValue(0);
+    server.Deliver("alice", "From: Third <t@example.org>\r\nSubject: Newest\r\n\r\nBody\r\n");
+    form.Actions().ActionCheckNow->trigger();
+    ASSERT_TRUE(CheckEnds(form, "You have 1 unread message(s)")) << form.StatusText();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return notifications.NotifyCalls().size() == 2; }, 10000));
+    EXPECT_EQ(notifications.NotifyCalls()[1].Args[4].toString(), "From Third\nNewest");
+
+    // A check that is stopped tells nothing, whatever it had found.
+    server.Deliver("alice", "From: Fourth <v@example.org>\r\nSubject: Late\r\n\r\nBody\r\n");
+    form.Actions().ActionCheckNow->trigger();
+    ASSERT_NE(form.CurrentWorker(), nullptr);
+    form.CurrentWorker()->Terminate();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.CurrentWorker() == nullptr; }, 30000));
+    QTest::qWait(500);
+    EXPECT_EQ(notifications.NotifyCalls().size(), 2);
 }
 
 // With the option on, the settings file holds no password and the next start takes it from the

@@ -627,6 +627,11 @@ TEST_F(CheckMsgThreadFakeTest, AnyOtherFailureShowsTheServersTextOnOneLine) {
                                          "e\x01\nYou have 99 unread message(s)\r\n")});
     RunCheck(POP3, Msg, Host);
     EXPECT_EQ(SessionInfo().LastError(), "-ERR Grüße  You have 99 unread message(s)");
+
+    // A greeting of nothing but control characters still says what happened.
+    Fake.AddConnection({FakeServer::Send("\x01\x02\x7f\r\n")});
+    RunCheck(POP3, Msg, Host);
+    EXPECT_EQ(SessionInfo().LastError(), UnreadableReplyText);
 }
 
 TEST_F(CheckMsgThreadFakeTest, TheLargestCountFetchesOnlyTheNewestHeaders) {

@@ -215,6 +215,9 @@ TEST(Sender, CutAtAngleBracketAndTrimmedOfBlanksOnly) {
     EXPECT_EQ(ExtractSender("Bob Smith <bob@example.org>"), "Bob Smith");
     EXPECT_EQ(ExtractSender("  bob@example.org  "), "bob@example.org");
     EXPECT_EQ(ExtractSender("\"Smith, Bob\" <bob@example.org>"), "\"Smith, Bob\"");
+    EXPECT_EQ(ExtractSender("\"Smith, John <CEO>\" <js@example.org>"), "\"Smith, John <CEO>\"");
+    EXPECT_EQ(ExtractSender("\"a \\\" <b>\" <c@x>"), "\"a \\\" <b>\"") << "escaped quote";
+    EXPECT_EQ(ExtractSender("\"Unclosed <x@y>"), "\"Unclosed <x@y>") << "no address outside";
     EXPECT_EQ(ExtractSender(""), "");
     EXPECT_EQ(ExtractSender("<bob@example.org>"), "bob@example.org") << "only an address";
     EXPECT_EQ(ExtractSender(" < bob@example.org"), "bob@example.org");

@@ -255,6 +255,13 @@ TEST_F(Tls, STARTTLSThatIsNotOfferedOrRefusedNeverSendsThePassword) {
     injected.push_back(S::Send("+OK\r\nSTLS\r\n.\r\n"));
     injected.push_back(S::Expect("STLS"));
     injected.push_back(S::Send("+OK Begin TLS negotiation now.\r\n+OK Logged in.\r\n"));
+    // A server that agrees to STLS and then answers the handshake in plain text.
+    S::Script broken = greeting;
+    broken.push_back(S::Send("+OK\r\nSTLS\r\n.\r\n"));
+    broken.push_back(S::Expect("STLS"));
+    broken.push_back(S::Send("+OK Begin TLS negotiation now.\r\n"));
+    broken.push_back(S::AwaitBytes());
+    broken.push_back(S::Send("-ERR Unknown command.\r\n"));
     Client.SetPort(fake.Port());
     const std::pair<S::Script, std::string> cases[] = {
         {noCapa, "The server does not offer STARTTLS, so the password was not sent (server: "
@@ -262,7 +269,9 @@ TEST_F(Tls, STARTTLSThatIsNotOfferedOrRefusedNeverSendsThePassword) {
         {refused, "The server refused STARTTLS, so the password was not sent (server: TLS "
                   "support isn't enabled.)"},
         {injected, "The server sent more than its answer to STLS; the connection was closed and "
-                   "the password was not sent"}};
+                   "the password was not sent"},
+        {broken, "The server agreed to STARTTLS but went on in plain text; the connection was "
+                 "closed and the password was not sent"}};
     for (const auto& [script, text] : cases) {
         fake.AddConnection(script);
         try {
@@ -272,8 +281,9 @@ TEST_F(Tls, STARTTLSThatIsNotOfferedOrRefusedNeverSendsThePassword) {
             EXPECT_EQ(e.what(), text);
         }
     }
-    ASSERT_TRUE(fake.WaitForConnections(3));
-    EXPECT_EQ(fake.Received(), (std::vector<std::string>{"CAPA", "CAPA", "STLS", "CAPA", "STLS"}));
+    ASSERT_TRUE(fake.WaitForConnections(4));
+    EXPECT_EQ(fake.Received(),
+              (std::vector<std::string>{"CAPA", "CAPA", "STLS", "CAPA", "STLS", "CAPA", "STLS"}));
 }
 
 TEST_F(Tls, PlainConnectionToATLSServerSaysSoAtOnce) {

@@ -190,6 +190,16 @@ void FakeServer::Play(int connection, const Script& script) {
             }
             break;
         }
+        case Step::TKind::AwaitBytes: {
+            char chunk[4096];
+            if (buffer.empty() &&
+                (!WaitFor(connection, POLLIN) || ::recv(connection, chunk, sizeof chunk, 0) <= 0)) {
+                Mismatch("connection ended while awaiting bytes");
+                return;
+            }
+            buffer.clear();
+            break;
+        }
         case Step::TKind::Pause:
             WaitFor(-1, 0, step.Millis);
             if (Stopping()) {

@@ -18,7 +18,7 @@
 class FakeServer {
 public:
     struct Step {
-        enum class TKind { Send, Expect, Pause, Close, Reset, Hang, SendEndless };
+        enum class TKind { Send, Expect, AwaitBytes, Pause, Close, Reset, Hang, SendEndless };
         TKind Kind;
         std::string Text;
         int Millis = 0;
@@ -28,6 +28,8 @@ public:
     static Step Send(std::string bytes) { return {Step::TKind::Send, std::move(bytes)}; }
     // Reads one CR LF line; records it, and a mismatch when it differs from the line given.
     static Step Expect(std::string line) { return {Step::TKind::Expect, std::move(line)}; }
+    // Waits for bytes that need not form a line (a TLS handshake) and drops what has arrived.
+    static Step AwaitBytes() { return {Step::TKind::AwaitBytes, {}}; }
     static Step Pause(int millis) { return {Step::TKind::Pause, {}, millis}; }
     static Step Close() { return {Step::TKind::Close, {}}; }
     static Step Reset() { return {Step::TKind::Reset, {}}; }
