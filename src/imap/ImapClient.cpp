@@ -284,7 +284,7 @@ void TImapClient::NegotiateStartTLS() {
         throw EWinshoeTLSError("The server sent more than its answer to STARTTLS; the connection "
                                "was closed and the password was not sent");
     }
-    StartTLS();
+    StartTLS(true);
     // What the server said before TLS may have been forged.
     FCapabilities.clear();
     AskCapabilities();

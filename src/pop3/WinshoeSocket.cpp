@@ -22,10 +22,10 @@ bool IsBlankOrControl(char c) {
     return static_cast<unsigned char>(c) <= 32;
 }
 
-// The first bytes of a plain POP3 server's answer ("+OK", "-ERR"), where a TLS record was
-// expected: a TLS record starts with a content type from 20 to 23.
+// The first bytes of a plain POP3 or IMAP server's answer ("+OK", "-ERR", "* OK"), where a TLS
+// record was expected: a TLS record starts with a content type from 20 to 23.
 bool LooksLikePlainText(std::string_view received) {
-    return received.starts_with('+') || received.starts_with('-');
+    return received.starts_with('+') || received.starts_with('-') || received.starts_with('*');
 }
 
 } // namespace

@@ -151,7 +151,16 @@ TEST_F(ImapDovecot, RefusedLogins) {
     }
     EXPECT_FALSE(Client.Connected());
 
-    // A plain client on the TLS port hears nothing and says why.
+    // SSL/TLS on the plain port, and a plain client on the TLS port, say why they fail.
+    Use("alice", "w0nder", "127.0.0.1", Security::SSLTLS);
+    Client.SetPort(Server->ImapPort());
+    try {
+        Client.Connect();
+        ADD_FAILURE() << "connected";
+    } catch (const EWinshoeTLSError& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  "The server does not use SSL/TLS on this port: choose STARTTLS or None");
+    }
     Use("alice", "w0nder");
     Client.SetPort(Server->ImapSecurePort());
     Client.SetTLSPortCheck(Server->ImapSecurePort(), 300);
