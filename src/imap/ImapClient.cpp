@@ -457,6 +457,7 @@ bool TImapClient::FetchHeader(std::uint32_t uid, TWinshoeMessage& message) {
     const std::string number = std::to_string(uid);
     ReportStatus("Retrieving headers for message " + number + "...");
     bool found = false;
+    std::uint32_t sequence = 0;
     std::string header;
     CommandOK("UID FETCH " + number + " (UID BODY.PEEK[HEADER.FIELDS (FROM SUBJECT MESSAGE-ID)])",
               [&](const TImapResponse& r) {
@@ -477,6 +478,7 @@ bool TImapClient::FetchHeader(std::uint32_t uid, TWinshoeMessage& message) {
                   // Other messages' changes may be reported on the way.
                   if (itemUid == uid && section != nullptr) {
                       found = true;
+                      sequence = r.Count().value_or(0);
                       header = section->IsNil() ? std::string() : section->Text;
                   }
               });
@@ -498,6 +500,7 @@ bool TImapClient::FetchHeader(std::uint32_t uid, TWinshoeMessage& message) {
         at = end + 1;
     }
     ParseHeaderBlock(message);
+    message.SetMsgNo(static_cast<int>(std::min<std::uint32_t>(sequence, INT_MAX)));
     return true;
 }
 

@@ -85,8 +85,9 @@ public:
     // The UIDs above uid of the messages without \Seen, in ascending order.
     std::vector<std::uint32_t> UnseenAbove(std::uint32_t uid);
     // Fetches From, Subject and Message-ID of the message with this UID into the message (read
-    // as a header block, see TWinshoeMessageClient::ParseHeaderBlock). False when the folder has
-    // no such message (any more); the message is then empty.
+    // as a header block, see TWinshoeMessageClient::ParseHeaderBlock), whose MsgNo becomes the
+    // message's number in the folder. False when the folder has no such message (any more); the
+    // message is then empty.
     bool FetchHeader(std::uint32_t uid, TWinshoeMessage& message);
     // One round of IDLE: waits for news until renewAfter has passed, then ends it with DONE.
     // Calls onNews once for each batch of replies that read together reports a change

@@ -12,12 +12,12 @@ std::string FolderText(const std::string& folder, bool missing, const std::strin
 
 EImapFolderError::EImapFolderError(const std::string& folder, bool missing,
                                    const std::string& serverText)
-    : EImapFolderError(folder, missing, FolderText(folder, missing, serverText), 0) {}
+    : EImapFolderError(folder, missing, serverText, FolderText(folder, missing, serverText)) {}
 
 EImapFolderError::EImapFolderError(const std::string& folder, bool missing,
-                                   const std::string& message, int)
-    : EWinshoeResponseError(message), FFolder(folder), FMissing(missing) {}
+                                   const std::string& serverText, const std::string& message)
+    : EWinshoeResponseError(message), FFolder(folder), FMissing(missing), FServerText(serverText) {}
 
 void EImapFolderError::RaiseWithMessage(const std::string& message) const {
-    throw EImapFolderError(FFolder, FMissing, message, 0);
+    throw EImapFolderError(FFolder, FMissing, FServerText, message);
 }

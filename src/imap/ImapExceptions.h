@@ -29,11 +29,15 @@ public:
 
     const std::string& Folder() const { return FFolder; }
     bool Missing() const { return FMissing; }
+    // The server's own words, as one line.
+    const std::string& ServerText() const { return FServerText; }
     [[noreturn]] void RaiseWithMessage(const std::string& message) const override;
 
 private:
-    EImapFolderError(const std::string& folder, bool missing, const std::string& message, int);
+    EImapFolderError(const std::string& folder, bool missing, const std::string& serverText,
+                     const std::string& message);
 
     std::string FFolder;
     bool FMissing;
+    std::string FServerText;
 };

@@ -127,6 +127,7 @@ TEST_F(ImapDovecot, EverySecurityModeReadsTheMailboxWithoutChangingIt) {
             EXPECT_EQ(Message.From(), "Sender 3 <s3@example.org>");
             EXPECT_EQ(Message.Subject(), "Message 3");
             EXPECT_EQ(Message.MsgID(), "<3@example.org>");
+            EXPECT_EQ(Message.MsgNo(), 3);
             EXPECT_FALSE(Client.FetchHeader(99, Message));
             EXPECT_EQ(Message.Subject(), "");
         });
