@@ -55,32 +55,32 @@ public:
             FChanged.notify_all();
         };
     }
-    bool WaitFor(const std::function<bool()>& done, std::chrono::seconds limit = 20s) {
+    // Waits until news has come more than `after` times.
+    bool WaitForNews(int after = 0) {
         std::unique_lock lock(FLock);
-        return FChanged.wait_for(lock, limit, done);
+        return FChanged.wait_for(lock, 20s, [&] { return FNews > after; });
+    }
+    // Waits until the state has been reported at least count times.
+    bool WaitForState(State state, int count = 1, std::chrono::seconds limit = 20s) {
+        std::unique_lock lock(FLock);
+        return FChanged.wait_for(lock, limit, [&] { return CountLocked(state) >= count; });
     }
     int Count(State state) {
         std::lock_guard lock(FLock);
         return CountLocked(state);
     }
-    // Waits until the state has been reported at least count times.
-    bool WaitForState(State state, int count = 1, std::chrono::seconds limit = 20s) {
-        return WaitFor([&] { return CountLocked(state) >= count; }, limit);
-    }
     int NewsCount() {
         std::lock_guard lock(FLock);
         return FNews;
-    }
-    std::vector<TImapIdler::TStatus> StatesSoFar() {
-        std::lock_guard lock(FLock);
-        return FStates;
     }
     Clock::time_point LastNews() {
         std::lock_guard lock(FLock);
         return FLastNews;
     }
-
-    int FNews = 0; // read under the lock in WaitFor predicates
+    std::vector<TImapIdler::TStatus> StatesSoFar() {
+        std::lock_guard lock(FLock);
+        return FStates;
+    }
 
 private:
     int CountLocked(State state) const {
@@ -90,6 +90,7 @@ private:
 
     std::mutex FLock;
     std::condition_variable FChanged;
+    int FNews = 0;
     Clock::time_point FLastNews;
     std::vector<TImapIdler::TStatus> FStates;
 };
@@ -177,7 +178,7 @@ TEST_F(ImapIdler, DeliveryIsNewsWithinMoments) {
             const int before = record.NewsCount();
             const auto delivered = Clock::now();
             Deliver("ann", "push " + std::to_string(i));
-            ASSERT_TRUE(record.WaitFor([&] { return record.FNews > before; }));
+            ASSERT_TRUE(record.WaitForNews(before));
             const auto latency = std::chrono::duration_cast<std::chrono::milliseconds>(
                 record.LastNews() - delivered);
             std::printf("delivery to news (%s): %lld ms\n",
@@ -211,7 +212,7 @@ TEST_F(ImapIdler, IdleIsRenewedOnTheSameConnection) {
     }
     EXPECT_GE(renewals(), 3);
     Deliver("ben", "after renewals");
-    EXPECT_TRUE(Record.WaitFor([&] { return Record.FNews > 0; }));
+    EXPECT_TRUE(Record.WaitForNews());
     EXPECT_EQ(Record.Count(State::Connecting), 1);
 }
 
@@ -224,7 +225,7 @@ TEST_F(ImapIdler, ReconnectsByItselfWithGrowingDelays) {
     Server->Restart();
     ASSERT_TRUE(Record.WaitForState(State::Idling, 2));
     // Mail that came while there was no connection is news.
-    EXPECT_TRUE(Record.WaitFor([&] { return Record.FNews > 0; }));
+    EXPECT_TRUE(Record.WaitForNews());
 
     std::vector<long long> delays;
     for (const TImapIdler::TStatus& status : Record.StatesSoFar()) {
