@@ -13,7 +13,8 @@ packages=(
     espeak-ng sound-theme-freedesktop qt6-qpa-plugins libqt6svg6
     speech-dispatcher speech-dispatcher-espeak-ng xdg-utils
     # test
-    libgtest-dev libgmock-dev dovecot-core dovecot-pop3d dnsmasq-base faketime
+    libgtest-dev libgmock-dev dovecot-core dovecot-imapd dovecot-pop3d dnsmasq-base faketime
+    nftables
     xvfb xauth trayer imagemagick sox python3 openssl x11-utils openbox
     dbus dbus-x11 gnome-keyring libsecret-tools libnotify-bin python3-gi gir1.2-glib-2.0
     libglib2.0-bin gsettings-desktop-schemas

@@ -53,6 +53,8 @@ public:
     virtual void ShowLastMessageID(const std::string& Value) = 0;
     // PanelLastMessageUID follows LastMessageUID() likewise.
     virtual void ShowLastMessageUID(const std::string& Value) { (void)Value; }
+    // PanelLastIMAPUID follows LastIMAPUID() at the end of every IMAP check.
+    virtual void ShowLastIMAPUID(const std::string& Value) { (void)Value; }
 
     virtual void CheckProgramState() = 0;
     // The check has ended and CheckInProgress is false: the window's own follow-up, last of all.

@@ -1,9 +1,11 @@
 #include "mail/CheckMsgThread.h"
 
 #include "mail/HeaderText.h"
+#include "mail/ImapMailboxSession.h"
 #include "mail/MailCheckControl.h"
 #include "mail/MailCheckRules.h"
 #include "mail/MessageTable.h"
+#include "mail/Pop3MailboxSession.h"
 #include "mail/RecentList.h"
 #include "mail/SessionInfoRecord.h"
 #include "pop3/WinshoeExceptions.h"
@@ -16,6 +18,7 @@
 #include <fcntl.h>
 #include <system_error>
 #include <unistd.h>
+#include <vector>
 
 std::atomic<bool> CheckInProgress{false};
 
@@ -41,7 +44,15 @@ std::string FailureText(const std::exception& E) {
 
 TCheckMsgThread::TCheckMsgThread(TWinshoePOP3& POP3, TWinshoeMessage& Msg, ICheckMsgHost& Host,
                                  QObject* Parent)
-    : QThread(Parent), FPOP3(POP3), FMsg(Msg), FHost(Host) {
+    : TCheckMsgThread(std::make_unique<TPop3MailboxSession>(POP3), Msg, Host, Parent) {}
+
+TCheckMsgThread::TCheckMsgThread(TImapClient& IMAP, const std::string& Folder, TWinshoeMessage& Msg,
+                                 ICheckMsgHost& Host, QObject* Parent)
+    : TCheckMsgThread(std::make_unique<TImapMailboxSession>(IMAP, Folder), Msg, Host, Parent) {}
+
+TCheckMsgThread::TCheckMsgThread(std::unique_ptr<IMailboxSession> Session, TWinshoeMessage& Msg,
+                                 ICheckMsgHost& Host, QObject* Parent)
+    : QThread(Parent), FSession(std::move(Session)), FMsg(Msg), FHost(Host) {
     if (::pipe2(FWakePipe, O_CLOEXEC | O_NONBLOCK) != 0)
         throw std::system_error(errno, std::generic_category(), "Cannot create a pipe");
     FWakeNotifier = new QSocketNotifier(FWakePipe[0], QSocketNotifier::Read, this);
@@ -189,17 +200,17 @@ void TCheckMsgThread::Execute() {
         CheckSteps();
     } catch (const EWinshoeResponseError& E) {
         Failed = true;
-        Info.StoreError(RejectedCommandText(FStep, FStepMsgNo, E.what()));
+        Info.StoreError(FSession->RefusalText(E));
         ReportErrorOnWindowThread();
         // The session is ended politely when the server still listens; a failure here changes
         // nothing more about this check.
-        if (FPOP3.Connected()) {
+        if (FSession->Connected()) {
             try {
-                FPOP3.Quit();
+                FSession->Quit();
             } catch (...) {
             }
             try {
-                FPOP3.Disconnect();
+                FSession->Disconnect();
             } catch (...) {
             }
         }
@@ -243,40 +254,24 @@ void TCheckMsgThread::CheckSteps() {
 
     if (Terminated())
         return;
-    if (FPOP3.Connected()) {
-        FPOP3.Disconnect();
+    if (FSession->Connected()) {
+        FSession->Disconnect();
         Debug("DEBUG: Execute; Already connected");
     }
-    FStep = TCheckStep::Login;
-    FPOP3.Connect();
+    FSession->Connect();
     Debug("DEBUG: Execute; After Connect");
-    if (!FPOP3.Connected())
+    if (!FSession->Connected())
         return;
     if (Terminated())
         return;
     Debug("DEBUG: Execute; Before Checkmessages");
     // A count that fails or cannot be read fails the check here, before anything is decided:
-    // PrevNumMessages and LastMessageID stay as the last good check left them.
-    FStep = TCheckStep::Count;
-    const int32_t NumMessages = FPOP3.CheckMessages();
+    // PrevNumMessages and the memory stay as the last good check left them.
+    const int32_t NumMessages = FSession->CountMessages();
     Info.NumMessages = NumMessages;
     Debug("DEBUG: Execute; After CheckMessages");
 
-    FNewestUID.clear();
-    FNewestUIDKnown = false;
-    const TDecision Decision = Decide(
-        NumMessages, Info.PrevNumMessages, LastMessageID().Get(),
-        [this, NumMessages](int32_t N) {
-            FStep = TCheckStep::Headers;
-            FStepMsgNo = N;
-            FPOP3.RetrieveHeader(N, FMsg);
-            if (N == NumMessages) {
-                FNewestFrom = FMsg.From();
-                FNewestSubject = FMsg.Subject();
-            }
-            return FMsg.MsgID();
-        },
-        [this, NumMessages] { return PositionOfLastUID(NumMessages); });
+    const TDecision Decision = FSession->DecideNew(NumMessages, Info.PrevNumMessages, FMsg);
     if (Decision.ClearPrevNumMessages) {
         FPrevBefore = Info.PrevNumMessages.exchange(0);
         FPrevCleared = true;
@@ -289,47 +284,28 @@ void TCheckMsgThread::CheckSteps() {
     for (const std::string& Line : Decision.DebugLines)
         Debug(Line);
 
-    if (Decision.NumNewMessages > 0 && !Fetch(Decision, NumMessages))
-        return;
+    if (Decision.NumNewMessages > 0) {
+        if (!Fetch(Decision))
+            return;
+    } else {
+        FSession->Remember(false);
+    }
 
-    FStep = TCheckStep::Quit;
-    FPOP3.Quit();
-    FPOP3.Disconnect();
+    FSession->Quit();
+    FSession->Disconnect();
     Info.PrevNumMessages = NumMessages;
 
     FOutcome.Completed = true;
     FOutcome.NumNewMessages = Decision.NumNewMessages;
     if (Decision.NumNewMessages > 0) {
-        FOutcome.NewestSender = SenderDisplayText(FNewestFrom);
-        FOutcome.NewestSubject = HeaderDisplayText(FNewestSubject);
+        FOutcome.NewestSender = SenderDisplayText(FSession->NewestFrom());
+        FOutcome.NewestSubject = HeaderDisplayText(FSession->NewestSubject());
     }
-}
-
-// Only on the restarted count: one unique-ID listing, searched as it arrives for the ID of the
-// newest message seen before. The listing also gives the newest message's own ID, so that the
-// fetch needs no "UIDL n" afterwards.
-int32_t TCheckMsgThread::PositionOfLastUID(int32_t NumMessages) {
-    const std::string Wanted = LastMessageUID().Get();
-    if (Wanted.empty())
-        return 0;
-    int32_t Position = 0;
-    const bool Listed = FPOP3.UIDList([&](int Number, const std::string& UID) {
-        if (Number < 1 || Number > NumMessages)
-            return;
-        if (Position == 0 && UID == Wanted)
-            Position = Number;
-        if (Number == NumMessages)
-            FNewestUID = UID;
-    });
-    // A server that refuses the listing has no unique IDs to ask for message by message either.
-    FNewestUIDKnown = true;
-    if (!Listed)
-        FNewestUID.clear();
-    return Position;
+    FNotice = FSession->Notice();
 }
 
 // Returns false when the check ended at a stop point.
-bool TCheckMsgThread::Fetch(const TDecision& Decision, int32_t NumMessages) {
+bool TCheckMsgThread::Fetch(const TDecision& Decision) {
     SessionInfoRecord& Info = SessionInfo();
     const int32_t UnreadBefore = Info.NumUnreadMessages;
     const int32_t UnreadAfter = SaturatingAdd(UnreadBefore, Decision.NumNewMessages);
@@ -338,51 +314,39 @@ bool TCheckMsgThread::Fetch(const TDecision& Decision, int32_t NumMessages) {
 
     int32_t MaxMessages = 0;
     Synchronize([this, &MaxMessages] { MaxMessages = FHost.MaxMessages(); });
+    // At most MaxMessagesLimit: the loops count announcements, never a message number up to a
+    // count the server sent.
     const int32_t NumToAnnounce = NumToAnnounceFor(Decision.NumNewMessages, MaxMessages);
     Info.NumToAnnounce = NumToAnnounce;
-    // NumMessages is this check's own count, not the shared one, which the reset of the count may
-    // clear meanwhile. NumToAnnounce <= NumNewMessages <= NumMessages, so First >= 1; the loops
-    // count announcements instead of running a message number up to NumMessages, which may be the
-    // largest int.
-    const int32_t First = FirstToFetch(NumMessages, NumToAnnounce);
     Info.FirstAnnouncement = true;
 
     const auto StopPoint = [this] {
         if (!Terminated())
             return false;
-        FStep = TCheckStep::Quit;
-        FPOP3.Quit();
-        FPOP3.Disconnect();
+        FSession->Quit();
+        FSession->Disconnect();
         return true;
     };
 
-    std::string NewestID = Decision.NewestID;
+    std::vector<int32_t> MsgNos;
     for (int32_t I = 0; I < NumToAnnounce; ++I) {
         if (StopPoint())
             return false;
-        const int32_t N = First + I;
-        FStep = TCheckStep::Headers;
-        FStepMsgNo = N;
-        FPOP3.RetrieveHeader(N, FMsg);
-        FMsg.SetMsgNo(N);
-        if (N == NumMessages)
-            NewestID = FMsg.MsgID();
+        FSession->FetchNew(I, NumToAnnounce, FMsg);
+        MsgNos.push_back(FMsg.MsgNo());
         // Decoded here, on the worker, so that the window thread never waits for the decoder.
-        TFetchedRow Row{FMsg.MsgID(), N, SenderDisplayText(FMsg.From()),
+        TFetchedRow Row{FMsg.MsgID(), FMsg.MsgNo(), SenderDisplayText(FMsg.From()),
                         HeaderDisplayText(FMsg.Subject())};
         Synchronize([this, &Row] { AddMessage(Row); });
     }
-    if (!FNewestUIDKnown)
-        FNewestUID = FPOP3.UID(NumMessages);
-    LastMessageID().Set(NewestID);
-    LastMessageUID().Set(FNewestUID);
+    FSession->Remember(true);
     FUnreadPending = 0;
 
     Info.ReadingMessageNum = 1;
     for (int32_t I = 0; I < NumToAnnounce; ++I) {
         if (StopPoint())
             return false;
-        Info.ReadingMsgNo = First + I;
+        Info.ReadingMsgNo = MsgNos[std::size_t(I)];
         Synchronize([this] { AnnounceMessage(); });
         ++Info.ReadingMessageNum;
     }
@@ -459,13 +423,15 @@ void TCheckMsgThread::CheckMsgThreadDone() {
             if (Info.CountReset)
                 FHost.MessageTable().Empty();
             const int32_t Unread = Info.NumUnreadMessages;
+            const std::string Status = FNotice.empty() ? UnreadStatusText(Unread)
+                                                       : UnreadStatusText(Unread) + ".  " + FNotice;
             if (Unread > 0) {
                 Info.EmailFlag = true;
                 FHost.SetTrayIcon(2);
-                FHost.ShowStatus(UnreadStatusText(Unread), true);
+                FHost.ShowStatus(Status, true);
                 FHost.EnableMarkRead(true);
             } else {
-                FHost.ShowStatus(UnreadStatusText(Unread), true);
+                FHost.ShowStatus(Status, true);
                 FHost.EnableMarkRead(false);
             }
         }
@@ -474,6 +440,7 @@ void TCheckMsgThread::CheckMsgThreadDone() {
     try {
         FHost.ShowLastMessageID(LastMessageID().Get());
         FHost.ShowLastMessageUID(LastMessageUID().Get());
+        FHost.ShowLastIMAPUID(LastIMAPUID().Get());
         FHost.StopTrayAnimation();
         FHost.EnableStop(false);
         FHost.EnableCheckNow(true);

@@ -1,9 +1,11 @@
 #pragma once
 // TCheckMsgThread: one mail check on a thread of its own.
 //
-// Construct it on the window thread (it lives there as a QObject) after the POP3 client has
-// its host, port, user and password: the constructor sets CheckInProgress, reads the debug
-// switch from the host and starts the thread at once. run() is the check (Execute). Every step
+// Construct it on the window thread (it lives there as a QObject) after the client (POP3 or
+// IMAP) has its host, port, security, user and password: the constructor sets CheckInProgress,
+// reads the debug switch from the host and starts the thread at once. The mailbox is read
+// through an IMailboxSession (mail/MailboxSession.h); the steps, texts and hand-offs are the
+// same for every kind. run() is the check (Execute). Every step
 // that touches the window, the message table, the recent list or the character, and every
 // debug line, is handed to the window thread and waited for; an exception raised there comes
 // back to the worker and fails the check. When run() has returned, CheckMsgThreadDone runs on
@@ -24,10 +26,13 @@
 #include <condition_variable>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 
+class IMailboxSession;
 class QSocketNotifier;
+class TImapClient;
 class TWinshoeMessage;
 class TWinshoePOP3;
 struct TDecision;
@@ -47,8 +52,15 @@ extern std::atomic<bool> CheckInProgress;
 class TCheckMsgThread : public QThread {
     Q_OBJECT
 public:
+    // A check of the POP3 mailbox.
     TCheckMsgThread(TWinshoePOP3& POP3, TWinshoeMessage& Msg, ICheckMsgHost& Host,
                     QObject* Parent = nullptr);
+    // A check of an IMAP folder ("INBOX" when empty).
+    TCheckMsgThread(TImapClient& IMAP, const std::string& Folder, TWinshoeMessage& Msg,
+                    ICheckMsgHost& Host, QObject* Parent = nullptr);
+    // A check of any mailbox; the worker owns the session.
+    TCheckMsgThread(std::unique_ptr<IMailboxSession> Session, TWinshoeMessage& Msg,
+                    ICheckMsgHost& Host, QObject* Parent = nullptr);
     ~TCheckMsgThread() override;
 
     void Terminate();
@@ -65,8 +77,7 @@ private:
 
     void Execute();
     void CheckSteps();
-    bool Fetch(const TDecision& Decision, int32_t NumMessages);
-    int32_t PositionOfLastUID(int32_t NumMessages);
+    bool Fetch(const TDecision& Decision);
     void Debug(const std::string& Text);
     void Synchronize(std::function<void()> Step);
     void ReportErrorOnWindowThread();
@@ -78,26 +89,16 @@ private:
     void ReportError();
     void CheckMsgThreadDone();
 
-    TWinshoePOP3& FPOP3;
+    std::unique_ptr<IMailboxSession> FSession;
     TWinshoeMessage& FMsg;
     ICheckMsgHost& FHost;
     bool FDebugMode = false;
     bool FAskedByUser = true;
     std::atomic<bool> FTerminated{false};
 
-    // What the check is doing, for the text of a rejected command.
-    TCheckStep FStep = TCheckStep::Login;
-    int32_t FStepMsgNo = 0;
-    // The unique ID of the newest message, once asked for (FNewestUIDKnown); empty when the
-    // server gave none.
-    std::string FNewestUID;
-    bool FNewestUIDKnown = false;
-
-    // The newest message's raw sender and subject, kept when Decide fetches its header; what the
-    // check found, for CheckEnded.
-    std::string FNewestFrom;
-    std::string FNewestSubject;
+    // What the check found, for CheckEnded; a sentence for the end of its status.
     TCheckOutcome FOutcome;
+    std::string FNotice;
 
     // The increase of NumUnreadMessages that no advance of LastMessageID backs yet; taken
     // back when the check ends early, so the next check does not count it again.

@@ -3,7 +3,7 @@
 #include "mail/MessageTable.h"
 #include "mail/RecentList.h"
 #include "mail/SessionInfoRecord.h"
-#include "pop3/WinshoePOP3.h"
+#include "pop3/Winshoe.h"
 
 #include <cstdio>
 
@@ -34,11 +34,11 @@ bool AccountComplete(const std::string& Server, const std::string& Account,
     return !Server.empty() && !Account.empty() && !Password.empty();
 }
 
-void StopConnection(TWinshoePOP3& POP3, const std::string& Text) {
+void StopConnection(TWinshoe& Client, const std::string& Text) {
     // The text goes first: the worker's failure that the close causes must find it stored.
     SessionInfo().StoreError(Text);
-    if (POP3.Connected())
-        POP3.CloseSocket();
+    if (Client.Connected())
+        Client.CloseSocket();
 }
 
 void MarkMessagesRead() {
@@ -50,6 +50,7 @@ void ResetMessageCount(TMessageTable& Table, TRecentList& Recent) {
     SessionInfoRecord& Info = SessionInfo();
     LastMessageID().Set(std::string());
     LastMessageUID().Set(std::string());
+    LastIMAPUID().Set(std::string());
     Info.NumMessages = 0;
     Info.NumNewMessages = 0;
     Info.PrevNumMessages = 0;

@@ -7,7 +7,7 @@
 
 class TMessageTable;
 class TRecentList;
-class TWinshoePOP3;
+class TWinshoe;
 
 // The port a check uses: the field's number, or 110 when the field is empty or does not hold
 // a decimal number (or one outside 1..65535).
@@ -36,15 +36,16 @@ inline constexpr const char* ReviewCertificateText = "Use Check Now to review th
 // Stop and time-out: ErrorFlag := true and LastError := Text (replacing any text), then, when
 // the client is connected, close its socket at once (no quit), so that the worker's pending
 // network call fails and the worker keeps Text as the check's error. Passes on what closing
-// the socket throws; the caller then writes its debug line.
-void StopConnection(TWinshoePOP3& POP3, const std::string& Text);
+// the socket throws; the caller then writes its debug line. Client is the check's POP3 or IMAP
+// client.
+void StopConnection(TWinshoe& Client, const std::string& Text);
 
 // Mark Read: EmailFlag := false, NumUnreadMessages := 0. The caller disables Mark Read and
 // calls CheckProgramState.
 void MarkMessagesRead();
 
-// The reset of the message count: LastMessageID and LastMessageUID := empty, NumMessages,
-// NumNewMessages, PrevNumMessages and NumUnreadMessages := 0, EmailFlag := false, the table emptied
-// and the recent list cleared. The caller sets LabelNumMessages to "na", shows the empty
-// PanelLastMessageID and calls CheckProgramState.
+// The reset of the message count: LastMessageID, LastMessageUID and LastIMAPUID := empty,
+// NumMessages, NumNewMessages, PrevNumMessages and NumUnreadMessages := 0, EmailFlag := false, the
+// table emptied and the recent list cleared. The caller sets LabelNumMessages to "na", shows the
+// empty PanelLastMessageID and calls CheckProgramState.
 void ResetMessageCount(TMessageTable& Table, TRecentList& Recent);

@@ -221,6 +221,10 @@ std::string RejectedCommandText(TCheckStep Step, int32_t MsgNo, const std::strin
         Text = "Error: The server did not end the session";
         break;
     }
+    return WithServerReply(Text, ReplyLine);
+}
+
+std::string WithServerReply(const std::string& Text, const std::string& ReplyLine) {
     std::string Reply = ReplyLine;
     if (Reply.rfind("-ERR", 0) == 0)
         Reply.erase(0, 4);
@@ -240,4 +244,59 @@ bool RecentEntrySpeech(TMessageTable& Table, int32_t MsgNo, std::string& Text) {
         return false;
     Text = MenuMRUClickText(Table.CurrentFrom(), Table.CurrentSubject());
     return true;
+}
+
+namespace {
+
+struct TImapMemory {
+    uint32_t UidValidity = 0;
+    uint32_t Uid = 0;
+};
+
+bool ReadUint32(const std::string& Text, uint32_t& Value) {
+    if (Text.empty() || Text.size() > 10)
+        return false;
+    uint64_t Number = 0;
+    for (const char C : Text) {
+        if (C < '0' || C > '9')
+            return false;
+        Number = Number * 10 + uint64_t(C - '0');
+    }
+    if (Number > std::numeric_limits<uint32_t>::max())
+        return false;
+    Value = uint32_t(Number);
+    return true;
+}
+
+bool ParseImapMemory(const std::string& Stored, TImapMemory& Memory) {
+    const auto Slash = Stored.find('/');
+    return Slash != std::string::npos && ReadUint32(Stored.substr(0, Slash), Memory.UidValidity) &&
+           ReadUint32(Stored.substr(Slash + 1), Memory.Uid);
+}
+
+} // namespace
+
+TImapCheckPlan PlanImapCheck(const std::string& Stored, uint32_t UidValidity) {
+    TImapCheckPlan Plan;
+    TImapMemory Memory;
+    if (!ParseImapMemory(Stored, Memory))
+        Plan.FirstCheck = true;
+    else if (Memory.UidValidity != UidValidity)
+        Plan.Rebuilt = true;
+    else
+        Plan.Above = Memory.Uid;
+    return Plan;
+}
+
+std::string ImapMemoryAfter(const std::string& Stored, uint32_t UidValidity, uint32_t HighestUid) {
+    TImapMemory Memory;
+    uint32_t Uid = HighestUid;
+    if (ParseImapMemory(Stored, Memory) && Memory.UidValidity == UidValidity)
+        Uid = std::max(Uid, Memory.Uid);
+    return std::to_string(UidValidity) + "/" + std::to_string(Uid);
+}
+
+std::string FolderRebuiltText(const std::string& Folder) {
+    return "The server has renumbered the folder \"" + ServerDisplayText(Folder) +
+           "\"; mail that was already there is not announced.";
 }

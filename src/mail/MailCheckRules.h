@@ -92,6 +92,9 @@ int32_t SaturatingAdd(int32_t A, int32_t B);
 // What a check was doing when the server rejected a command.
 enum class TCheckStep { Login, Count, Headers, Quit };
 
+// Text, then the server's own reply in parentheses as RejectedCommandText writes it.
+std::string WithServerReply(const std::string& Text, const std::string& ReplyLine);
+
 // The last error of a check whose command the server rejected: what failed, then the server's
 // own reply in parentheses (without its "-ERR", as one line of display text, at most
 // MaxServerReplyLength characters), e.g. "Error: Please check your login/password (server:
@@ -108,3 +111,20 @@ class TMessageTable;
 bool RecentEntrySpeech(TMessageTable& Table, int32_t MsgNo, std::string& Text);
 
 inline constexpr const char* MessageNotFoundText = "Talvoro Error: Message not found";
+
+// What is new in an IMAP folder. The memory a check leaves for the next is one text,
+// "uidvalidity/uid": the folder's UIDVALIDITY and the newest UID a check has seen in it. New
+// are the messages without \Seen whose UID is above that UID, in the same UIDVALIDITY.
+struct TImapCheckPlan {
+    bool FirstCheck = false; // nothing (readable) stored: every unseen message is new
+    bool Rebuilt = false;    // the UIDVALIDITY changed: the server renumbered the folder, and
+                             // nothing in it counts as new
+    uint32_t Above = 0;      // otherwise: unseen messages with a UID above this are new
+};
+TImapCheckPlan PlanImapCheck(const std::string& Stored, uint32_t UidValidity);
+// The memory after a check that found HighestUid as the folder's highest UID; it never moves
+// back within the same UIDVALIDITY (UIDs are not used again).
+std::string ImapMemoryAfter(const std::string& Stored, uint32_t UidValidity, uint32_t HighestUid);
+
+// The end of the status after a check that found the folder renumbered, said once.
+std::string FolderRebuiltText(const std::string& Folder);

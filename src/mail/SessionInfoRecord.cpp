@@ -88,3 +88,8 @@ TLastMessageUID& LastMessageUID() {
     static TLastMessageUID Value;
     return Value;
 }
+
+TLastIMAPUID& LastIMAPUID() {
+    static TLastIMAPUID Value;
+    return Value;
+}

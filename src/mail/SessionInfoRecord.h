@@ -81,6 +81,13 @@ class TLastMessageID : public TSharedText {};
 // only when messages were deleted elsewhere, to find where the new messages begin.
 class TLastMessageUID : public TSharedText {};
 
+// What an IMAP check leaves for the next: the folder's UIDVALIDITY and the newest UID a check
+// has seen in it, as "uidvalidity/uid"; empty when nothing is stored. Stored as
+// "PanelLastIMAPUID"; the IMAP worker reads and advances it, the reset of the message count
+// empties it.
+class TLastIMAPUID : public TSharedText {};
+
 SessionInfoRecord& SessionInfo();
 TLastMessageID& LastMessageID();
 TLastMessageUID& LastMessageUID();
+TLastIMAPUID& LastIMAPUID();

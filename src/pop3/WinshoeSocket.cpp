@@ -22,10 +22,10 @@ bool IsBlankOrControl(char c) {
     return static_cast<unsigned char>(c) <= 32;
 }
 
-// The first bytes of a plain POP3 server's answer ("+OK", "-ERR"), where a TLS record was
-// expected: a TLS record starts with a content type from 20 to 23.
+// The first bytes of a plain POP3 or IMAP server's answer ("+OK", "-ERR", "* OK"), where a TLS
+// record was expected: a TLS record starts with a content type from 20 to 23.
 bool LooksLikePlainText(std::string_view received) {
-    return received.starts_with('+') || received.starts_with('-');
+    return received.starts_with('+') || received.starts_with('-') || received.starts_with('*');
 }
 
 } // namespace
@@ -315,6 +315,21 @@ long TWinshoeSocket::SecureReceive(char* buffer, std::size_t length, int& errorC
     }
 }
 
+bool TWinshoeSocket::TakeSecurePending() {
+    if (FBuffer.size() < 2) {
+        FBuffer.resize(static_cast<std::size_t>(std::max(FBufferChunk, 2)));
+    }
+    const long result =
+        FTls->Read(FBuffer.data() + FHeld, FBuffer.size() - static_cast<std::size_t>(FHeld) - 1);
+    SendTlsOutput();
+    if (result > 0) {
+        FHeld += static_cast<int>(result);
+        return true;
+    }
+    // A close or a failure is news as well: the read that follows reports it.
+    return result != ITlsEngine::NeedsInput;
+}
+
 std::string_view TWinshoeSocket::PeekReceived() {
     if (FHeld == 0) {
         ReceiveMore();
@@ -331,6 +346,11 @@ std::string TWinshoeSocket::ReadAvailable(std::size_t maxCount) {
 
 bool TWinshoeSocket::WaitForData(int timeoutMillis) {
     if (FHeld > 0 || Stream() != nullptr || timeoutMillis < 0) {
+        return true;
+    }
+    // Records that arrived together with an earlier one wait inside the TLS engine, where the
+    // socket cannot tell of them.
+    if (FTls && TakeSecurePending()) {
         return true;
     }
     const TSocket handle = BeginSocketCall();

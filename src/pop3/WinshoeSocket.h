@@ -117,8 +117,9 @@ protected:
     // Takes up to maxCount received bytes (at least one), receiving once first when none are
     // held; the connection's failures as for ReadLine. For protocols whose data is not lines.
     std::string ReadAvailable(std::size_t maxCount);
-    // Waits until received bytes are held or arrive, at most timeoutMillis (negative: no limit).
-    // False when the time ran out. A closed socket or a failure counts as "arrived": the read
+    // Waits until received bytes are held or arrive, at most timeoutMillis (negative: no limit;
+    // 0 only looks). False when the time ran out. Through TLS, plain text that the engine holds
+    // already counts as arrived. A closed socket or a failure counts as "arrived": the read
     // that follows reports it.
     bool WaitForData(int timeoutMillis);
 
@@ -154,6 +155,9 @@ private:
     long SecureReceive(char* buffer, std::size_t length, int& errorCode);
     void SendAll(const char* data, std::size_t length);
     void SendTlsOutput();
+    // Moves plain text that the TLS engine holds already into the buffer (which holds nothing);
+    // true when there was some, or when the secure session has ended or failed.
+    bool TakeSecurePending();
     void CountReplyLine(std::size_t length, int& lines, std::size_t& bytes);
 
     bool FPeerClosed = false;

@@ -2,6 +2,7 @@
 // server must misbehave, against the scripted fake server. The host lives on the test's main
 // thread, serves the hand-off through the event loop, and records every step in order.
 #include "mail/CheckMsgThread.h"
+#include "imap/ImapClient.h"
 #include "mail/CheckMsgHost.h"
 #include "mail/MailCheckControl.h"
 #include "mail/MessageTable.h"
@@ -692,6 +693,137 @@ TEST_F(CheckMsgThreadFakeTest, UniqueIDsOnTheWire) {
               0u);
     EXPECT_EQ(LastMessageUID().Get(), "") << "no ID is better than the ID of another message";
     EXPECT_TRUE(Fake.Mismatches().empty()) << Fake.Mismatches().front();
+}
+
+// The same worker on an IMAP folder of a throw-away Dovecot: what counts as new by UID, mail
+// read or removed elsewhere, a folder the server renumbered, and the refusals' texts.
+class ImapCheckTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        if (!DovecotServer::Available())
+            return;
+        DovecotServer::Options Options;
+        Options.Imap = true;
+        Server = std::make_unique<DovecotServer>(
+            std::vector<DovecotServer::User>{{"walk", "pw1"}, {"refuse", "pw2"}}, Options);
+    }
+    static void TearDownTestSuite() { Server.reset(); }
+
+    void SetUp() override {
+        if (!Server)
+            GTEST_SKIP() << "dovecot is not installed";
+        SessionInfo().Clear();
+        LastMessageID().Set("");
+        LastMessageUID().Set("");
+        LastIMAPUID().Set("");
+        IMAP.SetHost(Server->Host());
+        IMAP.SetPort(Server->ImapPort());
+        IMAP.SetPassword("pw1");
+    }
+
+    std::string Deliver(int N, bool Seen = false) {
+        return Server->Deliver(User,
+                               Mail(N, "Sender " + std::to_string(N) + " <s@test.example>",
+                                    "Subject " + std::to_string(N)),
+                               {"", Seen, false});
+    }
+
+    void Run(const std::string& Folder = "INBOX") {
+        Host.Log.clear();
+        IMAP.SetUserID(User);
+        QPointer<TCheckMsgThread> Worker = new TCheckMsgThread(IMAP, Folder, Msg, Host);
+        const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (CheckInProgress && std::chrono::steady_clock::now() < Deadline)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        ASSERT_FALSE(CheckInProgress) << "the check did not end";
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_TRUE(Worker.isNull());
+        EXPECT_EQ(Host.WrongThreadCalls, 0);
+        EXPECT_FALSE(IMAP.Connected());
+    }
+
+    static std::unique_ptr<DovecotServer> Server;
+    std::string User = "walk";
+    TImapClient IMAP;
+    TWinshoeMessage Msg;
+    TTestHost Host;
+};
+
+std::unique_ptr<DovecotServer> ImapCheckTest::Server;
+
+TEST_F(ImapCheckTest, NewIsUnseenAboveTheNewestUidSeen) {
+    std::vector<std::string> Files;
+    for (int N = 1; N <= 4; ++N)
+        Files.push_back(Deliver(N, N == 2));
+    Host.Max = 1;
+
+    // First check: the three unseen are new, the newest announced; read elsewhere is not new.
+    Run();
+    EXPECT_EQ(Host.Lines("Speak"),
+              std::vector<std::string>{"Speak+hide: You have 3 new messages.  I will only "
+                                       "announce the last 1.  \\pau=200\\The latest message is "
+                                       "from \\Ctx=e-mail\\Sender 4.   \\pau=200\\Subject: "
+                                       "Subject 4."});
+    EXPECT_EQ(Host.Lines("Counts"), std::vector<std::string>{"Counts 3 4 4"});
+    ASSERT_EQ(Host.Table.RowCount(), 1);
+    EXPECT_EQ(Host.Table.Row(0).MsgNo, 4);
+    const std::string Memory = LastIMAPUID().Get();
+    EXPECT_EQ(Memory.substr(Memory.find('/')), "/4");
+    EXPECT_EQ(LastMessageID().Get(), "") << "the POP3 memory is not touched";
+
+    // Nothing new; the server's flags are as they were (nothing was marked read).
+    Run();
+    EXPECT_TRUE(Host.Lines("Speak").empty());
+    EXPECT_EQ(Host.Lines("Status+tray: You"),
+              std::vector<std::string>{"Status+tray: You have 3 unread message(s)"});
+    EXPECT_EQ(LastIMAPUID().Get(), Memory);
+
+    // One new, one read elsewhere, the oldest removed: only the new one, at its place now.
+    Deliver(5);
+    Deliver(6, true);
+    Server->Remove(Files[0]);
+    Run();
+    EXPECT_EQ(Host.Lines("Speak"),
+              std::vector<std::string>{"Speak+hide: You have one new message.  The message is from "
+                                       "\\Ctx=e-mail\\Sender 5.   \\pau=200\\Subject: Subject 5."});
+    EXPECT_EQ(Host.Lines("Counts"), std::vector<std::string>{"Counts 4 5 5"});
+    EXPECT_EQ(Host.Table.Row(0).MsgNo, 4);
+
+    // The server renumbers the folder: nothing is announced, and the status says why once.
+    Server->ForgetUids(User);
+    Deliver(7);
+    Run();
+    EXPECT_TRUE(Host.Lines("Speak").empty());
+    EXPECT_EQ(Host.Lines("Status+tray: You"),
+              std::vector<std::string>{
+                  "Status+tray: You have 4 unread message(s).  The server has renumbered the "
+                  "folder \"INBOX\"; mail that was already there is not announced."});
+    EXPECT_NE(LastIMAPUID().Get(), Memory);
+    Deliver(8);
+    Run();
+    EXPECT_EQ(Host.Lines("Speak").size(), 1u);
+    EXPECT_NE(Host.Lines("Speak")[0].find("Sender 8"), std::string::npos);
+    EXPECT_EQ(Host.Lines("Status+tray: You"),
+              std::vector<std::string>{"Status+tray: You have 5 unread message(s)"});
+}
+
+TEST_F(ImapCheckTest, RefusalsSayWhatFailed) {
+    User = "refuse";
+    IMAP.SetPassword("pw2");
+    Run("Nowhere");
+    const std::string Missing = SessionInfo().LastError();
+    EXPECT_EQ(Missing.rfind("Error: The folder \"Nowhere\" does not exist on the server "
+                            "(server: Mailbox doesn't exist: Nowhere",
+                            0),
+              0u)
+        << Missing;
+    EXPECT_EQ(Host.Lines("LastError on").size(), 1u);
+
+    IMAP.SetPassword("wrong");
+    Run();
+    EXPECT_EQ(SessionInfo().LastError(), "Error: Please check your login/password (server: "
+                                         "[AUTHENTICATIONFAILED] Authentication failed.)");
+    EXPECT_EQ(LastIMAPUID().Get(), "");
 }
 
 int main(int argc, char** argv) {

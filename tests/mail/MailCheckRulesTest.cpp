@@ -264,3 +264,40 @@ TEST(Control, AccountComplete) {
     EXPECT_FALSE(AccountComplete("host", "", "pw"));
     EXPECT_FALSE(AccountComplete("host", "user", ""));
 }
+
+TEST(ImapDecide, NewIsUnseenAboveTheNewestUidSeenInTheSameUidValidity) {
+    struct Case {
+        std::string Stored;
+        uint32_t UidValidity;
+        uint32_t Highest;
+        bool First;
+        bool Rebuilt;
+        uint32_t Above;
+        std::string After;
+    };
+    const std::vector<Case> Cases = {
+        {"", 7, 10, true, false, 0, "7/10"},
+        {"garbage", 7, 10, true, false, 0, "7/10"},
+        {"7/5/3", 7, 10, true, false, 0, "7/10"},
+        {"7/", 7, 10, true, false, 0, "7/10"},
+        {"4294967296/1", 7, 10, true, false, 0, "7/10"},
+        {"7/5", 7, 10, false, false, 5, "7/10"},
+        // The newest was removed: the memory does not move back.
+        {"7/5", 7, 3, false, false, 5, "7/5"},
+        {"7/5", 8, 2, false, true, 0, "8/2"},
+        {"4294967295/4294967295", 4294967295u, 1, false, false, 4294967295u,
+         "4294967295/4294967295"},
+        {"7/0", 7, 0, false, false, 0, "7/0"},
+    };
+    for (const Case& C : Cases) {
+        SCOPED_TRACE(C.Stored);
+        const TImapCheckPlan Plan = PlanImapCheck(C.Stored, C.UidValidity);
+        EXPECT_EQ(Plan.FirstCheck, C.First);
+        EXPECT_EQ(Plan.Rebuilt, C.Rebuilt);
+        EXPECT_EQ(Plan.Above, C.Above);
+        EXPECT_EQ(ImapMemoryAfter(C.Stored, C.UidValidity, C.Highest), C.After);
+    }
+    EXPECT_EQ(FolderRebuiltText("Entw\xC3\xBCrfe\n"),
+              "The server has renumbered the folder \"Entw\xC3\xBCrfe \"; mail that was already "
+              "there is not announced.");
+}

@@ -100,6 +100,12 @@ DovecotServer::DovecotServer(const std::vector<User>& users) {
     Create(users);
 }
 
+DovecotServer::DovecotServer(const std::vector<User>& users, const Options& options)
+    : FImap(options.Imap), FImapCapability(options.ImapCapability), FTls(options.Tls),
+      FTlsSettings(options.TlsFiles) {
+    Create(users);
+}
+
 void DovecotServer::Create(const std::vector<User>& users) {
     // Unix socket paths under the folder must stay short, so the folder lives right in /tmp.
     char folder[] = "/tmp/tvdXXXXXX";
@@ -124,8 +130,7 @@ void DovecotServer::Create(const std::vector<User>& users) {
                 if (attempt == 2) {
                     throw;
                 }
-                FPort = FreeLoopbackPort();
-                FSecurePort = FTls ? FreeLoopbackPort() : 0;
+                FPort = 0;
                 WriteConfiguration(users);
             }
         }
@@ -144,6 +149,8 @@ void DovecotServer::WriteConfiguration(const std::vector<User>& users) {
     if (FPort == 0) {
         FPort = FreeLoopbackPort();
         FSecurePort = FTls ? FreeLoopbackPort() : 0;
+        FImapPort = FImap ? FreeLoopbackPort() : 0;
+        FImapSecurePort = FImap && FTls ? FreeLoopbackPort() : 0;
     }
     fs::create_directories(root / "run");
     fs::create_directories(root / "state");
@@ -172,7 +179,19 @@ void DovecotServer::WriteConfiguration(const std::vector<User>& users) {
         extra = "default_internal_user = " + name + "\ndefault_login_user = " + name +
                 "\ndefault_internal_group = " + (group != nullptr ? group->gr_name : "nogroup") +
                 "\nfirst_valid_uid = " + std::to_string(FMailUid) +
-                "\nservice pop3-login {\n  chroot =\n}\n";
+                "\nservice pop3-login {\n  chroot =\n}\n" +
+                (FImap ? "service imap-login {\n  chroot =\n}\n" : "");
+    }
+    if (FImap) {
+        extra += "service imap-login {\n  service_count = 0\n  process_min_avail = 1\n"
+                 "  inet_listener imap {\n    port = " +
+                 std::to_string(FImapPort) +
+                 "\n  }\n"
+                 "  inet_listener imaps {\n    port = " +
+                 std::to_string(FImapSecurePort) + "\n  }\n}\n";
+        if (!FImapCapability.empty()) {
+            extra += "imap_capability = " + FImapCapability + "\n";
+        }
     }
 
     std::string listen = "127.0.0.1";
@@ -195,8 +214,8 @@ void DovecotServer::WriteConfiguration(const std::vector<User>& users) {
               "base_dir = " + f + "/run\n" + "state_dir = " + f + "/state\n" + "log_path = " + f +
                   "/dovecot.log\n" + "listen = " + listen +
                   "\n"
-                  "protocols = pop3\n" +
-                  ssl +
+                  "protocols = pop3" +
+                  (FImap ? " imap" : "") + "\n" + ssl +
                   "mail_location = maildir:~/Maildir\n"
                   "mail_fsync = never\n"
                   "auth_failure_delay = 0\n"
@@ -272,31 +291,34 @@ void DovecotServer::Start() {
     throw std::runtime_error("DovecotServer: no greeting within 15 s:\n" + Log());
 }
 
-bool DovecotServer::Greets() const {
+namespace {
+
+bool GreetsOn(int port, const std::string& greeting) {
     const int probe = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<std::uint16_t>(FPort));
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     bool greets = false;
     if (::connect(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
         const timeval wait{2, 0};
         ::setsockopt(probe, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
         char reply[64] = {};
-        greets = ::recv(probe, reply, sizeof reply - 1, 0) > 3 && std::string(reply, 3) == "+OK";
+        greets = ::recv(probe, reply, sizeof reply - 1, 0) > 3 &&
+                 std::string(reply, greeting.size()) == greeting;
     }
     ::close(probe);
     return greets;
 }
 
+} // namespace
+
+bool DovecotServer::Greets() const {
+    return GreetsOn(FPort, "+OK") && (!FImap || GreetsOn(FImapPort, "* OK"));
+}
+
 void DovecotServer::Stop() {
-    if (FPid > 0) {
-        ::kill(-FPid, SIGKILL);
-        int status = 0;
-        while (::waitpid(FPid, &status, 0) < 0 && errno == EINTR) {
-        }
-        FPid = -1;
-    }
+    Kill();
     if (!FFolder.empty()) {
         std::error_code ignored;
         fs::remove_all(FFolder, ignored);
@@ -309,6 +331,59 @@ std::string DovecotServer::Log() const {
 }
 
 std::string DovecotServer::Deliver(const std::string& user, const std::string& message) {
+    return Deliver(user, message, Delivery{});
+}
+
+std::string DovecotServer::MaildirOf(const std::string& user, const std::string& folder) const {
+    const fs::path maildir = fs::path(FFolder) / "home" / user / "Maildir";
+    return (folder.empty() || folder == "INBOX" ? maildir : maildir / ("." + folder)).string();
+}
+
+void DovecotServer::CreateFolder(const std::string& user, const std::string& folder) {
+    const fs::path maildir = MaildirOf(user, folder);
+    for (const char* sub : {"cur", "new", "tmp"}) {
+        fs::create_directories(maildir / sub);
+    }
+    for (const fs::path& path : {maildir, maildir / "cur", maildir / "new", maildir / "tmp"}) {
+        ::chmod(path.c_str(), 0755);
+        ChangeOwner(path, FMailUid, FMailGid);
+    }
+}
+
+bool DovecotServer::Remove(const std::string& path) {
+    std::error_code ignored;
+    return fs::remove(path, ignored);
+}
+
+void DovecotServer::ForgetUids(const std::string& user, const std::string& folder) {
+    std::error_code ignored;
+    for (const fs::directory_entry& entry : fs::directory_iterator(MaildirOf(user, folder))) {
+        const std::string name = entry.path().filename().string();
+        if (name.starts_with("dovecot-uidlist") || name.starts_with("dovecot.index")) {
+            fs::remove(entry.path(), ignored);
+        }
+    }
+}
+
+void DovecotServer::Kill() {
+    if (FPid > 0) {
+        ::kill(-FPid, SIGKILL);
+        int status = 0;
+        while (::waitpid(FPid, &status, 0) < 0 && errno == EINTR) {
+        }
+        FPid = -1;
+    }
+}
+
+void DovecotServer::Restart() {
+    Kill();
+    std::error_code ignored;
+    fs::remove(fs::path(FFolder) / "run" / "master.pid", ignored);
+    Start();
+}
+
+std::string DovecotServer::Deliver(const std::string& user, const std::string& message,
+                                   const Delivery& how) {
     std::string stored;
     stored.reserve(message.size());
     std::size_t crlfSize = 0;
@@ -326,15 +401,20 @@ std::string DovecotServer::Deliver(const std::string& user, const std::string& m
     // mailbox then costs it about a second of comparisons at every login.
     const int sequence = ++FSequence;
     char name[160];
-    std::snprintf(name, sizeof name, "%010d.M%dP%d.talvoro%d,S=%zu,W=%zu:2,", sequence, sequence,
-                  static_cast<int>(::getpid()), sequence, stored.size(), crlfSize);
-    const fs::path maildir = fs::path(FFolder) / "home" / user / "Maildir";
+    std::snprintf(name, sizeof name, "%010d.M%dP%d.talvoro%d,S=%zu,W=%zu%s", sequence, sequence,
+                  static_cast<int>(::getpid()), sequence, stored.size(), crlfSize,
+                  how.New    ? ""
+                  : how.Seen ? ":2,S"
+                             : ":2,");
+    const fs::path maildir = MaildirOf(user, how.Folder);
     const fs::path staged = maildir / "tmp" / name;
-    const fs::path delivered = maildir / "cur" / name;
+    const fs::path delivered = maildir / (how.New ? "new" : "cur") / name;
     WriteFile(staged, stored);
     ChangeOwner(staged, FMailUid, FMailGid);
     fs::rename(staged, delivered);
-    FMessages[user].push_back(delivered.string());
+    if (how.Folder.empty() && !how.New) {
+        FMessages[user].push_back(delivered.string());
+    }
     return delivered.string();
 }
 

@@ -1,0 +1,43 @@
+#pragma once
+
+// The IMAP client's own failures, beside the transport's (pop3/WinshoeExceptions.h):
+//
+//   EWinshoeException
+//     EImapProtocolError     the server sent bytes that are not an IMAP response, or answered
+//                            out of turn; the client has disconnected
+//     EWinshoeResponseError
+//       EImapFolderError     the folder could not be opened; the message names it
+
+#include <string>
+
+#include "pop3/WinshoeExceptions.h"
+
+class EImapProtocolError : public EWinshoeException {
+public:
+    explicit EImapProtocolError(const std::string& message) : EWinshoeException(message) {}
+    [[noreturn]] void RaiseWithMessage(const std::string& message) const override {
+        throw EImapProtocolError(message);
+    }
+};
+
+// "The folder "Archive" does not exist on the server (server: ...)" when the server says so
+// (the NONEXISTENT response code), "The folder "Archive" could not be opened (server: ...)" for
+// any other refusal.
+class EImapFolderError : public EWinshoeResponseError {
+public:
+    EImapFolderError(const std::string& folder, bool missing, const std::string& serverText);
+
+    const std::string& Folder() const { return FFolder; }
+    bool Missing() const { return FMissing; }
+    // The server's own words, as one line.
+    const std::string& ServerText() const { return FServerText; }
+    [[noreturn]] void RaiseWithMessage(const std::string& message) const override;
+
+private:
+    EImapFolderError(const std::string& folder, bool missing, const std::string& serverText,
+                     const std::string& message);
+
+    std::string FFolder;
+    bool FMissing;
+    std::string FServerText;
+};
