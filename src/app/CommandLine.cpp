@@ -11,19 +11,14 @@ TCommandLine ParseCommandLine(const QStringList& arguments) {
         } else if (upper == QLatin1String("/D")) {
             result.Debugging = true;
             ++result.DebugSwitchCount;
+        } else if (result.Console == TConsoleRequest::None) {
+            if (argument == QLatin1String("--help") || argument == QLatin1String("-h"))
+                result.Console = TConsoleRequest::Help;
+            else if (argument == QLatin1String("--version"))
+                result.Console = TConsoleRequest::Version;
         }
     }
     return result;
-}
-
-TConsoleRequest ConsoleRequest(const QStringList& arguments) {
-    for (const QString& argument : arguments) {
-        if (argument == QLatin1String("--help") || argument == QLatin1String("-h"))
-            return TConsoleRequest::Help;
-        if (argument == QLatin1String("--version"))
-            return TConsoleRequest::Version;
-    }
-    return TConsoleRequest::None;
 }
 
 QString ConsoleHelpText() {

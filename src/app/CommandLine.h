@@ -7,17 +7,23 @@
 // exists.
 #include <QStringList>
 
+enum class TConsoleRequest { None, Help, Version };
+
 struct TCommandLine {
     bool StartHidden = false;
     bool Debugging = false;
     // How many times "/D" was given: the log is emptied once per "/D".
     int DebugSwitchCount = 0;
+    // The first console option given, answered by main before any window exists.
+    TConsoleRequest Console = TConsoleRequest::None;
 };
 
-// Arguments without the program name.
+// The one parser of the command line, for main and the main window. Arguments without the
+// program name.
 TCommandLine ParseCommandLine(const QStringList& arguments);
 
-enum class TConsoleRequest { None, Help, Version };
-TConsoleRequest ConsoleRequest(const QStringList& arguments);
+inline TConsoleRequest ConsoleRequest(const QStringList& arguments) {
+    return ParseCommandLine(arguments).Console;
+}
 QString ConsoleHelpText();
 QString ConsoleVersionText();

@@ -155,21 +155,17 @@ void TFormMain::FormCreate(const QStringList& arguments) {
     PageControl->setTabVisible(PageControl->indexOf(TabSheetDebug), false);
     // 10. A log that cannot be created is reported once; debugging goes on
     //     without the file (the debug window still lists every entry).
-    for (const QString& argument : arguments) {
-        const QString upper = argument.toUpper();
-        if (upper == QLatin1String("/M")) {
-            StartHiddenFlag = true;
-        } else if (upper == QLatin1String("/D")) {
-            Debugging = true;
-            PageControl->setTabVisible(PageControl->indexOf(TabSheetDebug), true);
-            if (LogFileUsable) {
-                try {
-                    LogFile.Create();
-                } catch (const std::exception& e) {
-                    LogFileUsable = false;
-                    StartUpErrors << QString::fromUtf8(e.what());
-                }
-            }
+    const TCommandLine commandLine = ParseCommandLine(arguments);
+    StartHiddenFlag = commandLine.StartHidden;
+    Debugging = commandLine.Debugging;
+    if (Debugging)
+        PageControl->setTabVisible(PageControl->indexOf(TabSheetDebug), true);
+    for (int i = 0; i < commandLine.DebugSwitchCount && LogFileUsable; ++i) {
+        try {
+            LogFile.Create();
+        } catch (const std::exception& e) {
+            LogFileUsable = false;
+            StartUpErrors << QString::fromUtf8(e.what());
         }
     }
     ShowStartUpErrors();

@@ -71,8 +71,9 @@ class TFormMain : public QWidget, public ISettingsControls, public IWizardHost {
     Q_OBJECT
 public:
     // Runs the creation sequence with the command line's arguments (without
-    // the program name). Throws when the creation ends early (the debug log
-    // cannot be created, a stored setting has the wrong type).
+    // the program name). A start-up step that fails (the debug log cannot be
+    // created, a stored setting has the wrong type) is reported once and the
+    // start goes on; only what no step expects (out of memory) passes on.
     explicit TFormMain(const QStringList& arguments, QWidget* parent = nullptr);
     ~TFormMain() override;
 
@@ -381,7 +382,6 @@ private:
     platform::TProgramWatch* EmailClientWatch = nullptr;
     bool AgentLoadedFlag = false;
     bool gblnShowAgentNotInstalledMessage = true;
-    int LastValidCheckInterval = 3;
     QString ExecutablePath;
     QString HelpFile;
     QString CharacterDirectory;

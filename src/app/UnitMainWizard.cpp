@@ -1,5 +1,5 @@
-// The setup wizard as this window opens it, and the twelve options it copies
-// in and out.
+// The setup wizard as this window opens it, and the options it copies in and
+// out (the wizard's table of them is in wizard/WizardPages.cpp).
 #include "app/Identity.h"
 #include "app/UnitMain.h"
 

@@ -47,7 +47,7 @@ void PreferX11() {
 
 int main(int argc, char** argv) {
     const QStringList arguments = ArgumentsWithoutProgram(argc, argv);
-    switch (ConsoleRequest(arguments)) {
+    switch (ParseCommandLine(arguments).Console) {
     case TConsoleRequest::Help:
         std::fputs(ConsoleHelpText().toLocal8Bit().constData(), stdout);
         return EXIT_SUCCESS;
@@ -100,8 +100,8 @@ int main(int argc, char** argv) {
     try {
         formMain = std::make_unique<TFormMain>(arguments);
     } catch (...) {
-        // The creation ended early; the framework reports the error and the
-        // window, as far as it was made, is the program.
+        // What no start-up step expects (out of memory): the framework's error
+        // box says what, and the program ends.
         platform::TTalvoroApplication::ReportException(std::current_exception());
         return EXIT_FAILURE;
     }
