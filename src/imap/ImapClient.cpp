@@ -49,6 +49,7 @@ bool IsNews(const TImapResponse& response) {
 
 TImapClient::TImapClient() {
     SetPort(DefaultPort);
+    SetTLSPortCheck(DefaultTLSPort, DefaultTLSPortGreetingWait);
 }
 
 std::string TImapClient::ServerWords(const std::string& line) {
@@ -200,7 +201,7 @@ void TImapClient::Connect() {
     TWinshoeMessageClient::Connect();
     try {
         if (Security() == TWinshoeSecurity::None) {
-            CheckForTLSServer();
+            RefuseTLSServer();
         }
         bool preauthenticated = false;
         ReadGreeting(preauthenticated);
@@ -228,21 +229,6 @@ void TImapClient::Connect() {
 
 void TImapClient::Disconnect() {
     TWinshoeMessageClient::Disconnect();
-}
-
-// A server of IMAP over TLS waits in silence for the client's handshake, and a plain client
-// waits for its greeting: without this the check would only end at its time-out.
-void TImapClient::CheckForTLSServer() {
-    const bool tlsPort = (Port() & 0xFFFF) == FTLSPort;
-    if (!WaitForData(tlsPort ? FTLSPortGreetingWait : -1)) {
-        throw EWinshoeTLSRequired();
-    }
-    // A TLS record starts with its content type (20 to 23) and the major version 3.
-    const std::string_view first = PeekReceived();
-    const auto type = static_cast<unsigned char>(first.front());
-    if (type >= 20 && type <= 23 && (first.size() < 2 || first[1] == 3)) {
-        throw EWinshoeTLSRequired();
-    }
 }
 
 void TImapClient::ReadGreeting(bool& preauthenticated) {

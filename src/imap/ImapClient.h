@@ -43,7 +43,6 @@ class TImapClient : public TWinshoeMessageClient {
 public:
     static constexpr int DefaultPort = 143;
     static constexpr int DefaultTLSPort = 993;
-    static constexpr int DefaultTLSPortGreetingWait = 5000;
 
     // What EXAMINE reports of a folder. Exists is the number of messages; UidNext may be 0 when
     // the server does not say.
@@ -57,13 +56,6 @@ public:
     using TUntaggedEvent = std::function<void(const TImapResponse& response)>;
 
     TImapClient();
-
-    int TLSPort() const { return FTLSPort; }
-    int TLSPortGreetingWait() const { return FTLSPortGreetingWait; }
-    void SetTLSPortCheck(int port, int greetingWaitMillis) {
-        FTLSPort = port;
-        FTLSPortGreetingWait = greetingWaitMillis;
-    }
 
     void Connect() override;
     void Disconnect() override;
@@ -120,7 +112,6 @@ private:
     // Throws EWinshoeResponseError with the server's words of the reply just read.
     [[noreturn]] void Refused();
     void CommandOK(const std::string& command, const TUntaggedEvent& onUntagged = {});
-    void CheckForTLSServer();
     void ReadGreeting(bool& preauthenticated);
     void AskCapabilities();
     void NegotiateStartTLS();
@@ -130,8 +121,6 @@ private:
     std::vector<std::uint32_t> SearchUids(const std::string& criteria);
     [[noreturn]] void ProtocolError(const std::string& what);
 
-    int FTLSPort = DefaultTLSPort;
-    int FTLSPortGreetingWait = DefaultTLSPortGreetingWait;
     std::vector<std::string> FCapabilities;
     unsigned FTagNumber = 0;
     std::uint32_t FExists = 0;

@@ -203,6 +203,20 @@ void TWinshoeClient::Connect() {
     }
 }
 
+void TWinshoeClient::RefuseTLSServer() {
+    const bool tlsPort = FTLSPort != 0 && (Port() & 0xFFFF) == FTLSPort;
+    if (!WaitForData(tlsPort ? FTLSPortGreetingWait : -1)) {
+        throw EWinshoeTLSRequired();
+    }
+    // A TLS record starts with its content type (20 to 23) and the major version 3; a greeting
+    // starts with text.
+    const std::string_view first = PeekReceived();
+    const auto type = static_cast<unsigned char>(first.front());
+    if (type >= 20 && type <= 23 && (first.size() < 2 || first[1] == 3)) {
+        throw EWinshoeTLSRequired();
+    }
+}
+
 void TWinshoeClient::StartTLS(bool afterUpgrade) {
     // The name the certificate must carry: the host as typed, an address in its canonical form.
     std::string name = WithoutBrackets(FHost);

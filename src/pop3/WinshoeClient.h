@@ -64,6 +64,16 @@ public:
     // after the session has ended.
     const std::optional<TTrustedCertificate>& RefusedCertificate() const { return FRefused; }
 
+    // The port of the protocol over TLS (995, 993) and how long a plain connection to it waits
+    // for a greeting before it takes the silence for a server that expects a TLS handshake.
+    static constexpr int DefaultTLSPortGreetingWait = 5000;
+    int TLSPort() const { return FTLSPort; }
+    int TLSPortGreetingWait() const { return FTLSPortGreetingWait; }
+    void SetTLSPortCheck(int port, int greetingWaitMillis) {
+        FTLSPort = port;
+        FTLSPortGreetingWait = greetingWaitMillis;
+    }
+
     int AddressConnectLimit() const { return FAddressConnectLimit; }
     void SetAddressConnectLimit(int millis) { FAddressConnectLimit = millis; }
     // Replaces the system's resolver (tests); empty restores it.
@@ -80,6 +90,14 @@ public:
     // does not disconnect. afterUpgrade: the server has just agreed to STARTTLS.
     void StartTLS(bool afterUpgrade = false);
 
+protected:
+    // With security None, before the greeting: throws EWinshoeTLSRequired when the server
+    // expects TLS, that is when its first bytes are a TLS record, or when it sends nothing within
+    // TLSPortGreetingWait() on TLSPort(). A server of the protocol over TLS waits in silence for
+    // the client's handshake, and a plain client waits for its greeting: without this a check
+    // would only end at its time-out.
+    void RefuseTLSServer();
+
 private:
     std::vector<TResolvedAddress> LookUpAddresses(const std::string& host);
     void ConnectToAny(const std::vector<TResolvedAddress>& addresses);
@@ -94,6 +112,8 @@ private:
     std::optional<TTrustedCertificate> FTrusted;
     std::optional<TTrustedCertificate> FRefused;
     int FAddressConnectLimit = DefaultAddressConnectLimit;
+    int FTLSPort = 0;
+    int FTLSPortGreetingWait = DefaultTLSPortGreetingWait;
     TResolver FResolver;
     TStreamFactory FStreamFactory;
 };

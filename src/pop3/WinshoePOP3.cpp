@@ -27,6 +27,7 @@ std::string UIDWord(const std::string& rest) {
 
 TWinshoePOP3::TWinshoePOP3() {
     SetPort(DefaultPort);
+    SetTLSPortCheck(DefaultTLSPort, DefaultTLSPortGreetingWait);
 }
 
 void TWinshoePOP3::Connect() {
@@ -42,7 +43,7 @@ void TWinshoePOP3::Connect() {
     TWinshoeMessageClient::Connect();
     try {
         if (Security() == TWinshoeSecurity::None) {
-            CheckForTLSServer();
+            RefuseTLSServer();
         }
         SetReplyLine(ReadLine());
         if (ReplyLine().substr(0, 3) != "+OK") {

@@ -30,16 +30,8 @@ class TWinshoePOP3 : public TWinshoeMessageClient {
 public:
     static constexpr int DefaultPort = 110;
     static constexpr int DefaultTLSPort = 995;
-    static constexpr int DefaultTLSPortGreetingWait = 5000;
 
     TWinshoePOP3();
-
-    int TLSPort() const { return FTLSPort; }
-    int TLSPortGreetingWait() const { return FTLSPortGreetingWait; }
-    void SetTLSPortCheck(int port, int greetingWaitMillis) {
-        FTLSPort = port;
-        FTLSPortGreetingWait = greetingWaitMillis;
-    }
 
     void Connect() override;
     void Disconnect() override;
@@ -65,9 +57,5 @@ public:
     std::string UID(int messageNumber);
 
 private:
-    void CheckForTLSServer();
     void NegotiateSTLS();
-
-    int FTLSPort = DefaultTLSPort;
-    int FTLSPortGreetingWait = DefaultTLSPortGreetingWait;
 };

@@ -30,23 +30,6 @@ bool ListsSTLS(const std::vector<std::string>& capabilities) {
 
 } // namespace
 
-// A server of POP3 over TLS waits in silence for the client's handshake, and a plain client
-// waits for its greeting: without this the check would only end at its time-out, with nothing
-// said about why.
-void TWinshoePOP3::CheckForTLSServer() {
-    const bool tlsPort = (Port() & 0xFFFF) == FTLSPort;
-    if (!WaitForData(tlsPort ? FTLSPortGreetingWait : -1)) {
-        throw EWinshoeTLSRequired();
-    }
-    // A TLS record starts with its content type (20 to 23) and the major version 3; a greeting
-    // starts with "+OK".
-    const std::string_view first = PeekReceived();
-    const auto type = static_cast<unsigned char>(first.front());
-    if (type >= 20 && type <= 23 && (first.size() < 2 || first[1] == 3)) {
-        throw EWinshoeTLSRequired();
-    }
-}
-
 void TWinshoePOP3::NegotiateSTLS() {
     if (SendCommand("CAPA", -1) != 1) {
         throw EWinshoeSTLSUnavailable(
