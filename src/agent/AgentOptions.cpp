@@ -1,30 +1,21 @@
 #include "agent/AgentOptions.h"
 
 #include "platform/Paths.h"
-#include "platform/RegularFile.h"
+#include "platform/ReadRegularFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <algorithm>
-#include <unistd.h>
 
 QString TAgentOptions::DefaultPath() {
     return platform::ConfigDir() + "/agent.conf";
 }
 
 TAgentOptions TAgentOptions::Load(const QString& path) {
-    // A named pipe in the file's place would make opening it wait for a writer.
-    const int fd = platform::OpenRegularFileForReading(QFile::encodeName(path).toStdString());
-    QFile file;
-    if (fd < 0 ||
-        !file.open(fd, QIODevice::ReadOnly | QIODevice::Text, QFileDevice::AutoCloseHandle)) {
-        if (fd >= 0)
-            ::close(fd);
-        return {};
-    }
-    return Parse(QString::fromUtf8(file.read(64 * 1024)));
+    const std::optional<QByteArray> text = platform::ReadRegularFile(path, 64 * 1024);
+    return text ? Parse(QString::fromUtf8(*text)) : TAgentOptions{};
 }
 
 bool TAgentOptions::Save(const QString& path) const {

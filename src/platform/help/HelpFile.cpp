@@ -1,25 +1,24 @@
 #include "platform/help/HelpFile.h"
 
 #include "platform/PlatformTexts.h"
-#include "platform/RegularFile.h"
+#include "platform/ReadRegularFile.h"
 
-#include <QFile>
 #include <QRegularExpression>
-
-#include <unistd.h>
 
 namespace platform {
 
+namespace {
+
+// Far more than any help file; a larger one is not ours.
+constexpr std::size_t MaxFileSize = 16 * 1024 * 1024;
+
+} // namespace
+
 std::optional<THelpFile> THelpFile::Load(const QString& path) {
-    // A named pipe in the file's place would make opening it wait for a writer.
-    const int fd = OpenRegularFileForReading(QFile::encodeName(path).toStdString());
-    QFile file;
-    if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        if (fd >= 0)
-            ::close(fd);
+    const std::optional<QByteArray> source = ReadRegularFile(path, MaxFileSize);
+    if (!source)
         return std::nullopt;
-    }
-    return Parse(QString::fromUtf8(file.readAll()));
+    return Parse(QString::fromUtf8(*source));
 }
 
 THelpFile THelpFile::Parse(const QString& source) {

@@ -1,6 +1,6 @@
 #include "platform/launcher/DefaultMailClient.h"
 
-#include "platform/RegularFile.h"
+#include "platform/ReadRegularFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,7 +10,6 @@
 #include <QTextStream>
 
 #include <optional>
-#include <unistd.h>
 
 namespace platform {
 namespace {
@@ -42,16 +41,10 @@ QStringList ApplicationFolders() {
 
 // The value of Key in Group of a desktop-entry style file, as written.
 std::optional<QString> IniValue(const QString& path, const QString& group, const QString& key) {
-    // A named pipe in a configuration file's place would make opening it wait for a writer.
-    const int fd = platform::OpenRegularFileForReading(QFile::encodeName(path).toStdString());
-    QFile file;
-    if (fd < 0 ||
-        !file.open(fd, QIODevice::ReadOnly | QIODevice::Text, QFileDevice::AutoCloseHandle)) {
-        if (fd >= 0)
-            ::close(fd);
+    std::optional<QByteArray> text = platform::ReadRegularFile(path, 1024 * 1024);
+    if (!text)
         return std::nullopt;
-    }
-    QTextStream in(&file);
+    QTextStream in(&*text);
     bool inGroup = false;
     while (!in.atEnd()) {
         const QString line = in.readLine().trimmed();
