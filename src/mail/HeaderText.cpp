@@ -2,12 +2,12 @@
 
 #include "mail/MailCheckRules.h"
 #include "platform/ProgramModule.h"
+#include "platform/TextBytes.h"
 #include "pop3/PrintableText.h"
 
-#include <cstdint>
+#include <algorithm>
 #include <exception>
 #include <mutex>
-#include <vector>
 
 namespace {
 
@@ -34,97 +34,21 @@ TDecodeText Decoder() {
     return DecodeText;
 }
 
-// Decodes one code point of valid UTF-8 at Pos (shortest form, no surrogates, at most
-// U+10FFFF); returns its length, or 0 when the bytes there are not valid UTF-8.
-std::size_t NextCodePoint(std::string_view Text, std::size_t Pos, char32_t& Code) {
-    const auto Byte = [&](std::size_t I) { return static_cast<unsigned char>(Text[I]); };
-    const unsigned char Lead = Byte(Pos);
-    std::size_t Length = 0;
-    char32_t Min = 0;
-    if (Lead < 0x80) {
-        Code = Lead;
-        return 1;
-    }
-    if ((Lead & 0xE0) == 0xC0) {
-        Length = 2;
-        Code = Lead & 0x1F;
-        Min = 0x80;
-    } else if ((Lead & 0xF0) == 0xE0) {
-        Length = 3;
-        Code = Lead & 0x0F;
-        Min = 0x800;
-    } else if ((Lead & 0xF8) == 0xF0) {
-        Length = 4;
-        Code = Lead & 0x07;
-        Min = 0x10000;
-    } else {
-        return 0;
-    }
-    if (Pos + Length > Text.size())
-        return 0;
-    for (std::size_t I = 1; I < Length; ++I) {
-        if ((Byte(Pos + I) & 0xC0) != 0x80)
-            return 0;
-        Code = (Code << 6) | (Byte(Pos + I) & 0x3F);
-    }
-    if (Code < Min || Code > 0x10FFFF || (Code >= 0xD800 && Code <= 0xDFFF))
-        return 0;
-    return Length;
-}
-
-bool IsValidUtf8(std::string_view Text) {
-    char32_t Code = 0;
-    for (std::size_t Pos = 0; Pos < Text.size();) {
-        const std::size_t Length = NextCodePoint(Text, Pos, Code);
-        if (Length == 0)
-            return false;
-        Pos += Length;
-    }
-    return true;
-}
-
-void AppendUtf8(std::string& Out, char32_t Code) {
-    if (Code < 0x80) {
-        Out += char(Code);
-    } else if (Code < 0x800) {
-        Out += char(0xC0 | (Code >> 6));
-        Out += char(0x80 | (Code & 0x3F));
-    } else if (Code < 0x10000) {
-        Out += char(0xE0 | (Code >> 12));
-        Out += char(0x80 | ((Code >> 6) & 0x3F));
-        Out += char(0x80 | (Code & 0x3F));
-    } else {
-        Out += char(0xF0 | (Code >> 18));
-        Out += char(0x80 | ((Code >> 12) & 0x3F));
-        Out += char(0x80 | ((Code >> 6) & 0x3F));
-        Out += char(0x80 | (Code & 0x3F));
-    }
-}
-
-// Windows-1252 at 0x80..0x9F; 0 where the code page defines no character.
-constexpr char16_t Windows1252High[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
-};
-
-// Text that is mostly UTF-8: its valid sequences kept, each byte that is not part of one read as
-// Windows-1252. GMime passes byte runs through that merely look like UTF-8 (such as F5 81 8A 8B)
-// beside the text it has decoded; reading the whole result as Windows-1252 would garble the
-// decoded text ("\u20AC" shown as "\u00E2\u201A\u00AC").
-std::string RepairUtf8(std::string_view Text) {
+// Raw 8-bit text as UTF-8 a word at a time, the words ending where the decoding module ends them:
+// a word that is valid UTF-8 stays, any other is read as Windows-1252 (platform/TextBytes.h, the
+// reading the settings use too). Encoded words are ASCII and pass unchanged.
+std::string Utf8Words(std::string_view Raw) {
+    if (platform::IsUtf8(Raw))
+        return std::string(Raw);
+    static constexpr std::string_view WordEnds(" \t\r\n\0", 5);
     std::string Out;
-    Out.reserve(Text.size());
-    char32_t Code = 0;
-    for (std::size_t Pos = 0; Pos < Text.size();) {
-        if (const std::size_t Length = NextCodePoint(Text, Pos, Code); Length > 0) {
-            Out.append(Text, Pos, Length);
-            Pos += Length;
-            continue;
-        }
-        const auto Byte = static_cast<unsigned char>(Text[Pos++]);
-        const char16_t High = Byte < 0xA0 ? Windows1252High[Byte - 0x80] : char16_t(Byte);
-        AppendUtf8(Out, High != 0 ? High : ' ');
+    Out.reserve(Raw.size() * 2);
+    for (std::size_t Pos = 0; Pos < Raw.size(); ++Pos) {
+        const std::size_t End = std::min(Raw.find_first_of(WordEnds, Pos), Raw.size());
+        Out += platform::Utf8FromBytes(Raw.substr(Pos, End - Pos));
+        Pos = End;
+        if (End < Raw.size())
+            Out += Raw[End];
     }
     return Out;
 }
@@ -138,33 +62,16 @@ std::string TrimBlanks(const std::string& Text) {
 
 } // namespace
 
-std::string Utf8FromBytes(std::string_view Bytes) {
-    if (IsValidUtf8(Bytes))
-        return std::string(Bytes);
-    std::string Out;
-    Out.reserve(Bytes.size() * 2);
-    for (const char C : Bytes) {
-        const auto Byte = static_cast<unsigned char>(C);
-        if (Byte < 0x80)
-            Out += C;
-        else if (Byte < 0xA0)
-            AppendUtf8(Out, Windows1252High[Byte - 0x80] != 0 ? Windows1252High[Byte - 0x80] : ' ');
-        else
-            AppendUtf8(Out, Byte);
-    }
-    return Out;
-}
-
 std::string DisplayText(std::string_view Utf8) {
     // Anything that is not valid UTF-8 is read as Windows-1252 first, so that the result always
-    // is.
-    const std::string Valid = Utf8FromBytes(Utf8);
+    // is; the bytes that code page leaves undefined become C1 controls, blanked below.
+    const std::string Valid = platform::Utf8FromBytes(Utf8);
     const std::string Printable = PrintableText(Valid);
     std::string Out;
     Out.reserve(Printable.size());
     char32_t Code = 0;
     for (std::size_t Pos = 0; Pos < Printable.size();) {
-        std::size_t Length = NextCodePoint(Printable, Pos, Code);
+        std::size_t Length = platform::ReadUtf8(Printable, Pos, Code);
         if (Length == 0) { // cannot happen: Printable is valid UTF-8
             Length = 1;
             Code = ' ';
@@ -194,10 +101,14 @@ std::string HeaderDisplayText(std::string_view Raw) {
             Raw = Raw.substr(0, LastWord);
     }
     if (const TDecodeText Decode = Decoder()) {
+        const std::string Words = Utf8Words(Raw);
         std::string Decoded;
         std::string Error;
-        if (Decode(Raw.data(), Raw.size(), &Decoded, &Error))
-            return DisplayText(RepairUtf8(Decoded));
+        // GMime passes byte runs through that merely look like UTF-8 (such as F5 81 8A 8B)
+        // beside the text it has decoded; reading the whole result as Windows-1252 would garble
+        // the decoded text ("\u20AC" shown as "\u00E2\u201A\u00AC").
+        if (Decode(Words.data(), Words.size(), &Decoded, &Error))
+            return DisplayText(platform::RepairedUtf8(Decoded));
     }
     return DisplayText(Raw);
 }

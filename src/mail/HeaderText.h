@@ -19,9 +19,9 @@
 inline constexpr std::size_t MaxHeaderValueLength = 998;
 
 // A raw header value (a Subject, a display name) as text: RFC 2047 encoded words decoded (B and
-// Q, any charset, adjacent words joined, malformed words left as they are), raw 8-bit bytes
-// read as UTF-8, else Windows-1252. The result is DisplayText: no control characters, no line
-// or paragraph separators.
+// Q, any charset, adjacent words joined, malformed words left as they are), each word of raw
+// 8-bit bytes read as UTF-8, else Windows-1252. The result is DisplayText: no control
+// characters, no line or paragraph separators.
 std::string HeaderDisplayText(std::string_view Raw);
 
 // The sender of a raw "From" value as shown and spoken: the text before the first "<",
@@ -38,10 +38,6 @@ std::string ServerDisplayText(std::string_view Raw);
 // Valid UTF-8 made safe for one line: C0 controls, DEL and C1 controls become blanks, as do the
 // Unicode line and paragraph separators (U+2028, U+2029).
 std::string DisplayText(std::string_view Utf8);
-
-// Bytes read as UTF-8 when they are valid UTF-8, else each byte as Windows-1252 (the five
-// bytes that code page leaves undefined become blanks).
-std::string Utf8FromBytes(std::string_view Bytes);
 
 // Why the decoding module could not be used; empty while it can (or has not been tried).
 std::string HeaderDecodeError();

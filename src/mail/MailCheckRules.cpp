@@ -3,20 +3,14 @@
 #include "mail/HeaderText.h"
 #include "mail/MailCheckControl.h"
 #include "mail/MessageTable.h"
+#include "platform/TextBytes.h"
 
 #include <algorithm>
 #include <limits>
 
 #include <QString>
-#include <QStringDecoder>
 
 namespace {
-
-bool IsValidUtf8(const std::string& Text) {
-    QStringDecoder Decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString Discard = Decoder(QByteArrayView(Text.data(), qsizetype(Text.size())));
-    return !Decoder.hasError();
-}
 
 char AsciiLower(char C) {
     return (C >= 'A' && C <= 'Z') ? char(C - 'A' + 'a') : C;
@@ -29,7 +23,7 @@ bool SameTextIgnoringCase(const std::string& A, const std::string& B) {
         return true;
     // Texts that are not UTF-8 are compared byte by byte with only ASCII letters folded, so
     // that two different undecodable byte runs never meet as replacement characters.
-    if (IsValidUtf8(A) && IsValidUtf8(B))
+    if (platform::IsUtf8(A) && platform::IsUtf8(B))
         return QString::fromUtf8(A.data(), qsizetype(A.size()))
                    .compare(QString::fromUtf8(B.data(), qsizetype(B.size())),
                             Qt::CaseInsensitive) == 0;

@@ -10,9 +10,8 @@
 
 class QObject;
 
-// The bytes as text: UTF-8 when they are valid UTF-8, otherwise Windows-1252 (the code page of
-// the 8-bit programs that stored such texts; its five unassigned bytes show as the control
-// characters of the same value).
+// The bytes as text: UTF-8 when they are valid UTF-8, otherwise Windows-1252
+// (platform::Utf8FromBytes).
 QString ShownText(std::string_view bytes);
 
 // A stored text and how it is shown.

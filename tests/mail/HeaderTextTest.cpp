@@ -4,6 +4,7 @@
 #include "agent/SpeechMarkup.h"
 #include "mail/MailCheckRules.h"
 #include "mail/MessageTable.h"
+#include "settings/StoredText.h"
 
 #include <gtest/gtest.h>
 
@@ -140,4 +141,22 @@ TEST(HeaderTextFallback, WithoutTheModuleTheRawTextIsShown) {
                                 "e\r\nX"),
               "Grüße  X");
     EXPECT_EQ(SenderDisplayText("<noreply@bank.example>"), "noreply@bank.example");
+}
+
+// A byte that is not UTF-8 reads as the same character in a header, a server reply and a
+// stored setting; each byte as a character of its own, and the setting keeps the byte.
+TEST(HeaderText, EveryByteReadsAsTheSettingsReadIt) {
+    QString Characters;
+    for (int Value = 0; Value < 256; ++Value) {
+        const std::string Byte(1, char(Value));
+        const TStoredText Stored(Byte);
+        EXPECT_EQ(Stored.BytesFor(Stored.Shown()), Byte) << Value;
+        ASSERT_EQ(Stored.Shown().size(), 1) << Value;
+        if (!Characters.contains(Stored.Shown()))
+            Characters += Stored.Shown();
+        const std::string Shown = DisplayText(Stored.Shown().toStdString());
+        EXPECT_EQ(ServerDisplayText(Byte), Shown) << Value;
+        EXPECT_EQ(HeaderDisplayText(Byte), Shown) << Value;
+    }
+    EXPECT_EQ(Characters.size(), 256);
 }

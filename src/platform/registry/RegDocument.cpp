@@ -1,5 +1,7 @@
 #include "platform/registry/RegDocument.h"
 
+#include "platform/TextBytes.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <tuple>
@@ -50,50 +52,11 @@ int HexDigit(char c) {
     return -1;
 }
 
-void AppendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += char(c);
-    } else if (c < 0x800) {
-        out += char(0xC0 | (c >> 6));
-        out += char(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += char(0xE0 | (c >> 12));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    } else {
-        out += char(0xF0 | (c >> 18));
-        out += char(0x80 | ((c >> 12) & 0x3F));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    }
-}
-
-std::string Utf16LeToUtf8(std::string_view bytes) {
-    std::string out;
-    auto unit = [&](std::size_t i) {
-        return char16_t(std::uint8_t(bytes[i]) | (std::uint8_t(bytes[i + 1]) << 8));
-    };
-    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-        char32_t c = unit(i);
-        if (c >= 0xD800 && c <= 0xDBFF && i + 3 < bytes.size()) {
-            char32_t low = unit(i + 2);
-            if (low >= 0xDC00 && low <= 0xDFFF) {
-                c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
-                i += 2;
-            }
-        }
-        if (c >= 0xD800 && c <= 0xDFFF)
-            c = 0xFFFD;
-        AppendUtf8(out, c);
-    }
-    return out;
-}
-
 // Windows stores strings as UTF-16 with a terminating zero; an export shows them so in hex(1)/(2).
 std::string StringFromHexData(const std::string& data) {
     if (data.size() % 2 != 0)
         return std::string(data.c_str());
-    std::string text = Utf16LeToUtf8(data);
+    std::string text = platform::Utf8FromUtf16Le(data);
     if (auto end = text.find('\0'); end != std::string::npos)
         text.resize(end);
     return text;
@@ -308,7 +271,7 @@ TRegDocument TRegDocument::Parse(std::string_view fileBytes) {
     std::string_view text = fileBytes;
     if (fileBytes.size() >= 2 && std::uint8_t(fileBytes[0]) == 0xFF &&
         std::uint8_t(fileBytes[1]) == 0xFE) {
-        converted = Utf16LeToUtf8(fileBytes.substr(2));
+        converted = platform::Utf8FromUtf16Le(fileBytes.substr(2));
         text = converted;
         if (text.size() > MaxHiveFileBytes)
             Fail(1, "the file is larger than " + std::to_string(MaxHiveFileBytes >> 20) + " MiB");
