@@ -1,6 +1,5 @@
 #include "mail/HeaderText.h"
 
-#include "mail/MailCheckRules.h"
 #include "platform/ProgramModule.h"
 #include "platform/TextBytes.h"
 #include "pop3/PrintableText.h"
@@ -32,6 +31,23 @@ TDecodeText Decoder() {
         }
     });
     return DecodeText;
+}
+
+// The "<" that opens the address: the first one outside a quoted display name, so that
+// "Smith, John <CEO>" <js@example.org> keeps its whole name. Inside quotes a backslash
+// escapes the next character; an unclosed quote leaves no "<" outside it.
+std::string::size_type AddressOpen(const std::string& From) {
+    bool Quoted = false;
+    for (std::string::size_type I = 0; I < From.size(); ++I) {
+        const char C = From[I];
+        if (Quoted && C == '\\')
+            ++I;
+        else if (C == '"')
+            Quoted = !Quoted;
+        else if (!Quoted && C == '<')
+            return I;
+    }
+    return std::string::npos;
 }
 
 // Raw 8-bit text as UTF-8 a word at a time, the words ending where the decoding module ends them:
@@ -111,6 +127,17 @@ std::string HeaderDisplayText(std::string_view Raw) {
             return DisplayText(platform::RepairedUtf8(Decoded));
     }
     return DisplayText(Raw);
+}
+
+std::string ExtractSender(const std::string& From) {
+    const auto Open = AddressOpen(From);
+    const std::string Sender = TrimBlanks(From.substr(0, Open));
+    if (!Sender.empty() || Open == std::string::npos)
+        return Sender;
+    // Only an address in angle brackets: the address is all there is to say about the sender.
+    const auto Close = From.find('>', Open + 1);
+    return TrimBlanks(
+        From.substr(Open + 1, Close == std::string::npos ? std::string::npos : Close - Open - 1));
 }
 
 std::string SenderDisplayText(std::string_view RawFrom) {

@@ -30,6 +30,11 @@ std::string HeaderDisplayText(std::string_view Raw);
 // "Jürgen", "<noreply@bank.example>" gives "noreply@bank.example".
 std::string SenderDisplayText(std::string_view RawFrom);
 
+// The sender in a raw From value: the text up to its first "<" outside a quoted display name,
+// trimmed of blanks (code 32 only); when that is empty, the address between "<" and the next
+// ">" (or the end), trimmed. A quoted name keeps its quotation marks. Not decoded.
+std::string ExtractSender(const std::string& From);
+
 // Bytes from a server (a reply line, a greeting, a raw header) as one line of UTF-8 text,
 // without decoding encoded words: the bytes read as UTF-8 when they are valid UTF-8, else as
 // Windows-1252, then made DisplayText.

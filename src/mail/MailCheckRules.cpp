@@ -1,6 +1,5 @@
 #include "mail/MailCheckRules.h"
 
-#include "mail/HeaderText.h"
 #include "mail/MailCheckControl.h"
 #include "mail/MessageTable.h"
 #include "platform/TextBytes.h"
@@ -79,46 +78,6 @@ int32_t NumToAnnounceFor(int32_t NumNewMessages, int32_t MaxMessages) {
 
 int32_t FirstToFetch(int32_t NumMessages, int32_t NumToAnnounce) {
     return NumMessages - NumToAnnounce + 1;
-}
-
-namespace {
-
-std::string TrimmedOfBlanks(const std::string& Text) {
-    const auto Begin = Text.find_first_not_of(' ');
-    if (Begin == std::string::npos)
-        return std::string();
-    const auto End = Text.find_last_not_of(' ');
-    return Text.substr(Begin, End - Begin + 1);
-}
-
-// The "<" that opens the address: the first one outside a quoted display name, so that
-// "Smith, John <CEO>" <js@example.org> keeps its whole name. Inside quotes a backslash
-// escapes the next character; an unclosed quote leaves no "<" outside it.
-std::string::size_type AddressOpen(const std::string& From) {
-    bool Quoted = false;
-    for (std::string::size_type I = 0; I < From.size(); ++I) {
-        const char C = From[I];
-        if (Quoted && C == '\\')
-            ++I;
-        else if (C == '"')
-            Quoted = !Quoted;
-        else if (!Quoted && C == '<')
-            return I;
-    }
-    return std::string::npos;
-}
-
-} // namespace
-
-std::string ExtractSender(const std::string& From) {
-    const auto Open = AddressOpen(From);
-    const std::string Sender = TrimmedOfBlanks(From.substr(0, Open));
-    if (!Sender.empty() || Open == std::string::npos)
-        return Sender;
-    // Only an address in angle brackets: the address is all there is to say about the sender.
-    const auto Close = From.find('>', Open + 1);
-    return TrimmedOfBlanks(
-        From.substr(Open + 1, Close == std::string::npos ? std::string::npos : Close - Open - 1));
 }
 
 std::string RecentEntryText(int32_t MsgNo, const std::string& Sender) {

@@ -1,13 +1,15 @@
 #pragma once
 // The rules of one mail check, as plain functions: what is new (Decide), how many to fetch,
-// who sent a message, and the sentences the character says. No threads, no network, no
-// windows; the worker and the recent-messages menu call these.
+// and the sentences the character says. No threads, no network, no windows; the worker and the
+// recent-messages menu call these.
 //
 // Message IDs and unique IDs are the server's bytes, compared as they are. Senders and subjects
 // in the message table and the announcements are display text (mail/HeaderText.h). Every text
 // meant for the character has the backslashes of its header values doubled, so that a sender
 // or subject cannot carry speech markup ("\pau=...\", "\Ctx=...\") of its own; the character
 // component escapes everything else.
+#include "mail/HeaderText.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -47,12 +49,6 @@ inline constexpr int32_t MaxMessagesLimit = 25;
 int32_t NumToAnnounceFor(int32_t NumNewMessages, int32_t MaxMessages);
 int32_t FirstToFetch(int32_t NumMessages, int32_t NumToAnnounce);
 
-// The sender in a raw From value: the text up to its first "<" outside a quoted display name,
-// trimmed of blanks (code 32 only); when that is empty, the address between "<" and the next
-// ">" (or the end), trimmed. A quoted name keeps its quotation marks.
-// Not decoded: SenderDisplayText (mail/HeaderText.h) gives the text that is shown and spoken.
-std::string ExtractSender(const std::string& From);
-
 // The text of a recent-messages entry: MsgNo, ": ", sender.
 std::string RecentEntryText(int32_t MsgNo, const std::string& Sender);
 
@@ -73,8 +69,8 @@ struct TAnnouncement {
     int32_t NumToAnnounce = 0;
     int32_t NumNewMessages = 0;
     std::string UserName;
-    std::string From;    // the row's sender, raw
-    std::string Subject; // the row's subject, raw
+    std::string From;    // the row's sender, as shown
+    std::string Subject; // the row's subject, as shown
 };
 
 // The full text handed to the character for one announced message.
