@@ -12,12 +12,5 @@ std::string FolderText(const std::string& folder, bool missing, const std::strin
 
 EImapFolderError::EImapFolderError(const std::string& folder, bool missing,
                                    const std::string& serverText)
-    : EImapFolderError(folder, missing, serverText, FolderText(folder, missing, serverText)) {}
-
-EImapFolderError::EImapFolderError(const std::string& folder, bool missing,
-                                   const std::string& serverText, const std::string& message)
-    : EWinshoeResponseError(message), FFolder(folder), FMissing(missing), FServerText(serverText) {}
-
-void EImapFolderError::RaiseWithMessage(const std::string& message) const {
-    throw EImapFolderError(FFolder, FMissing, FServerText, message);
-}
+    : EWinshoeRaisable(FolderText(folder, missing, serverText)), FFolder(folder), FMissing(missing),
+      FServerText(serverText) {}

@@ -12,18 +12,15 @@
 
 #include "pop3/WinshoeExceptions.h"
 
-class EImapProtocolError : public EWinshoeException {
+class EImapProtocolError : public EWinshoeRaisable<EImapProtocolError> {
 public:
-    explicit EImapProtocolError(const std::string& message) : EWinshoeException(message) {}
-    [[noreturn]] void RaiseWithMessage(const std::string& message) const override {
-        throw EImapProtocolError(message);
-    }
+    using EWinshoeRaisable::EWinshoeRaisable;
 };
 
 // "The folder "Archive" does not exist on the server (server: ...)" when the server says so
 // (the NONEXISTENT response code), "The folder "Archive" could not be opened (server: ...)" for
 // any other refusal.
-class EImapFolderError : public EWinshoeResponseError {
+class EImapFolderError : public EWinshoeRaisable<EImapFolderError, EWinshoeResponseError> {
 public:
     EImapFolderError(const std::string& folder, bool missing, const std::string& serverText);
 
@@ -31,12 +28,8 @@ public:
     bool Missing() const { return FMissing; }
     // The server's own words, as one line.
     const std::string& ServerText() const { return FServerText; }
-    [[noreturn]] void RaiseWithMessage(const std::string& message) const override;
 
 private:
-    EImapFolderError(const std::string& folder, bool missing, const std::string& serverText,
-                     const std::string& message);
-
     std::string FFolder;
     bool FMissing;
     std::string FServerText;

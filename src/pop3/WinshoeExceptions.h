@@ -35,90 +35,94 @@ public:
     [[noreturn]] virtual void RaiseWithMessage(const std::string& message) const;
 };
 
-class EWinshoeSocketError : public EWinshoeException {
+// Every class below EWinshoeException derives from EWinshoeRaisable<Self, Base>: it takes Base's
+// constructors and gives Self a RaiseWithMessage that throws a copy of Self with the new message.
+// A class that derives from another without it would be raised again as that other class.
+template <class Self, class Base = EWinshoeException> class EWinshoeRaisable : public Base {
+public:
+    using Base::Base;
+
+    [[noreturn]] void RaiseWithMessage(const std::string& message) const override {
+        Self raised(static_cast<const Self&>(*this));
+        static_cast<std::runtime_error&>(raised) = std::runtime_error(message);
+        throw raised;
+    }
+};
+
+class EWinshoeSocketError : public EWinshoeRaisable<EWinshoeSocketError> {
 public:
     // The message is the code's error text ("Socket Error #" code CR LF text).
     explicit EWinshoeSocketError(int errorCode);
-    EWinshoeSocketError(int errorCode, const std::string& message);
 
     int ErrorCode() const { return FErrorCode; }
-    [[noreturn]] void RaiseWithMessage(const std::string& message) const override;
 
 private:
     int FErrorCode;
 };
 
-class EWinshoeResponseError : public EWinshoeException {
+class EWinshoeResponseError : public EWinshoeRaisable<EWinshoeResponseError> {
 public:
-    explicit EWinshoeResponseError(const std::string& replyLine) : EWinshoeException(replyLine) {}
-    [[noreturn]] void RaiseWithMessage(const std::string& message) const override;
+    // The message is the reply line.
+    using EWinshoeRaisable::EWinshoeRaisable;
 };
 
-class EWinshoeClosedSocket : public EWinshoeException {
+class EWinshoeClosedSocket : public EWinshoeRaisable<EWinshoeClosedSocket> {
 public:
-    EWinshoeClosedSocket() : EWinshoeException("Socket is closed, cannot write") {}
-    explicit EWinshoeClosedSocket(const std::string& message) : EWinshoeException(message) {}
-    [[noreturn]] void RaiseWithMessage(const std::string& message) const override;
+    using EWinshoeRaisable::EWinshoeRaisable;
+    EWinshoeClosedSocket() : EWinshoeRaisable("Socket is closed, cannot write") {}
 };
 
-class EWinshoeInvalidSocket : public EWinshoeException {
+class EWinshoeInvalidSocket : public EWinshoeRaisable<EWinshoeInvalidSocket> {
 public:
-    EWinshoeInvalidSocket() : EWinshoeException("Cannot allocate socket.") {}
-    explicit EWinshoeInvalidSocket(const std::string& message) : EWinshoeException(message) {}
-    [[noreturn]] void RaiseWithMessage(const std::string& message) const override;
+    using EWinshoeRaisable::EWinshoeRaisable;
+    EWinshoeInvalidSocket() : EWinshoeRaisable("Cannot allocate socket.") {}
 };
 
-class EWinshoeConnectRefused : public EWinshoeException {
+class EWinshoeConnectRefused : public EWinshoeRaisable<EWinshoeConnectRefused> {
 public:
-    explicit EWinshoeConnectRefused(const std::string& greeting) : EWinshoeException(greeting) {}
-    [[noreturn]] void RaiseWithMessage(const std::string& message) const override;
+    // The message is the greeting.
+    using EWinshoeRaisable::EWinshoeRaisable;
 };
 
-class EWinshoeAlreadyConnected : public EWinshoeException {
+class EWinshoeAlreadyConnected : public EWinshoeRaisable<EWinshoeAlreadyConnected> {
 public:
-    EWinshoeAlreadyConnected() : EWinshoeException("Already connected.") {}
-    explicit EWinshoeAlreadyConnected(const std::string& message) : EWinshoeException(message) {}
-    [[noreturn]] void RaiseWithMessage(const std::string& message) const override;
+    using EWinshoeRaisable::EWinshoeRaisable;
+    EWinshoeAlreadyConnected() : EWinshoeRaisable("Already connected.") {}
 };
 
 // Raised when a line (or a whole header block) grows past its limit without ending, so that a
 // broken or hostile server cannot make the client hold unbounded amounts of memory.
-class EWinshoeLineTooLong : public EWinshoeException {
+class EWinshoeLineTooLong : public EWinshoeRaisable<EWinshoeLineTooLong> {
 public:
-    explicit EWinshoeLineTooLong(const std::string& message) : EWinshoeException(message) {}
-    [[noreturn]] void RaiseWithMessage(const std::string& message) const override;
+    using EWinshoeRaisable::EWinshoeRaisable;
 };
 
 // A command line that would carry a line break or NUL to the server: such a line would let a
 // stored value (a password "x\r\nDELE 1") smuggle a second command. Raised before anything is
 // written.
-class EWinshoeUnsafeCommand : public EWinshoeException {
+class EWinshoeUnsafeCommand : public EWinshoeRaisable<EWinshoeUnsafeCommand> {
 public:
+    using EWinshoeRaisable::EWinshoeRaisable;
     EWinshoeUnsafeCommand();
-    explicit EWinshoeUnsafeCommand(const std::string& message) : EWinshoeException(message) {}
-    [[noreturn]] void RaiseWithMessage(const std::string& message) const override;
 };
 
 // "The server expects a secure connection: choose SSL/TLS": with security None, the server sent
 // the start of a TLS record, or sent no greeting in time on the port of POP3 over TLS.
-class EWinshoeTLSRequired : public EWinshoeException {
+class EWinshoeTLSRequired : public EWinshoeRaisable<EWinshoeTLSRequired> {
 public:
+    using EWinshoeRaisable::EWinshoeRaisable;
     EWinshoeTLSRequired();
-    explicit EWinshoeTLSRequired(const std::string& message) : EWinshoeException(message) {}
-    [[noreturn]] void RaiseWithMessage(const std::string& message) const override;
 };
 
-class EWinshoeTLSError : public EWinshoeException {
+class EWinshoeTLSError : public EWinshoeRaisable<EWinshoeTLSError> {
 public:
-    explicit EWinshoeTLSError(const std::string& message) : EWinshoeException(message) {}
-    [[noreturn]] void RaiseWithMessage(const std::string& message) const override;
+    using EWinshoeRaisable::EWinshoeRaisable;
 };
 
 // The password was not sent: the server's CAPA did not list STLS, or it refused STLS.
-class EWinshoeSTLSUnavailable : public EWinshoeTLSError {
+class EWinshoeSTLSUnavailable : public EWinshoeRaisable<EWinshoeSTLSUnavailable, EWinshoeTLSError> {
 public:
-    explicit EWinshoeSTLSUnavailable(const std::string& message) : EWinshoeTLSError(message) {}
-    [[noreturn]] void RaiseWithMessage(const std::string& message) const override;
+    using EWinshoeRaisable::EWinshoeRaisable;
 };
 
 // The certificate did not verify (or is not the one trusted for this server). Carries what a
@@ -126,18 +130,16 @@ public:
 // certificate's SHA-256 fingerprint as 64 upper-case hex digits, the reason in plain words, and
 // TrustedCertificateSetting(), the value that TWinshoeClient::SetTrustedCertificate takes to
 // accept exactly this certificate for this server from then on.
-class EWinshoeCertificateError : public EWinshoeTLSError {
+class EWinshoeCertificateError
+    : public EWinshoeRaisable<EWinshoeCertificateError, EWinshoeTLSError> {
 public:
     EWinshoeCertificateError(const std::string& serverName, const std::string& fingerprint,
                              const std::string& reason);
-    EWinshoeCertificateError(const std::string& serverName, const std::string& fingerprint,
-                             const std::string& reason, const std::string& message);
 
     const std::string& ServerName() const { return FServerName; }
     const std::string& Fingerprint() const { return FFingerprint; }
     const std::string& Reason() const { return FReason; }
     std::string TrustedCertificateSetting() const;
-    [[noreturn]] void RaiseWithMessage(const std::string& message) const override;
 
 private:
     std::string FServerName;
@@ -145,16 +147,14 @@ private:
     std::string FReason;
 };
 
-class EWinshoeSilentException : public EWinshoeException {
+class EWinshoeSilentException : public EWinshoeRaisable<EWinshoeSilentException> {
 public:
-    explicit EWinshoeSilentException(const std::string& message) : EWinshoeException(message) {}
-    [[noreturn]] void RaiseWithMessage(const std::string& message) const override;
+    using EWinshoeRaisable::EWinshoeRaisable;
 };
 
-class EWinshoeConnClosedGraceful : public EWinshoeSilentException {
+class EWinshoeConnClosedGraceful
+    : public EWinshoeRaisable<EWinshoeConnClosedGraceful, EWinshoeSilentException> {
 public:
-    EWinshoeConnClosedGraceful() : EWinshoeSilentException("Connection Closed Gracefully.") {}
-    explicit EWinshoeConnClosedGraceful(const std::string& message)
-        : EWinshoeSilentException(message) {}
-    [[noreturn]] void RaiseWithMessage(const std::string& message) const override;
+    using EWinshoeRaisable::EWinshoeRaisable;
+    EWinshoeConnClosedGraceful() : EWinshoeRaisable("Connection Closed Gracefully.") {}
 };
