@@ -40,26 +40,58 @@ private:
     bool ProgramsOnly = true;
 };
 
-void AddSeparator(QMenu* menu, const char* name) {
+void AddSeparator(QMenu* menu, const QString& name) {
     QAction* separator = menu->addSeparator();
-    separator->setObjectName(QString::fromLatin1(name));
+    separator->setObjectName(name);
 }
 
-void AddEntry(QMenu* menu, QAction* action, const char* name) {
-    menu->addAction(CreateActionEntry(action, QString::fromLatin1(name), menu));
-}
-
-QAction* AddPlain(QMenu* menu, const char* caption, const char* name) {
+QAction* AddPlain(QMenu* menu, const char* caption, const QString& name) {
     QAction* entry = menu->addAction(QString::fromLatin1(caption));
-    entry->setObjectName(QString::fromLatin1(name));
+    entry->setObjectName(name);
     return entry;
 }
 
-QMenu* AddSubmenu(QMenu* menu, const char* caption, const char* name) {
+QMenu* AddSubmenu(QMenu* menu, const char* caption, const QString& name) {
     QMenu* submenu = menu->addMenu(QString::fromLatin1(caption));
-    submenu->setObjectName(QString::fromLatin1(name));
-    submenu->menuAction()->setObjectName(QString::fromLatin1(name));
+    submenu->setObjectName(name);
+    submenu->menuAction()->setObjectName(name);
     return submenu;
+}
+
+struct TPopupEntries {
+    QMenu* Messages = nullptr;
+    QAction* About = nullptr;
+};
+
+// The entries both popup menus show, top to bottom, each named with the menu's prefix; the
+// part between "Enable E-mail Checking" and Help is the menu's own (addOwnPart).
+TPopupEntries AddPopupEntries(QMenu* menu, const TActions& actions, const QString& prefix,
+                              const QString& separatorPrefix,
+                              const std::function<void()>& addOwnPart) {
+    const auto addEntry = [&](QAction* action, const char* name) {
+        menu->addAction(CreateActionEntry(action, prefix + QLatin1String(name), menu));
+    };
+    const auto addSeparator = [&](const char* name) {
+        AddSeparator(menu, separatorPrefix + QLatin1String(name));
+    };
+    TPopupEntries entries;
+    entries.Messages = AddSubmenu(menu, "Recent Messages", prefix + QLatin1String("Messages"));
+    entries.Messages->setEnabled(false);
+    addSeparator("N2");
+    addEntry(actions.ActionCheckNow, "CheckNow");
+    addEntry(actions.ActionStop, "Stop");
+    addEntry(actions.ActionMarkAsRead, "ResetEmailFlag");
+    addEntry(actions.ActionLastError, "LastError");
+    addEntry(actions.ActionLaunchEmail, "LaunchEmail");
+    addSeparator("N4");
+    addEntry(actions.ActionEmailCheckingEnabled, "EmailCheckingEnabled");
+    addOwnPart();
+    addSeparator("N1");
+    addEntry(actions.ActionHelp, "Help");
+    entries.About = AddPlain(menu, "About", prefix + QLatin1String("About"));
+    addSeparator("N3");
+    addEntry(actions.ActionCloseApp, "Close");
+    return entries;
 }
 
 TBrowseEmailClientHook& BrowseHook() {
@@ -73,30 +105,21 @@ TTrayMenu BuildTrayMenu(const TActions& actions, QWidget* parent) {
     TTrayMenu tray;
     tray.Menu = new TMarginMenu(parent);
     tray.Menu->setObjectName(QStringLiteral("RxPopupMenuTray"));
-    QMenu* menu = tray.Menu;
-
-    tray.Messages = AddSubmenu(menu, "Recent Messages", "PopupMenuTrayMessages");
-    tray.Messages->setEnabled(false);
-    AddSeparator(menu, "N2");
-    AddEntry(menu, actions.ActionCheckNow, "PopupMenuTrayCheckNow");
-    AddEntry(menu, actions.ActionStop, "PopupMenuTrayStop");
-    AddEntry(menu, actions.ActionMarkAsRead, "PopupMenuTrayResetEmailFlag");
-    AddEntry(menu, actions.ActionLastError, "PopupMenuTrayLastError");
-    AddEntry(menu, actions.ActionLaunchEmail, "PopupMenuTrayLaunchEmail");
-    AddSeparator(menu, "N4");
-    AddEntry(menu, actions.ActionEmailCheckingEnabled, "PopupMenuTrayEmailCheckingEnabled");
-    tray.Options = AddSubmenu(menu, "Configuration", "PopupMenuTrayOptions");
-    tray.OptionsGeneral = AddPlain(tray.Options, "General", "PopupMenuTrayOptionsGeneral");
-    tray.OptionsNotification =
-        AddPlain(tray.Options, "Notification", "PopupMenuTrayOptionsNotification");
-    tray.OptionsEmail = AddPlain(tray.Options, "E-mail Server", "PopupMenuTrayOptionsEmail");
-    tray.OptionsEmailOptions =
-        AddPlain(tray.Options, "E-mail Options", "PopupMenuTrayOptionsEmailOptions");
-    AddSeparator(menu, "N1");
-    AddEntry(menu, actions.ActionHelp, "PopupMenuTrayHelp");
-    tray.About = AddPlain(menu, "About", "PopupMenuTrayAbout");
-    AddSeparator(menu, "N3");
-    AddEntry(menu, actions.ActionCloseApp, "PopupMenuTrayClose");
+    const QString prefix = QStringLiteral("PopupMenuTray");
+    const TPopupEntries entries =
+        AddPopupEntries(tray.Menu, actions, prefix, QString(), [&tray, &prefix] {
+            tray.Options =
+                AddSubmenu(tray.Menu, "Configuration", prefix + QLatin1String("Options"));
+            const auto addOption = [&](const char* caption, const char* name) {
+                return AddPlain(tray.Options, caption, prefix + QLatin1String(name));
+            };
+            tray.OptionsGeneral = addOption("General", "OptionsGeneral");
+            tray.OptionsNotification = addOption("Notification", "OptionsNotification");
+            tray.OptionsEmail = addOption("E-mail Server", "OptionsEmail");
+            tray.OptionsEmailOptions = addOption("E-mail Options", "OptionsEmailOptions");
+        });
+    tray.Messages = entries.Messages;
+    tray.About = entries.About;
     return tray;
 }
 
@@ -104,24 +127,13 @@ TSecondPopupMenu BuildSecondPopupMenu(const TActions& actions, QWidget* parent) 
     TSecondPopupMenu popup;
     popup.Menu = new QMenu(parent);
     popup.Menu->setObjectName(QStringLiteral("PopupMenuTray"));
-    QMenu* menu = popup.Menu;
-
-    popup.Messages = AddSubmenu(menu, "Recent Messages", "PopupMenu2Messages");
-    popup.Messages->setEnabled(false);
-    AddSeparator(menu, "PopupMenu2N2");
-    AddEntry(menu, actions.ActionCheckNow, "PopupMenu2CheckNow");
-    AddEntry(menu, actions.ActionStop, "PopupMenu2Stop");
-    AddEntry(menu, actions.ActionMarkAsRead, "PopupMenu2ResetEmailFlag");
-    AddEntry(menu, actions.ActionLastError, "PopupMenu2LastError");
-    AddEntry(menu, actions.ActionLaunchEmail, "PopupMenu2LaunchEmail");
-    AddSeparator(menu, "PopupMenu2N4");
-    AddEntry(menu, actions.ActionEmailCheckingEnabled, "PopupMenu2EmailCheckingEnabled");
-    popup.MoreOptions = AddPlain(menu, "More Options", "PopupMenu2MoreOptions");
-    AddSeparator(menu, "PopupMenu2N1");
-    AddEntry(menu, actions.ActionHelp, "PopupMenu2Help");
-    popup.About = AddPlain(menu, "About", "PopupMenu2About");
-    AddSeparator(menu, "PopupMenu2N3");
-    AddEntry(menu, actions.ActionCloseApp, "PopupMenu2Close");
+    const QString prefix = QStringLiteral("PopupMenu2");
+    const TPopupEntries entries = AddPopupEntries(popup.Menu, actions, prefix, prefix, [&] {
+        popup.MoreOptions =
+            AddPlain(popup.Menu, "More Options", prefix + QLatin1String("MoreOptions"));
+    });
+    popup.Messages = entries.Messages;
+    popup.About = entries.About;
     return popup;
 }
 
