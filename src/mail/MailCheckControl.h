@@ -27,7 +27,6 @@ inline constexpr const char* IncompleteAccountText =
 
 inline constexpr const char* StoppedByUserText = "Connection stopped by user";
 inline constexpr const char* ConnectionTimeoutText = "Connection timeout";
-inline constexpr const char* LoginErrorText = "Error: Please check your login/password";
 // A failure whose server text holds nothing readable (a greeting of control characters).
 inline constexpr const char* UnreadableReplyText = "(unreadable reply)";
 // Ends the text of a certificate that a scheduled check refused.

@@ -1,6 +1,5 @@
 #include "mail/MailCheckRules.h"
 
-#include "mail/MailCheckControl.h"
 #include "mail/MessageTable.h"
 #include "platform/TextBytes.h"
 

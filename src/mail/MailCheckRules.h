@@ -85,6 +85,8 @@ std::string UnreadStatusText(int32_t NumUnreadMessages);
 // A + B for counts that only grow: the largest int32 instead of an overflow.
 int32_t SaturatingAdd(int32_t A, int32_t B);
 
+inline constexpr const char* LoginErrorText = "Error: Please check your login/password";
+
 // What a check was doing when the server rejected a command.
 enum class TCheckStep { Login, Count, Headers, Quit };
 
