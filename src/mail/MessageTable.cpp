@@ -1,28 +1,21 @@
 #include "mail/MessageTable.h"
 
+#include "platform/TextBytes.h"
+
 namespace {
 
 // Length in bytes of the first Count code points of a valid UTF-8 text, or npos when the text
 // is not valid UTF-8 (then the cut falls on bytes, as for any 8-bit text).
 size_t Utf8Prefix(const std::string& Text, size_t Count) {
     size_t Pos = 0;
-    size_t Chars = 0;
-    while (Pos < Text.size()) {
-        const auto Lead = static_cast<unsigned char>(Text[Pos]);
-        size_t Len = Lead < 0x80           ? 1
-                     : (Lead >> 5) == 0x6  ? 2
-                     : (Lead >> 4) == 0xE  ? 3
-                     : (Lead >> 3) == 0x1E ? 4
-                                           : 0;
-        if (Len == 0 || Pos + Len > Text.size())
+    char32_t Code = 0;
+    for (size_t Chars = 0; Pos < Text.size(); ++Chars) {
+        const size_t Length = platform::ReadUtf8(Text, Pos, Code);
+        if (Length == 0)
             return std::string::npos;
-        for (size_t I = 1; I < Len; ++I)
-            if ((static_cast<unsigned char>(Text[Pos + I]) & 0xC0) != 0x80)
-                return std::string::npos;
         if (Chars == Count)
             return Pos;
-        Pos += Len;
-        ++Chars;
+        Pos += Length;
     }
     return Pos;
 }
