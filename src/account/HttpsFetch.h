@@ -22,9 +22,9 @@
 #include "pop3/WinshoeClient.h"
 #include "pop3/WinshoeExceptions.h"
 
-class EHttpsFetchError : public EWinshoeException {
+class EHttpsFetchError : public EWinshoeRaisable<EHttpsFetchError> {
 public:
-    explicit EHttpsFetchError(const std::string& message) : EWinshoeException(message) {}
+    using EWinshoeRaisable::EWinshoeRaisable;
 };
 
 class THttpsFetch : public TWinshoeClient {
