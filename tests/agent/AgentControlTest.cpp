@@ -297,7 +297,19 @@ private slots:
         sheet->findChild<QCheckBox*>("CheckBoxBalloon")->setChecked(false);
         auto* desktop = sheet->findChild<QRadioButton*>("RadioButtonDesktopVoice");
         QCOMPARE(desktop->text(), QStringLiteral("Voice: desktop speech service"));
+        // The desktop's own settings decide what only the built-in voice uses.
+        const auto builtInOnlyEnabled = [](QWidget* options) {
+            QStringList enabled;
+            for (const char* name :
+                 {"ComboBoxVoice", "SpinBoxSpeed", "SpinBoxPitch", "SliderVolume"})
+                if (options->findChild<QWidget*>(name)->isEnabled())
+                    enabled << name;
+            return enabled.size() == 4 ? 1 : enabled.isEmpty() ? 0 : -1;
+        };
+        QCOMPARE(builtInOnlyEnabled(sheet), 1);
         desktop->click();
+        QCOMPARE(builtInOnlyEnabled(sheet), 0);
+        QVERIFY(sheet->findChild<QCheckBox*>("CheckBoxBalloon")->isEnabled());
         sheet->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
         QVERIFY(!FControl->PropertySheetVisible());
         QCOMPARE(FControl->Options().Speed, 150);
@@ -307,6 +319,14 @@ private slots:
         FControl = std::make_unique<TAgentControl>(nullptr);
         QCOMPARE(FControl->Options().Speed, 150);
         QCOMPARE(FControl->Options().Engine, TSpeechVoice::DesktopService);
+        FControl->SetPropertySheetVisible(true);
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->objectName() == QLatin1String("AgentPropertySheet") && w->isVisible())
+                sheet = w;
+        QCOMPARE(builtInOnlyEnabled(sheet), 0);
+        sheet->findChild<QRadioButton*>("RadioButtonBuiltInVoice")->click();
+        QCOMPARE(builtInOnlyEnabled(sheet), 1);
+        FControl->SetPropertySheetVisible(false);
         TAgentOptions builtIn = FControl->Options(); // no speech service in this test
         builtIn.Engine = TSpeechVoice::BuiltIn;
         FControl->SetOptions(builtIn);
