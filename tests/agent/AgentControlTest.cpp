@@ -162,6 +162,33 @@ private slots:
         QVERIFY(!c.Window().ArmAngle());
     }
 
+    // Over the character's middle while it points nowhere; while it points to a
+    // side, the balloon reaches out to the other and leaves free what it shows.
+    void TheBalloonLeavesFreeWhatTheCharacterPointsAt() {
+        TAgentCharacter& c = LoadGenie();
+        c.MoveTo(400, 300, 0);
+        c.Show(true);
+        for (const int towards : {0, 1, -1}) {
+            if (towards != 0)
+                c.GestureAt(qint16(475 + towards * 400), 400);
+            c.Speak(QStringLiteral("Look there"));
+            QTRY_COMPARE_WITH_TIMEOUT(c.PendingRequests(), 0, 15000);
+            const QWidget* balloon = nullptr;
+            for (const QWidget* w : QApplication::topLevelWidgets())
+                if (w->objectName() == QLatin1String("AgentBalloonWindow"))
+                    balloon = w;
+            QVERIFY(balloon);
+            const QRect at = balloon->geometry();
+            const int middle = c.Window().geometry().center().x();
+            if (towards > 0)
+                QVERIFY2(at.right() < middle + 40, qPrintable(QString::number(at.right())));
+            else if (towards < 0)
+                QVERIFY2(at.left() > middle - 40, qPrintable(QString::number(at.left())));
+            else
+                QVERIFY(qAbs(at.center().x() - middle) <= 1);
+        }
+    }
+
     // A balloon without a voice: the whole text at once, for a while, nothing
     // heard; and nothing at all from a hidden character.
     void ThinkShowsTheBalloonWithoutTheVoice() {
