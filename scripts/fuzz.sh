@@ -66,6 +66,8 @@ if [[ $fixed == 1 ]]; then
 else
     run=build/fuzz/run
 fi
+# Caches that system libraries keep on purpose are not leaks of the program's.
+export LSAN_OPTIONS="suppressions=$PWD/fuzz/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 failed=0
 summary=()
 started=$(date +%s)
