@@ -5,9 +5,9 @@
 # few seconds before the full hour, so the character says the time at once and
 # then checks the mailbox and announces the messages.
 #
-# It prints each sentence as it is spoken, and saves each sentence as a WAV file
-# in the program's voice and screenshots of the character speaking in a folder
-# it names at the end. On a virtual display nothing is heard; on a desktop the
+# It prints each sentence as it is spoken, and saves what the program said, one
+# WAV file per sentence as its voice recorded it (TALVORO_AUDIO's "+wav:"), and
+# screenshots of the character speaking in a folder it names at the end. On a virtual display nothing is heard; on a desktop the
 # character speaks aloud. Every process it starts is stopped when it ends,
 # however it ends.
 #
@@ -101,7 +101,7 @@ demo_start=$(date +%s)
 # --- the display -------------------------------------------------------------
 if [[ $virtual == 1 ]]; then
     echo "No X11 display in use: running the demo on a virtual display (Xvfb)."
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset \
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset \
         3>"$work/display" >"$work/xvfb.log" 2>&1 &
     pids+=($!)
     wait_for 100 test -s "$work/display" || fail "the virtual display did not start"
@@ -239,21 +239,27 @@ EOF
 fake_start=$(date -d "@$(( ($(date +%s) / 3600 + 1) * 3600 - 5 ))" '+%Y-%m-%d %H:%M:%S')
 agent_log=$work/agent.log
 # On a virtual display nothing is heard, but speech keeps its natural pace, so
-# the balloon follows the words as it would on a desktop.
+# the balloon follows the words as it would on a desktop. Either way the voice
+# also writes what it says to a WAV file per sentence.
 audio=${TALVORO_AUDIO:-}
 [[ $virtual == 1 ]] && audio=silent
+voice=$work/voice
 FAKETIME="@$fake_start" LD_PRELOAD=/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1 \
-    TALVORO_AUDIO="$audio" TALVORO_AGENT_LOG="$agent_log" QT_QPA_PLATFORM=xcb \
+    TALVORO_AUDIO="$audio+wav:$voice" TALVORO_AGENT_LOG="$agent_log" QT_QPA_PLATFORM=xcb \
     "$program" >"$work/talvoro.out" 2>"$work/talvoro.err" &
 talvoro_pid=$!
 echo "Talvoro runs (its clock set to $fake_start); the character speaks shortly."
 echo
 
-# A screenshot a moment into the sentence, when the balloon shows its first
-# words (the balloon reveals them as they are spoken); and the sentence as a WAV file in the program's voice (espeak-ng,
-# American English, 165 words a minute: the program's own voice and rate).
-shot() { # FILE SECONDS-INTO-THE-SENTENCE
-    sleep "$2"
+# A screenshot a moment into a sentence, when the balloon shows its first
+# words (the balloon reveals them as they are spoken). The voice begins its
+# recording of the sentence as it begins to speak it.
+recordings() { local files=("$voice"/*.wav); [[ -e ${files[0]} ]] && echo ${#files[@]} || echo 0; }
+shot() { # FILE SENTENCE-NUMBER SECONDS-INTO-THE-SENTENCE
+    local number=$2
+    voice_began() { (($(recordings) >= number)); }
+    wait_for 300 voice_began || true
+    sleep "$3"
     local area
     area=$(talvoro_area) || area=
     import -window root ${area:+-crop "$area"} "$out/$1" 2>/dev/null ||
@@ -281,10 +287,6 @@ talvoro_area() {
     y0=$((y0 > 24 ? y0 - 24 : 0))
     echo "$((x1 - x0 + 24))x$((y1 - y0 + 24))+$x0+$y0"
 }
-record() { # NUMBER SENTENCE
-    espeak-ng -v en-us -s 165 -w "$(printf '%s/%d-sentence.wav' "$out" "$1")" "$2" 2>/dev/null ||
-        echo "(no WAV file: espeak-ng failed)"
-}
 
 # Prints each sentence as the character starts to say it (without its speech
 # markup), until the character has said all four and gone.
@@ -306,11 +308,9 @@ while ((spoken < 4 || !gone)); do
             sentence=$(printf '%s' "${line#speak }" | sed -e 's/\\[A-Za-z]*=[^\\]*\\//g' -e 's/  */ /g')
             echo "  \"$sentence\""
             echo "$sentence" >>"$out/sentences.txt"
-            record "$spoken" "$sentence" &
-            helpers+=($!)
             case $spoken in
-            1) shot speaking-the-time.png 1.5 & helpers+=($!) ;;
-            2) shot announcing-mail.png 4 & helpers+=($!) ;;
+            1) shot speaking-the-time.png 1 1 & helpers+=($!) ;;
+            2) shot announcing-mail.png 2 3 & helpers+=($!) ;;
             esac
         done
     fi
@@ -320,6 +320,17 @@ wait "${helpers[@]}"
 kill -TERM "$talvoro_pid"
 stopped() { ! kill -0 "$talvoro_pid" 2>/dev/null; }
 wait_for 100 stopped || true
+
+# The voice's recordings, numbered in the order they were spoken (their names
+# end in the voice's own count).
+recorded=0
+if [[ -d $voice ]]; then
+    while read -r wav; do
+        recorded=$((recorded + 1))
+        cp "$voice/$wav" "$(printf '%s/%d-sentence.wav' "$out" "$recorded")"
+    done < <(cd "$voice" && ls -1 -- *.wav 2>/dev/null | sort -t- -k5,5n)
+fi
+((recorded == spoken)) || echo "(the voice recorded $recorded sentences of $spoken)"
 
 echo
 echo "The demo took $(($(date +%s) - demo_start)) seconds. Its results are in $out:"

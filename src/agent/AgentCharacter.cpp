@@ -275,7 +275,7 @@ void TAgentCharacter::StartSpeaking(const TRequest& r) {
     FWordTimer.stop();
     FMarkWaitTimer.stop();
     if (FVisible && FControl.Options().Balloon)
-        FBalloon->Begin(FMarkup.Shown, FWindow->geometry());
+        FBalloon->Begin(FMarkup.Shown, FWindow->geometry(), FWindow->ArmAngle());
     else
         FBalloon->hide();
     std::weak_ptr<TReceiver> receiver = FReceiver;
@@ -297,7 +297,7 @@ void TAgentCharacter::StartThinking(const TRequest& r) {
         Complete(FSerial);
         return;
     }
-    FBalloon->Begin(markup.Shown, FWindow->geometry());
+    FBalloon->Begin(markup.Shown, FWindow->geometry(), FWindow->ArmAngle());
     FBalloon->RevealAll();
     FThinkTimer.start(int(std::min<qsizetype>(
         ThinkLongestMs, ThinkBaseMs + ThinkMsPerCharacter * markup.Shown.size())));

@@ -6,6 +6,8 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QTextLine>
+#include <QtMath>
+#include <cmath>
 
 namespace {
 constexpr int Padding = 10;
@@ -53,9 +55,13 @@ QSize TBalloonWindow::LargestSize() const {
     return {FStyle.Width, textHeight + 2 * Padding + TailHeight};
 }
 
-void TBalloonWindow::Begin(const QString& text, const QRect& character) {
+void TBalloonWindow::Begin(const QString& text, const QRect& character,
+                           std::optional<int> armAngle) {
     FText = text;
     FRevealed = 0;
+    // Within 60 degrees of level the arm points to a side.
+    const double level = armAngle ? std::cos(qDegreesToRadians(double(*armAngle))) : 0.0;
+    FReach = level > 0.5 ? -1 : level < -0.5 ? 1 : 0;
     Layout();
     Follow(character);
     show();
@@ -72,7 +78,13 @@ void TBalloonWindow::Reveal(int characters) {
 
 void TBalloonWindow::Follow(const QRect& character) {
     const QRect desktop = platform::VirtualDesktopRect();
-    int x = character.center().x() - width() / 2;
+    // The tail comes down at the character's middle, at an end of the balloon when it reaches
+    // out to one side.
+    const int tailInset = Radius + 12;
+    const int middle = character.center().x();
+    int x = FReach < 0   ? middle - (width() - tailInset)
+            : FReach > 0 ? middle - tailInset
+                         : middle - width() / 2;
     int y = character.top() - height() + 4;
     FTailDown = true;
     if (!desktop.isEmpty()) {
@@ -82,7 +94,7 @@ void TBalloonWindow::Follow(const QRect& character) {
         }
         x = std::clamp(x, desktop.left(), std::max(desktop.left(), desktop.right() - width()));
     }
-    FTailX = std::clamp(character.center().x() - x, Radius + 12, width() - Radius - 12);
+    FTailX = std::clamp(middle - x, tailInset, width() - tailInset);
     move(x, y);
     if (UsesShapes())
         setMask(QRegion(Outline().toFillPolygon().toPolygon()));

@@ -3,20 +3,26 @@
 // character's balloon style whose text appears word by word. Its size is set
 // from the whole text at the start, so the balloon does not grow while the
 // words come. It stands above the character's head, or below the character
-// when there is no room above, and stays on the desktop. Window thread only.
+// when there is no room above, and stays on the desktop. Over the character's
+// middle while the character points nowhere in particular; while it points to
+// one side, the balloon reaches out to the other, so it does not cover what
+// the character shows. Window thread only.
 #include "agent/CharacterFile.h"
 
 #include <QTextLayout>
 #include <QWidget>
 #include <memory>
+#include <optional>
 
 class TBalloonWindow : public QWidget {
     Q_OBJECT
 public:
     explicit TBalloonWindow(const TBalloonStyle& style);
 
-    // Shows an empty balloon sized for `text` beside `character` (screen rect).
-    void Begin(const QString& text, const QRect& character);
+    // Shows an empty balloon sized for `text` beside `character` (screen rect),
+    // whose arm points at `armAngle` (degrees clockwise from pointing right), if at all.
+    void Begin(const QString& text, const QRect& character,
+               std::optional<int> armAngle = std::nullopt);
     // Shows the first `characters` characters of the text (never fewer than before).
     void Reveal(int characters);
     void RevealAll() { Reveal(int(FText.size())); }
@@ -40,5 +46,6 @@ private:
     int FRevealed = 0;
     bool FTailDown = true;
     int FTailX = 0;
+    int FReach = 0; // -1 to the left of the tail, 1 to the right, 0 both ways
     std::unique_ptr<QTextLayout> FLayout;
 };

@@ -223,3 +223,23 @@ QImage TCharacterFile::Thumbnail(const QString& path, int side) {
         return QImage();
     }
 }
+
+QString TCharacterFile::DisplayName(const QString& path) {
+    QString name;
+    try {
+        name = Load(path).Name();
+    } catch (const EAgentError&) {
+    }
+    for (QChar& c : name)
+        if (c.category() == QChar::Other_Control || c.category() == QChar::Other_Format)
+            c = u' ';
+    name = name.simplified();
+    if (name.isEmpty()) {
+        name = QFileInfo(path).fileName();
+        if (name.endsWith(QStringLiteral(".acs"), Qt::CaseInsensitive))
+            name.chop(4);
+    }
+    if (name.size() > MaxDisplayName)
+        name = name.left(MaxDisplayName - 1) + QChar(0x2026);
+    return name;
+}

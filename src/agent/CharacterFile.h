@@ -55,6 +55,12 @@ public:
     // A picture of the character at rest fitted into side x side pixels, for
     // lists of characters; a null image when the file cannot be loaded. Never throws.
     static QImage Thumbnail(const QString& path, int side);
+    // The character's name for lists, as its file gives it ("Genie" for
+    // Genie.acs): blanks and control characters folded into single spaces, at
+    // most MaxDisplayName characters. The file name without ".acs" when the
+    // file cannot be loaded or names no one. Plain text, never markup; never throws.
+    static QString DisplayName(const QString& path);
+    static constexpr int MaxDisplayName = 40;
 
     // The SVG with only the parts of this pose, arm turned about its pivot.
     QByteArray ComposeSvg(const TCharacterPose& pose) const;

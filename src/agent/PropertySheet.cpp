@@ -46,13 +46,23 @@ TAgentPropertySheet::TAgentPropertySheet(TAgentControl& control)
     FBalloon = new QCheckBox(QStringLiteral("Show the word balloon"), this);
     FBalloon->setObjectName(QStringLiteral("CheckBoxBalloon"));
 
+    // The desktop service speaks with the voice, speed, pitch and volume chosen
+    // for the desktop: these apply to the built-in voice only, and are
+    // disabled, labels and all, while the service is chosen.
+    FBuiltInVoice = new QWidget(this);
+    FBuiltInVoice->setObjectName(QStringLiteral("BuiltInVoiceSettings"));
+    auto* voiceForm = new QFormLayout(FBuiltInVoice);
+    voiceForm->setContentsMargins(0, 0, 0, 0);
+    voiceForm->addRow(QStringLiteral("Built-in voice"), FVoice);
+    voiceForm->addRow(QStringLiteral("Speed"), FSpeed);
+    voiceForm->addRow(QStringLiteral("Pitch"), FPitch);
+    voiceForm->addRow(QStringLiteral("Volume"), FVolume);
+    connect(FDesktop, &QRadioButton::toggled, FBuiltInVoice, &QWidget::setDisabled);
+
     auto* form = new QFormLayout;
     form->addRow(FBuiltIn);
     form->addRow(FDesktop);
-    form->addRow(QStringLiteral("Built-in voice"), FVoice);
-    form->addRow(QStringLiteral("Speed"), FSpeed);
-    form->addRow(QStringLiteral("Pitch"), FPitch);
-    form->addRow(QStringLiteral("Volume"), FVolume);
+    form->addRow(FBuiltInVoice);
     form->addRow(QString(), FBalloon);
 
     auto* buttons = new QDialogButtonBox(

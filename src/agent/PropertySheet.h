@@ -1,8 +1,9 @@
 #pragma once
 // The component's own options window ("Character Options"): which voice
 // speaks ("Voice: built-in" or "Voice: desktop speech service"), the built-in
-// voice, speed, pitch, volume and the word balloon. OK and Apply store the options through
-// the control (TAgentControl::SetOptions); Cancel leaves them as they were.
+// voice, speed, pitch, volume and the word balloon. The built-in voice's settings are disabled
+// while the desktop speech service is chosen, which uses the desktop's own. OK and Apply store
+// the options through the control (TAgentControl::SetOptions); Cancel leaves them as they were.
 // The options take effect from the next Speak. Window thread only.
 #include "agent/AgentOptions.h"
 
@@ -29,6 +30,7 @@ private:
     TAgentControl& FControl;
     QRadioButton* FBuiltIn;
     QRadioButton* FDesktop;
+    QWidget* FBuiltInVoice; // the settings below, which only the built-in voice uses
     QComboBox* FVoice;
     QSpinBox* FSpeed;
     QSpinBox* FPitch;

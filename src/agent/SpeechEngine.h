@@ -5,7 +5,12 @@
 //   DesktopService  speech-dispatcher, with the user's own voice and settings
 // The built-in voice is the default, and it speaks instead whenever the
 // desktop service is missing or fails; the listener then gets one Status
-// event saying so (once, until the service has spoken again).
+// event saying so (once, until the service has spoken again). A service that
+// keeps a sentence waiting fails too: one that has not begun it within a few
+// seconds of its turn, or stops between words for as long, has the sentence
+// said by the built-in voice (unless more than its first word was heard), and
+// the following sentences too, for a minute and for as long as the service
+// still holds the one given up on. Nothing waits for the service meanwhile.
 //
 // Callers on any thread queue utterances; utterances are spoken one after
 // another in the order they were queued. Events come on the engines' own

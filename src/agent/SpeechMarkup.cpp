@@ -194,7 +194,6 @@ TSpeechMarkup TranslateSpeechMarkup(const QString& text, const TClockStyle& cloc
     static const QRegularExpression contextTag(
         QStringLiteral("^ctx=(e-mail|email|normal|unknown)$"),
         QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression firstWord(QStringLiteral("\\S+"));
     constexpr int MaxPauseMs = 10000;
 
     TBuilder out(clock);
@@ -210,13 +209,20 @@ TSpeechMarkup TranslateSpeechMarkup(const QString& text, const TClockStyle& cloc
             out.PlainText(part, !mailText);
     };
     auto flush = [&] {
-        const QRegularExpressionMatch word = firstWord.match(pending);
-        if (emphasis && word.hasMatch()) {
-            say(pending.left(word.capturedStart()));
+        // The word is found with the blanks the balloon's words are made of, so the emphasis
+        // covers one shown word and never reaches into the next.
+        qsizetype start = 0;
+        while (start < pending.size() && pending[start].isSpace())
+            ++start;
+        qsizetype end = start;
+        while (end < pending.size() && !pending[end].isSpace())
+            ++end;
+        if (emphasis && end > start) {
+            say(pending.left(start));
             out.Markup(QStringLiteral("<emphasis>"));
-            say(word.captured());
+            say(pending.mid(start, end - start));
             out.Markup(QStringLiteral("</emphasis>"));
-            say(pending.mid(word.capturedEnd()));
+            say(pending.mid(end));
             emphasis = false;
         } else {
             say(pending);

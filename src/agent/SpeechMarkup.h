@@ -6,7 +6,10 @@
 // Tags are written between backslashes and are matched without regard to case:
 //   \map="spoken"="shown"\   speaks the first text, shows the second
 //   \pau=N\                   a pause of N milliseconds (capped at 10 s)
-//   \Emp\                     the next word is spoken with emphasis
+//   \Emp\                     the next word is spoken with emphasis: one word as
+//                             the balloon shows it (up to the next blank), which
+//                             may be said as several (a clock time, an address);
+//                             it waits across other tags for that word
 //   \Ctx=e-mail\              what follows is mail text (a sender, a subject).
 //                             Up to the next tag, addresses are read as words
 //                             ("a dot b at example dot org") and brackets and

@@ -13,8 +13,11 @@
 // Plain C++, standard types only. Every event of one utterance comes on the
 // engine's own thread, in order: Started, then Word or Mark events, then
 // Finished; or Failed, which ends the utterance (before Started: nothing was
-// heard). An utterance cancelled before it started sends nothing. Listeners
-// must not throw and must not call back into the engine.
+// heard). A cancelled utterance sends nothing more than, at most, Finished.
+// The desktop service always sends that Finished, in the order the utterances
+// were queued, once it has let go of the utterance: so its caller can tell
+// whether the service is still held up by one it gave up on. Listeners must
+// not throw and must not call back into the engine.
 #include <cstdint>
 #include <functional>
 #include <string>

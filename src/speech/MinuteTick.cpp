@@ -6,7 +6,7 @@ bool MinuteWatch::Take(QTime now) {
     if (!now.isValid()) {
         return false;
     }
-    const bool changed = FRecordedMinute != now.minute();
+    const bool changed = now.minute() != FRecordedMinute;
     FRecordedMinute = now.minute();
     return changed;
 }

@@ -10,24 +10,24 @@
 #include <QString>
 #include <QTime>
 
-#include <optional>
-
-// Follows the minute of the local time from one reading to the next. It starts with no recorded
-// minute, and Forget() returns it there; the first reading then reports a change whatever its
-// minute. This is the rule for the first tick after the clock starts: the minute in progress gets
-// its tick at once, minute 0 included, and that tick decides as every other one does. So a
-// program started at 11:00 checks mail (or refreshes its state, and with "Hourly" says the time)
-// at once, just as one started at 11:03 or 11:15 does, instead of waiting for 11:01. An invalid
-// time is ignored.
+// Follows the minute of the hour from one reading of the local time to the next; the clock raises
+// its minute event when a reading reports a change. The recorded minute starts at 0, as if minute
+// 0 had been read already: the first reading after the clock starts reports a change unless the
+// current minute is 0. So a program started at 10:17 gets its first tick at once, and one started
+// at 11:00 gets it at 11:01, not at 11:00.
+//
+// A minute is ticked once. The record outlives a stop of the clock: a clock stopped and started
+// again within the minute it last ticked (a close that was abandoned, for instance) does not tick
+// that minute again; one started in a minute of another number ticks at once. An invalid time is
+// ignored.
 class MinuteWatch {
 public:
     // Records the minute of `now` and says whether it differs from the one recorded before.
     bool Take(QTime now);
-    void Forget() { FRecordedMinute.reset(); }
-    std::optional<int> RecordedMinute() const { return FRecordedMinute; }
+    int RecordedMinute() const { return FRecordedMinute; }
 
 private:
-    std::optional<int> FRecordedMinute;
+    int FRecordedMinute = 0;
 };
 
 // How long after `now` (local time) the clock next needs to read the time: at the start of the

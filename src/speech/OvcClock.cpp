@@ -85,8 +85,9 @@ void OvcClock::SetActive(bool active) {
     }
     FActive = active;
     if (active) {
-        FWatch.Forget();
-        FClock->WakeAt(FClock->Now()); // at once, from the event loop
+        // Read at once (from the event loop); the watch keeps the minute last ticked, so a
+        // minute already ticked before a stop is not ticked again.
+        FClock->WakeAt(FClock->Now());
     } else {
         FClock->Cancel();
     }

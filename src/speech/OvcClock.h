@@ -6,8 +6,9 @@
 // any device pixel ratio.
 //
 // It is inactive when created. While active it emits MinuteChange() on its own (the window)
-// thread at the start of every minute of the local time, whether or not it is visible, and once
-// at once after each activation for the minute in progress (see MinuteWatch for that rule). It
+// thread at the start of every minute of the local time, whether or not it is visible, and at
+// once after an activation for the minute in progress unless that minute is 0 or was ticked
+// before the clock was stopped (see MinuteWatch for the rule). It
 // reads the time only when it has to: a hidden clock sleeps until the next minute begins (one
 // wake-up a minute), a visible one wakes at the start of each second to move its second hand and
 // repaints at once just the rectangle its moving hands cover, on the window thread alone. A jump of

@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QPushButton>
 #include <QRadioButton>
@@ -162,6 +163,33 @@ private slots:
         QVERIFY(!c.Window().ArmAngle());
     }
 
+    // Over the character's middle while it points nowhere; while it points to a
+    // side, the balloon reaches out to the other and leaves free what it shows.
+    void TheBalloonLeavesFreeWhatTheCharacterPointsAt() {
+        TAgentCharacter& c = LoadGenie();
+        c.MoveTo(400, 300, 0);
+        c.Show(true);
+        for (const int towards : {0, 1, -1}) {
+            if (towards != 0)
+                c.GestureAt(qint16(475 + towards * 400), 400);
+            c.Speak(QStringLiteral("Look there"));
+            QTRY_COMPARE_WITH_TIMEOUT(c.PendingRequests(), 0, 15000);
+            const QWidget* balloon = nullptr;
+            for (const QWidget* w : QApplication::topLevelWidgets())
+                if (w->objectName() == QLatin1String("AgentBalloonWindow"))
+                    balloon = w;
+            QVERIFY(balloon);
+            const QRect at = balloon->geometry();
+            const int middle = c.Window().geometry().center().x();
+            if (towards > 0)
+                QVERIFY2(at.right() < middle + 40, qPrintable(QString::number(at.right())));
+            else if (towards < 0)
+                QVERIFY2(at.left() > middle - 40, qPrintable(QString::number(at.left())));
+            else
+                QVERIFY(qAbs(at.center().x() - middle) <= 1);
+        }
+    }
+
     // A balloon without a voice: the whole text at once, for a while, nothing
     // heard; and nothing at all from a hidden character.
     void ThinkShowsTheBalloonWithoutTheVoice() {
@@ -266,23 +294,31 @@ private slots:
         QCOMPARE(spy[0][2].toInt(), 1);
     }
 
+    // At once, or at the voice's own pace with a copy kept ("silent+wav:").
     void AWavSinkWritesOneFilePerUtterance() {
-        QTemporaryDir dir;
-        TAudio wav(("wav:" + dir.path()).toLocal8Bit());
-        TAgentCharacter& c = LoadGenie();
-        c.Speak(QStringLiteral("The time is 10:15"));
-        QTRY_COMPARE_WITH_TIMEOUT(c.PendingRequests(), 0, 15000);
-        const QFileInfoList files = QDir(dir.path()).entryInfoList({"*.wav"}, QDir::Files);
-        QCOMPARE(files.size(), 1);
-        QFile f(files[0].filePath());
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        const QByteArray bytes = f.readAll();
-        QVERIFY(bytes.startsWith("RIFF"));
-        quint32 dataBytes = 0;
-        memcpy(&dataBytes, bytes.constData() + 40, 4);
-        QCOMPARE(qsizetype(dataBytes) + 44, bytes.size());
-        const double seconds = dataBytes / 2.0 / 22050;
-        QVERIFY2(seconds > 0.8 && seconds < 4, qPrintable(QString::number(seconds)));
+        for (const char* sink : {"wav:", "silent+wav:"}) {
+            QTemporaryDir dir;
+            TAudio wav(sink + dir.path().toLocal8Bit());
+            TAgentCharacter& c = LoadGenie();
+            QElapsedTimer spoken;
+            spoken.start();
+            c.Speak(QStringLiteral("The time is 10:15"));
+            QTRY_COMPARE_WITH_TIMEOUT(c.PendingRequests(), 0, 15000);
+            const QFileInfoList files = QDir(dir.path()).entryInfoList({"*.wav"}, QDir::Files);
+            QCOMPARE(files.size(), 1);
+            QFile f(files[0].filePath());
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            const QByteArray bytes = f.readAll();
+            QVERIFY(bytes.startsWith("RIFF"));
+            quint32 dataBytes = 0;
+            memcpy(&dataBytes, bytes.constData() + 40, 4);
+            QCOMPARE(qsizetype(dataBytes) + 44, bytes.size());
+            const double seconds = dataBytes / 2.0 / 22050;
+            QVERIFY2(seconds > 0.8 && seconds < 4, qPrintable(QString::number(seconds)));
+            if (QByteArray(sink).startsWith("silent"))
+                QVERIFY(spoken.elapsed() >= qint64(seconds * 1000) - 150);
+            FControl->Characters().Unload(Genie);
+        }
     }
 
     void ThePropertySheetKeepsTheComponentsOptions() {
@@ -297,7 +333,19 @@ private slots:
         sheet->findChild<QCheckBox*>("CheckBoxBalloon")->setChecked(false);
         auto* desktop = sheet->findChild<QRadioButton*>("RadioButtonDesktopVoice");
         QCOMPARE(desktop->text(), QStringLiteral("Voice: desktop speech service"));
+        // The desktop's own settings decide what only the built-in voice uses.
+        const auto builtInOnlyEnabled = [](QWidget* options) {
+            QStringList enabled;
+            for (const char* name :
+                 {"ComboBoxVoice", "SpinBoxSpeed", "SpinBoxPitch", "SliderVolume"})
+                if (options->findChild<QWidget*>(name)->isEnabled())
+                    enabled << name;
+            return enabled.size() == 4 ? 1 : enabled.isEmpty() ? 0 : -1;
+        };
+        QCOMPARE(builtInOnlyEnabled(sheet), 1);
         desktop->click();
+        QCOMPARE(builtInOnlyEnabled(sheet), 0);
+        QVERIFY(sheet->findChild<QCheckBox*>("CheckBoxBalloon")->isEnabled());
         sheet->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
         QVERIFY(!FControl->PropertySheetVisible());
         QCOMPARE(FControl->Options().Speed, 150);
@@ -307,6 +355,14 @@ private slots:
         FControl = std::make_unique<TAgentControl>(nullptr);
         QCOMPARE(FControl->Options().Speed, 150);
         QCOMPARE(FControl->Options().Engine, TSpeechVoice::DesktopService);
+        FControl->SetPropertySheetVisible(true);
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->objectName() == QLatin1String("AgentPropertySheet") && w->isVisible())
+                sheet = w;
+        QCOMPARE(builtInOnlyEnabled(sheet), 0);
+        sheet->findChild<QRadioButton*>("RadioButtonBuiltInVoice")->click();
+        QCOMPARE(builtInOnlyEnabled(sheet), 1);
+        FControl->SetPropertySheetVisible(false);
         TAgentOptions builtIn = FControl->Options(); // no speech service in this test
         builtIn.Engine = TSpeechVoice::BuiltIn;
         FControl->SetOptions(builtIn);

@@ -2,6 +2,7 @@
 #include "agent/AgentError.h"
 
 #include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -76,6 +77,31 @@ TEST_F(CharacterFileTest, ThumbnailsFitTheSquareOrAreNullForBadFiles) {
     EXPECT_EQ(thumb.size(), QSize(32, 32));
     EXPECT_GT(OpaquePixels(thumb), 100);
     EXPECT_TRUE(TCharacterFile::Thumbnail(CharsDir + "/Nobody.acs", 32).isNull());
+}
+
+// What a list of characters shows: the character's name, never a file's text as it stands.
+TEST_F(CharacterFileTest, DisplayNames) {
+    QTemporaryDir dir;
+    const auto character = [&](const QString& file, const QString& name) {
+        QFile out(dir.filePath(file));
+        out.open(QIODevice::WriteOnly);
+        out.write("<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:tv=\"urn:talvoro:character:1\" "
+                  "width=\"64\" height=\"80\"><metadata><tv:character name=\"" +
+                  name.toUtf8() + "\"/></metadata><rect width=\"64\" height=\"80\"/></svg>");
+        return dir.filePath(file);
+    };
+    const struct {
+        QString Path;
+        QString Shown;
+    } cases[] = {
+        {CharsDir + "/Genie.acs", "Genie"},
+        {CharsDir + "/Nobody.acs", "Nobody"},
+        {character("Blank.ACS", "  "), "Blank"},
+        {character("Spaced.acs", "Merlin&#10;the\t&#x202E;Wise"), "Merlin the Wise"},
+        {character("Long.acs", QString(60, u'x')), QString(39, u'x') + QChar(0x2026)},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(TCharacterFile::DisplayName(c.Path).toStdString(), c.Shown.toStdString());
 }
 
 TEST_F(CharacterFileTest, AMissingFileSaysSo) {

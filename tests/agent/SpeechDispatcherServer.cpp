@@ -83,15 +83,18 @@ bool TSpeechDispatcherServer::Start(QString* error) {
                              "DefaultVoice \"slow\"\n"
                              "GenericLanguage \"en\" \"english\" \"utf-8\"\n")
                   .arg(FSlowSeconds));
+    const bool mute = FDefaultModule == QLatin1String("mute");
     WriteFile(root + "/conf/speechd.conf",
               QStringLiteral("Timeout 0\nLogLevel 2\nLogDir \"%1/log\"\n"
                              "CustomLogFile \"protocol\" \"%1/log/protocol.log\"\n"
-                             "AudioOutputMethod \"alsa\"\nAudioALSADevice \"null\"\n"
+                             "AudioOutputMethod \"alsa\"\nAudioALSADevice \"%3\"\n"
                              "AddModule \"espeak-ng\" \"sd_espeak-ng\" \"espeak-ng.conf\"\n"
                              "AddModule \"dummy\" \"sd_dummy\" \"\"\n"
                              "AddModule \"slow\" \"sd_generic\" \"slow.conf\"\n"
                              "DefaultModule %2\n")
-                  .arg(root, FDefaultModule));
+                  .arg(root, mute ? QStringLiteral("espeak-ng") : FDefaultModule,
+                       // The last card number ALSA allows, never a real card here.
+                       mute ? QStringLiteral("hw:31") : QStringLiteral("null")));
     const QString socket = root + "/run/speechd.sock";
     QFile::remove(socket);
 

@@ -7,6 +7,9 @@
 // Output modules: "espeak-ng" (reports index marks; ALSA's null device, so
 // it speaks at once), "dummy" and "slow" (a generic module whose speaking is a
 // `sleep` of SlowSeconds, with no marks). DefaultModule picks the one used.
+// "mute" is espeak-ng on a sound device that is not there, as on a machine
+// without sound: the service says it has begun, reaches the first word and
+// then hangs, and stops answering its clients.
 #include <QProcess>
 #include <QString>
 #include <QStringList>

@@ -54,10 +54,23 @@ TEST(SpeechMarkup, MailTextKeepsItsTimesAndCannotLeaveTheMailContext) {
         QStringLiteral("at 9:15at nine fifteen A.M."));
 }
 
+// One word as the balloon shows it, however the voice says it, and never past a blank.
 TEST(SpeechMarkup, EmphasisWrapsTheNextWord) {
-    const TSpeechMarkup m = TranslateSpeechMarkup(QStringLiteral("a \\Emp\\ really big deal"));
-    EXPECT_EQ(Body(m), QStringLiteral("a  <emphasis>really</emphasis> big deal"));
-    EXPECT_EQ(m.Shown, QStringLiteral("a  really big deal"));
+    const struct {
+        QString Text;
+        QString Body;
+    } cases[] = {
+        {"a \\Emp\\ really big deal", "a  <emphasis>really</emphasis> big deal"},
+        {"\\emp\\one\u2003two", "<emphasis>one</emphasis>\u2003two"},
+        {"\\emp\\\\pau=5\\ at 12:00", "<break time=\"5ms\"/> <emphasis>at</emphasis> "
+                                      "twelve o&apos;clock noon"},
+        {"at \\emp\\12:00 today", "at <emphasis>twelve o&apos;clock noon</emphasis> today"},
+        {"nothing follows \\emp\\ ", "nothing follows  "},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Body(TranslateSpeechMarkup(c.Text)).toStdString(), c.Body.toStdString());
+    EXPECT_EQ(TranslateSpeechMarkup(QStringLiteral("a \\Emp\\ really big")).Shown,
+              QStringLiteral("a  really big"));
 }
 
 TEST(SpeechMarkup, MarksStandBeforeEverySpokenWordAndRevealItInTheBalloon) {

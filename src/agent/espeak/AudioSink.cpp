@@ -98,6 +98,25 @@ private:
     quint32 DataBytes = 0;
 };
 
+// What one sink hears, the other records.
+class TTeeSink : public IAudioSink {
+public:
+    TTeeSink(std::unique_ptr<IAudioSink> heard, std::unique_ptr<IAudioSink> recorded)
+        : Heard(std::move(heard)), Recorded(std::move(recorded)) {}
+    void Write(const short* samples, int count, const std::atomic<bool>& cancelled) override {
+        Recorded->Write(samples, count, cancelled);
+        Heard->Write(samples, count, cancelled);
+    }
+    void Finish(const std::atomic<bool>& cancelled) override {
+        Recorded->Finish(cancelled);
+        Heard->Finish(cancelled);
+    }
+
+private:
+    std::unique_ptr<IAudioSink> Heard;
+    std::unique_ptr<IAudioSink> Recorded;
+};
+
 void QuietAlsa(const char*, int, const char*, int, const char*, ...) {}
 
 class TAlsaSink : public IAudioSink {
@@ -153,11 +172,15 @@ private:
     snd_pcm_t* Pcm;
 };
 
-} // namespace
-
-TAudioSinkChoice OpenAudioSink(int sampleRate) {
-    const QString choice = qEnvironmentVariable("TALVORO_AUDIO").trimmed();
+TAudioSinkChoice OpenSink(const QString& choice, int sampleRate) {
     TAudioSinkChoice result;
+    if (const qsizetype copy = choice.indexOf(QStringLiteral("+wav:"), 0, Qt::CaseInsensitive);
+        copy >= 0) {
+        result = OpenSink(choice.left(copy), sampleRate);
+        result.Sink = std::make_unique<TTeeSink>(
+            std::move(result.Sink), std::make_unique<TWavSink>(choice.mid(copy + 5), sampleRate));
+        return result;
+    }
     if (choice.compare(QStringLiteral("none"), Qt::CaseInsensitive) == 0) {
         result.Sink = std::make_unique<TDiscardSink>();
     } else if (choice.compare(QStringLiteral("silent"), Qt::CaseInsensitive) == 0) {
@@ -171,4 +194,10 @@ TAudioSinkChoice OpenAudioSink(int sampleRate) {
         result.DeviceMissing = true;
     }
     return result;
+}
+
+} // namespace
+
+TAudioSinkChoice OpenAudioSink(int sampleRate) {
+    return OpenSink(qEnvironmentVariable("TALVORO_AUDIO").trimmed(), sampleRate);
 }

@@ -7,6 +7,8 @@
 //   "none"              samples are discarded at once (tests)
 //   "silent"            nothing is heard, but speech takes its natural time
 //   "wav:DIR"           one 16-bit mono WAV file per utterance in DIR
+//   CHOICE+wav:DIR      as CHOICE (one of the above, empty for the default),
+//                       and a WAV file per utterance in DIR as well
 // All of this runs on the speech thread only.
 #include <QString>
 #include <atomic>

@@ -10,11 +10,19 @@
 // events. The service tells nothing when it dies or a module hangs, so the
 // worker watches the connection while it waits, and gives up on an utterance
 // that has not begun within StartLimit or not ended within a limit that grows
-// with its length. Release closes the
-// connection and ends the thread until the next utterance.
+// with its length. Release closes the connection and ends the thread until the
+// next utterance.
+//
+// A service whose output module hangs (no sound device) also stops answering
+// commands, and libspeechd waits for an answer without end: the worker can be
+// held in a call for good. Nothing waits for it: the caller gives up on the
+// utterance by itself (SpeechEngine.cpp), and the worker's state is shared
+// with its thread, so the engine can be destroyed (at exit) while the worker
+// is still held; the thread is then left behind and ends with the process.
 #include "agent/SpeechOutput.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
@@ -51,12 +59,15 @@ std::string ConnectFailure(const char* error) {
 }
 constexpr auto CancelLimit = std::chrono::seconds(2);
 constexpr auto HangUpCheck = std::chrono::milliseconds(250);
+// How long destroying the engine waits for a worker to close its connection.
+constexpr auto ExitLimit = std::chrono::milliseconds(500);
 
 struct TJob {
     std::uint64_t Ticket = 0;
     std::string Ssml;
     TSpeechOutputListener Listener;
     bool Cancelled = false;
+    bool Ended = false; // Finished or Failed has been sent; worker thread only
 };
 
 // A notification from the service, as libspeechd's own thread reports it.
@@ -66,63 +77,23 @@ struct TNotice {
     std::string Mark;
 };
 
-class TSpeechdOutput;
-TSpeechdOutput* TheOutput = nullptr; // libspeechd's callbacks carry no context
-
-class TSpeechdOutput final : public ISpeechOutput {
+// Everything the worker thread uses. The thread holds it too, so it outlives
+// an engine destroyed while the worker is held up in libspeechd.
+class TWorker {
 public:
-    TSpeechdOutput() { TheOutput = this; }
+    ~TWorker();
 
-    ~TSpeechdOutput() override {
-        std::unique_lock lock(Mutex);
-        Stopping = true;
-        Queue.clear();
-        if (Current)
-            Current->Cancelled = true;
-        Wake.notify_all();
-        lock.unlock();
-        if (Thread.joinable())
-            Thread.join();
-        TheOutput = nullptr;
-    }
-
-    std::uint64_t Speak(const TSpeechOutputRequest& request,
-                        TSpeechOutputListener listener) override {
-        auto job = std::make_shared<TJob>();
-        job->Ssml = request.Ssml;
-        job->Listener = std::move(listener);
-        std::lock_guard lock(Mutex);
-        job->Ticket = ++NextTicket;
-        Queue.push_back(job);
-        ReleaseAsked = false;
-        if (!Running) {
-            // A worker that Release ended has closed its connection and only
-            // returns now, so joining it here is quick and takes no lock.
-            if (Thread.joinable())
-                Thread.join();
-            Running = true;
-            Thread = std::thread([this] { Run(); });
-        }
-        Wake.notify_all();
-        return job->Ticket;
-    }
-
-    void Cancel(std::uint64_t ticket) override {
-        std::lock_guard lock(Mutex);
-        std::erase_if(Queue, [ticket](const auto& job) { return job->Ticket == ticket; });
-        if (Current && Current->Ticket == ticket) {
-            Current->Cancelled = true;
-            Wake.notify_all();
-        }
-    }
-
-    std::vector<std::string> Voices() override { return {}; }
-
-    void Release() override {
-        std::lock_guard lock(Mutex);
-        ReleaseAsked = true;
-        Wake.notify_all();
-    }
+    std::mutex Mutex;
+    std::condition_variable Wake;
+    std::condition_variable Ended; // Running went false, or an event was delivered
+    std::deque<std::shared_ptr<TJob>> Queue;
+    std::shared_ptr<TJob> Current;
+    std::deque<TNotice> Notices;
+    std::uint64_t NextTicket = 0;
+    bool Stopping = false;
+    bool ReleaseAsked = false;
+    bool Running = false;
+    int Delivering = 0; // listeners being called right now
 
     void Notice(std::size_t messageId, SPDNotificationType type, const char* mark) {
         std::lock_guard lock(Mutex);
@@ -130,7 +101,6 @@ public:
         Wake.notify_all();
     }
 
-private:
     void Run() {
         // A write to a service that has gone away must fail, not raise SIGPIPE
         // and end the program; libspeechd's own thread inherits this mask.
@@ -150,7 +120,12 @@ private:
                 }
             }
             if (job) {
-                Say(*job);
+                if (!Cancelled(*job))
+                    Say(*job);
+                // Every utterance ends with an event, a cancelled one too: that
+                // is how the caller learns that the service has let go of it.
+                if (!job->Ended)
+                    Emit(*job, TKind::Finished);
                 std::lock_guard lock(Mutex);
                 Current.reset();
                 continue;
@@ -161,8 +136,15 @@ private:
             if (!Stopping && !Queue.empty())
                 continue; // a sentence came while the connection was closing
             Running = false;
+            Ended.notify_all();
             return;
         }
+    }
+
+private:
+    bool Cancelled(const TJob& job) {
+        std::lock_guard lock(Mutex);
+        return job.Cancelled || Stopping;
     }
 
     void Say(TJob& job) {
@@ -177,6 +159,9 @@ private:
                 std::lock_guard lock(Mutex);
                 Notices.clear();
             }
+            // Connecting may have taken long enough for the caller to give up.
+            if (Cancelled(job))
+                return;
             messageId = spd_say(Connection, SPD_MESSAGE, job.Ssml.c_str());
             if (messageId < 0) {
                 failure = "the service did not take the text";
@@ -227,8 +212,7 @@ private:
                     break;
                 case SPD_EVENT_END:
                 case SPD_EVENT_CANCEL:
-                    if (started || !cancelled)
-                        Emit(job, TKind::Finished);
+                    Emit(job, TKind::Finished);
                     return;
                 default:
                     break;
@@ -240,20 +224,17 @@ private:
             }
             if (HungUp()) {
                 Disconnect();
-                if (cancelled) {
-                    if (started)
-                        Emit(job, TKind::Finished);
-                } else {
+                if (cancelled)
+                    Emit(job, TKind::Finished);
+                else
                     Emit(job, TKind::Failed, "the service went away");
-                }
                 return;
             }
             const TClock::time_point now = TClock::now();
             if (cancelDeadline && now >= *cancelDeadline) {
                 // The service never confirmed the stop: start afresh next time.
                 Disconnect();
-                if (started)
-                    Emit(job, TKind::Finished);
+                Emit(job, TKind::Finished);
                 return;
             }
             if (!cancelDeadline && now >= deadline) {
@@ -317,34 +298,119 @@ private:
         Connection = nullptr;
     }
 
-    static void Emit(TJob& job, TKind kind, const std::string& text = std::string()) {
+    // Once the engine is being destroyed nothing more is delivered: its
+    // listeners belong to a caller that is going away.
+    void Emit(TJob& job, TKind kind, const std::string& text = std::string()) {
+        if (kind == TKind::Finished || kind == TKind::Failed)
+            job.Ended = true;
+        {
+            std::lock_guard lock(Mutex);
+            if (Stopping)
+                return;
+            ++Delivering;
+        }
         TSpeechOutputEvent event;
         event.Kind = kind;
         event.Text = text;
         job.Listener(event);
+        std::lock_guard lock(Mutex);
+        --Delivering;
+        Ended.notify_all();
     }
 
-    static void OnNotice(std::size_t messageId, std::size_t, SPDNotificationType type) {
-        if (TheOutput != nullptr)
-            TheOutput->Notice(messageId, type, nullptr);
-    }
+    static void OnNotice(std::size_t messageId, std::size_t, SPDNotificationType type);
     static void OnIndexMark(std::size_t messageId, std::size_t, SPDNotificationType type,
-                            char* mark) {
-        if (TheOutput != nullptr)
-            TheOutput->Notice(messageId, type, mark);
+                            char* mark);
+
+    SPDConnection* Connection = nullptr; // worker thread only
+};
+
+// libspeechd's callbacks carry no context. Set while the worker's state lives.
+std::atomic<TWorker*> TheWorker{nullptr};
+
+TWorker::~TWorker() {
+    TWorker* self = this;
+    TheWorker.compare_exchange_strong(self, nullptr);
+}
+
+void TWorker::OnNotice(std::size_t messageId, std::size_t, SPDNotificationType type) {
+    if (TWorker* worker = TheWorker.load())
+        worker->Notice(messageId, type, nullptr);
+}
+
+void TWorker::OnIndexMark(std::size_t messageId, std::size_t, SPDNotificationType type,
+                          char* mark) {
+    if (TWorker* worker = TheWorker.load())
+        worker->Notice(messageId, type, mark);
+}
+
+class TSpeechdOutput final : public ISpeechOutput {
+public:
+    TSpeechdOutput() : Worker(std::make_shared<TWorker>()) { TheWorker = Worker.get(); }
+
+    ~TSpeechdOutput() override {
+        std::unique_lock lock(Worker->Mutex);
+        Worker->Stopping = true;
+        Worker->Queue.clear();
+        Worker->Wake.notify_all();
+        // A worker that is not held up closes its connection and ends at once.
+        const bool ended = Worker->Ended.wait_for(
+            lock, ExitLimit, [this] { return !Worker->Running && Worker->Delivering == 0; });
+        // One that is held up delivers nothing more once its listener returns.
+        Worker->Ended.wait(lock, [this] { return Worker->Delivering == 0; });
+        lock.unlock();
+        if (Thread.joinable()) {
+            if (ended)
+                Thread.join();
+            else
+                Thread.detach(); // it keeps its state, and its callbacks reach it
+        }
     }
 
-    std::mutex Mutex;
-    std::condition_variable Wake;
-    std::deque<std::shared_ptr<TJob>> Queue;
-    std::shared_ptr<TJob> Current;
-    std::deque<TNotice> Notices;
-    std::uint64_t NextTicket = 0;
-    bool Stopping = false;
-    bool ReleaseAsked = false;
-    bool Running = false;
+    std::uint64_t Speak(const TSpeechOutputRequest& request,
+                        TSpeechOutputListener listener) override {
+        auto job = std::make_shared<TJob>();
+        job->Ssml = request.Ssml;
+        job->Listener = std::move(listener);
+        std::lock_guard lock(Worker->Mutex);
+        job->Ticket = ++Worker->NextTicket;
+        Worker->Queue.push_back(job);
+        Worker->ReleaseAsked = false;
+        if (!Worker->Running) {
+            // A worker that Release ended has closed its connection and only
+            // returns now, so joining it here is quick and takes no lock.
+            if (Thread.joinable())
+                Thread.join();
+            Worker->Running = true;
+            Thread = std::thread([worker = Worker] { worker->Run(); });
+        }
+        Worker->Wake.notify_all();
+        return job->Ticket;
+    }
+
+    // A queued utterance stays in the queue, marked, so that it still ends with
+    // Finished in its turn.
+    void Cancel(std::uint64_t ticket) override {
+        std::lock_guard lock(Worker->Mutex);
+        for (const auto& job : Worker->Queue)
+            if (job->Ticket == ticket)
+                job->Cancelled = true;
+        if (Worker->Current && Worker->Current->Ticket == ticket)
+            Worker->Current->Cancelled = true;
+        Worker->Wake.notify_all();
+    }
+
+    std::vector<std::string> Voices() override { return {}; }
+
+    void Release() override {
+        std::lock_guard lock(Worker->Mutex);
+        Worker->ReleaseAsked = true;
+        Worker->Wake.notify_all();
+    }
+
+private:
+    std::shared_ptr<TWorker> Worker;
     std::thread Thread;
-    SPDConnection* Connection = nullptr; // worker thread only
 };
 
 } // namespace

@@ -62,7 +62,8 @@ class OvcClockTest : public QObject {
 
 private slots:
     void CreatedInactiveWithoutTicksOrFace();
-    void FirstTickComesAtOnceWhateverTheMinute();
+    void FirstTickComesAtOnceUnlessTheMinuteIsZero();
+    void AMinuteIsTickedOnceAcrossAStop();
     void HiddenClockWakesOnceAMinute();
     void VisibleClockFollowsTheSeconds();
     void JumpsOfTheWallClock_data();
@@ -81,19 +82,42 @@ void OvcClockTest::CreatedInactiveWithoutTicksOrFace() {
     QVERIFY(!clock.ShowFace());
 }
 
-// The minute in progress gets its tick right after the start, minute 0 included; the next one
-// comes when the next minute begins.
-void OvcClockTest::FirstTickComesAtOnceWhateverTheMinute() {
+// The minute in progress gets its tick right after the start unless it is minute 0: a clock
+// started at 11:00 ticks first at 11:01. The next tick comes when the next minute begins.
+void OvcClockTest::FirstTickComesAtOnceUnlessTheMinuteIsZero() {
     for (const QTime start : {QTime(10, 17, 5), QTime(11, 0, 1), QTime(11, 59, 59, 990)}) {
         ClockAt c(start);
         QSignalSpy spy(&c.Clock, &OvcClock::MinuteChange);
         c.Clock.SetActive(true);
         QCOMPARE(spy.count(), 0); // never from within the activation itself
-        QTRY_COMPARE(spy.count(), 1);
+        const int atOnce = start.minute() != 0 ? 1 : 0;
+        QTRY_VERIFY(c.Time->Wish && *c.Time->Wish > c.Time->Time); // the first reading is done
+        QCOMPARE(spy.count(), atOnce);
         QCOMPARE(c.Time->Wish, LocalAt(QTime(start.hour(), start.minute())).addSecs(60));
         c.Time->RunTo(*c.Time->Wish);
-        QCOMPARE(spy.count(), 2);
+        QCOMPARE(spy.count(), atOnce + 1);
     }
+}
+
+// Stopped and started again within the minute it ticked (a close that was abandoned), the clock
+// does not tick that minute again; started in another minute, it ticks at once.
+void OvcClockTest::AMinuteIsTickedOnceAcrossAStop() {
+    ClockAt c(QTime(9, 10, 5));
+    QSignalSpy spy(&c.Clock, &OvcClock::MinuteChange);
+    c.Clock.SetActive(true);
+    QTRY_COMPARE(spy.count(), 1);
+    c.Clock.SetActive(false);
+    c.Time->RunFor(20000);
+    c.Clock.SetActive(true);
+    QTRY_VERIFY(c.Time->Wish && *c.Time->Wish > c.Time->Time);
+    QCOMPARE(spy.count(), 1);
+    c.Time->RunTo(LocalAt(QTime(9, 11)));
+    QCOMPARE(spy.count(), 2);
+
+    c.Clock.SetActive(false);
+    c.Time->RunTo(LocalAt(QTime(9, 14, 30)));
+    c.Clock.SetActive(true);
+    QTRY_COMPARE(spy.count(), 3);
 }
 
 void OvcClockTest::HiddenClockWakesOnceAMinute() {
@@ -103,14 +127,15 @@ void OvcClockTest::HiddenClockWakesOnceAMinute() {
     QList<QDateTime> ticks;
     connect(&c.Clock, &OvcClock::MinuteChange, &c.Clock, [&ticks, &c] { ticks << c.Time->Time; });
     c.Clock.SetActive(true);
-    QTRY_COMPARE(ticks.size(), 1);
+    QTRY_VERIFY(c.Time->Wish && *c.Time->Wish > c.Time->Time);
+    QVERIFY(ticks.isEmpty()); // started in minute 0: the first tick is at 08:01
     c.Time->RunTo(LocalAt(QTime(11, 0, 30)));
 
-    // 08:01 to 11:00, each when its minute begins, and no other wake-up.
-    QCOMPARE(ticks.size(), 1 + 180);
-    QCOMPARE(c.Time->Wakes.size(), ticks.size());
-    for (int i = 1; i < ticks.size(); ++i) {
-        QCOMPARE(ticks[i], LocalAt(QTime(8, 0)).addSecs(60 * i));
+    // 08:01 to 11:00, each when its minute begins, and no other wake-up than the first reading.
+    QCOMPARE(ticks.size(), 180);
+    QCOMPARE(c.Time->Wakes.size(), 1 + ticks.size());
+    for (int i = 0; i < ticks.size(); ++i) {
+        QCOMPARE(ticks[i], LocalAt(QTime(8, 1)).addSecs(60 * i));
     }
     QVERIFY(c.Time->Reads <= 2 * ticks.size());
     QCOMPARE(paints.Paints, 0);
@@ -208,7 +233,7 @@ void OvcClockTest::InactiveClockDoesNotWake() {
     emit c.Time->Woken(); // a late wake-up changes nothing either
     QCOMPARE(spy.count(), 1);
 
-    // Started again, it treats the minute in progress as new.
+    // Started again in a minute it has not ticked, it ticks at once.
     c.Clock.SetActive(true);
     QTRY_COMPARE(spy.count(), 2);
 }
