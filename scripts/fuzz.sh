@@ -30,6 +30,7 @@ declare -A FixedRuns=(
     [speech_markup]=15000
     [character_file]=30000
     [help_file]=40000
+    [imap_response]=25000
 )
 DefaultFixedRuns=20000
 FixedSeed=20261209

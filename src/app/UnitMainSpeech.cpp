@@ -49,22 +49,16 @@ const QString DefaultCharacter = QStringLiteral("Genie.acs");
 constexpr int EnglishUnitedStates = 1033;
 constexpr int RecentCharacterCount = 3;
 
-// A character as the box lists it: its picture and its own name, or the file name when the
-// file does not say (or cannot be read).
+// A character as the box lists it: its picture and its own name.
 struct TCharacterEntry {
     QIcon Icon;
     QString Name;
 };
 
 TCharacterEntry CharacterEntry(const QString& folder, const QString& fileName) {
-    try {
-        const TCharacterFile file = TCharacterFile::Load(folder + "/" + fileName);
-        const qreal scale = 32.0 / std::max(1, std::max(file.Width(), file.Height()));
-        return {QIcon(QPixmap::fromImage(file.Render(TCharacterPose{}, scale))),
-                file.Name().isEmpty() ? fileName : file.Name()};
-    } catch (const std::exception&) {
-        return {{}, fileName};
-    }
+    const QString path = folder + "/" + fileName;
+    return {QIcon(QPixmap::fromImage(TCharacterFile::Thumbnail(path, 32))),
+            TCharacterFile::DisplayName(path)};
 }
 
 } // namespace
