@@ -1,8 +1,8 @@
 #include "agent/AgentCharacter.h"
 
-#include "agent/AgentControl.h"
 #include "agent/AgentError.h"
 #include "agent/AgentLog.h"
+#include "agent/AgentOptions.h"
 #include "agent/BalloonWindow.h"
 #include "agent/CharacterWindow.h"
 #include "agent/SpeechEngine.h"
@@ -41,8 +41,8 @@ struct TAgentCharacter::TReceiver {
 };
 
 TAgentCharacter::TAgentCharacter(const QString& characterId, const TCharacterFile& file,
-                                 TAgentControl& control)
-    : FId(characterId), FFile(file), FControl(control),
+                                 ICharacterOwner& owner)
+    : FId(characterId), FFile(file), FOwner(owner),
       FWindow(std::make_unique<TCharacterWindow>(file)),
       FBalloon(std::make_unique<TBalloonWindow>(file.Balloon())),
       FReceiver(std::make_shared<TReceiver>()) {
@@ -63,7 +63,7 @@ TAgentCharacter::TAgentCharacter(const QString& characterId, const TCharacterFil
     });
     connect(FWindow.get(), &TCharacterWindow::DoubleClicked, this,
             [this](int button, int shift, QPoint at) {
-                emit FControl.OnDblClick(FId, button, shift, at.x(), at.y());
+                FOwner.CharacterDblClick(FId, button, shift, at.x(), at.y());
             });
     connect(FWindow.get(), &TCharacterWindow::Moved, this, [this] {
         if (FBalloon->isVisible())
@@ -120,7 +120,7 @@ void TAgentCharacter::Speak(const QString& text,
     CheckLoaded();
     // The first sentence is due: the engine starts up behind the animations
     // that come before it.
-    TSpeechEngine::Instance().Prepare(FControl.Options().Engine);
+    TSpeechEngine::Instance().Prepare(FOwner.Options().Engine);
     Enqueue(MakeRequest(TKind::Speak, 0, 0, 0, false, text));
 }
 
@@ -274,13 +274,13 @@ void TAgentCharacter::StartSpeaking(const TRequest& r) {
     FDueWords.clear();
     FWordTimer.stop();
     FMarkWaitTimer.stop();
-    if (FVisible && FControl.Options().Balloon)
+    if (FVisible && FOwner.Options().Balloon)
         FBalloon->Begin(FMarkup.Shown, FWindow->geometry(), FWindow->ArmAngle());
     else
         FBalloon->hide();
     std::weak_ptr<TReceiver> receiver = FReceiver;
     // The listener runs on a speech thread; it only forwards.
-    FTicket = TSpeechEngine::Instance().Speak(FMarkup, FControl.Options().SpeechFor(FFile.Voice()),
+    FTicket = TSpeechEngine::Instance().Speak(FMarkup, FOwner.Options().SpeechFor(FFile.Voice()),
                                               [receiver](const TSpeechEvent& event) {
                                                   if (auto target = receiver.lock())
                                                       target->Post(event.Ticket, event);
@@ -292,7 +292,7 @@ void TAgentCharacter::StartThinking(const TRequest& r) {
     const TSpeechMarkup markup = TranslateSpeechMarkup(r.Text, TClockStyle::FromLocale(QLocale()));
     AppendAgentLog(QStringLiteral("think ") + r.Text);
     AppendAgentLog(QStringLiteral("balloon ") + markup.Shown);
-    if (!FVisible || !FControl.Options().Balloon) {
+    if (!FVisible || !FOwner.Options().Balloon) {
         FBalloon->hide();
         Complete(FSerial);
         return;
@@ -305,13 +305,13 @@ void TAgentCharacter::StartThinking(const TRequest& r) {
 
 void TAgentCharacter::OnSpeechEvent(quint64 ticket, const TSpeechEvent& event) {
     if (event.Kind == TSpeechEvent::TKind::DeviceMissing) {
-        FControl.ReportStatus(
+        FOwner.ReportStatus(
             QStringLiteral("No sound device found: the character speaks without sound."));
         return;
     }
     if (event.Kind == TSpeechEvent::TKind::Status) {
         AppendAgentLog(QStringLiteral("status ") + event.Text);
-        FControl.ReportStatus(event.Text);
+        FOwner.ReportStatus(event.Text);
         return;
     }
     if (ticket != FTicket || ticket == 0)

@@ -23,7 +23,7 @@
 #include <memory>
 #include <optional>
 
-class TAgentControl;
+struct TAgentOptions;
 class TBalloonWindow;
 class TCharacterWindow;
 struct TSpeechEvent;
@@ -40,10 +40,23 @@ private:
     QStringList FNames;
 };
 
+// What a character needs of the control that has loaded it (TAgentControl): its options, a
+// place for status remarks, and where a double-click goes.
+class ICharacterOwner {
+public:
+    virtual const TAgentOptions& Options() const = 0;
+    virtual void ReportStatus(const QString& text) = 0;
+    virtual void CharacterDblClick(const QString& characterId, int button, int shift, int x,
+                                   int y) = 0;
+
+protected:
+    ~ICharacterOwner() = default;
+};
+
 class TAgentCharacter : public QObject {
     Q_OBJECT
 public:
-    TAgentCharacter(const QString& characterId, const TCharacterFile& file, TAgentControl& control);
+    TAgentCharacter(const QString& characterId, const TCharacterFile& file, ICharacterOwner& owner);
     ~TAgentCharacter() override;
 
     QString CharacterID() const { return FId; }
@@ -116,7 +129,7 @@ private:
 
     QString FId;
     TCharacterFile FFile;
-    TAgentControl& FControl;
+    ICharacterOwner& FOwner;
     std::unique_ptr<TCharacterWindow> FWindow;
     std::unique_ptr<TBalloonWindow> FBalloon;
     TAgentCommands FCommands;

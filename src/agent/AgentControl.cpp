@@ -80,3 +80,8 @@ void TAgentControl::SetOptions(const TAgentOptions& options) {
     if (!FOptions.Save())
         ReportStatus(QStringLiteral("The character options could not be saved."));
 }
+
+TAgentPropertySheet::TAgentPropertySheet(TAgentControl& control)
+    : TAgentPropertySheet(
+          [&control] { return control.Options(); },
+          [&control](const TAgentOptions& options) { control.SetOptions(options); }) {}

@@ -42,7 +42,7 @@ private:
     std::vector<std::unique_ptr<TAgentCharacter>> FUnloaded;
 };
 
-class TAgentControl : public QObject {
+class TAgentControl : public QObject, public ICharacterOwner {
     Q_OBJECT
 public:
     explicit TAgentControl(QObject* owner);
@@ -56,14 +56,18 @@ public:
 
     // The component's own options (property sheet), read from their file when
     // the control is created; SetOptions saves them.
-    const TAgentOptions& Options() const { return FOptions; }
+    const TAgentOptions& Options() const override { return FOptions; }
     void SetOptions(const TAgentOptions& options);
 
     // Where character files are looked for: the Windows directory + "/MSAGENT/CHARS".
     static QString CharacterDir();
 
-    // Called by the characters; emits StatusText.
-    void ReportStatus(const QString& text) { emit StatusText(text); }
+    // Called by the characters; emit StatusText and OnDblClick.
+    void ReportStatus(const QString& text) override { emit StatusText(text); }
+    void CharacterDblClick(const QString& characterId, int button, int shift, int x,
+                           int y) override {
+        emit OnDblClick(characterId, button, shift, x, y);
+    }
 
 signals:
     void OnDblClick(const QString& characterID, int button, int shift, int x, int y);

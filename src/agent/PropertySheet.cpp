@@ -1,6 +1,5 @@
 #include "agent/PropertySheet.h"
 
-#include "agent/AgentControl.h"
 #include "agent/SpeechEngine.h"
 
 #include <QCheckBox>
@@ -13,8 +12,8 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-TAgentPropertySheet::TAgentPropertySheet(TAgentControl& control)
-    : QWidget(nullptr, Qt::Dialog), FControl(control) {
+TAgentPropertySheet::TAgentPropertySheet(TRead read, TStore store)
+    : QWidget(nullptr, Qt::Dialog), FRead(std::move(read)), FStore(std::move(store)) {
     setObjectName(QStringLiteral("AgentPropertySheet"));
     setWindowTitle(QStringLiteral("Character Options"));
 
@@ -82,7 +81,7 @@ TAgentPropertySheet::TAgentPropertySheet(TAgentControl& control)
 }
 
 void TAgentPropertySheet::Reload() {
-    const TAgentOptions& o = FControl.Options();
+    const TAgentOptions o = FRead();
     int index = FVoice->findData(o.Voice);
     if (index < 0) {
         // A voice from the file that this system lacks is still shown as chosen.
@@ -109,5 +108,5 @@ TAgentOptions TAgentPropertySheet::Edited() const {
 }
 
 void TAgentPropertySheet::Apply() {
-    FControl.SetOptions(Edited());
+    FStore(Edited());
 }
