@@ -234,6 +234,8 @@ void TMailPush::CheckStarting() {
 void TMailPush::CheckEnded(bool completed) {
     FCheckRunning = false;
     FCovered = completed && FIdlingSinceCheckStart && FNewsAtCheckStart == FNews;
+    if (FCovered)
+        FCoveredSince = std::chrono::steady_clock::now();
     if (FAgainAfterCheck) {
         FAgainAfterCheck = false;
         WantCheck();
@@ -241,5 +243,6 @@ void TMailPush::CheckEnded(bool completed) {
 }
 
 bool TMailPush::SkipScheduledCheck() const {
-    return FWatch == TMailWatch::Push && FCovered && FState == TState::Idling;
+    return FWatch == TMailWatch::Push && FCovered && FState == TState::Idling &&
+           std::chrono::steady_clock::now() - FCoveredSince < CoverageLifetime;
 }

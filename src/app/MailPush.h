@@ -17,9 +17,11 @@
 //  - Resume from suspend and a network that comes up (TNetworkWatcher, made at the first push)
 //    make the idler connect again at once; its new session reports news, and so a check follows.
 // Scheduled checks stay as the safety net, but SkipScheduledCheck() is true while the push
-// connection has been idling without a break since a check that ran to its end, and nothing was
-// reported since: such a check would find nothing that push has not already reported. Nothing
-// here runs a timer while nothing happens.
+// connection has been idling without a break since a check that ran to its end, nothing was
+// reported since, and that check is less than CoverageLifetime old: such a check would find
+// nothing that push has not already reported. The lifetime bounds what a connection that the
+// server keeps open but no longer serves (which neither keep-alive nor an error reveals) can
+// hide: one check in half an hour. Nothing here runs a timer while nothing happens.
 #include "imap/ImapIdler.h"
 
 #include <QObject>
@@ -55,6 +57,7 @@ class TMailPush : public QObject {
 public:
     static constexpr std::chrono::milliseconds QuietWindow{25};
     static constexpr std::chrono::milliseconds MostWait{250};
+    static constexpr std::chrono::minutes CoverageLifetime{30};
 
     explicit TMailPush(QObject* parent = nullptr);
     ~TMailPush() override;
@@ -106,6 +109,7 @@ private:
     unsigned FNews = 0;
     unsigned FNewsAtCheckStart = 0;
     bool FCovered = false;
+    std::chrono::steady_clock::time_point FCoveredSince;
     bool FAgainAfterCheck = false;
     std::chrono::steady_clock::time_point FFirstNews;
     QTimer* FQuiet = nullptr;
