@@ -6,7 +6,6 @@
 
 #include <QCoreApplication>
 #include <QSignalSpy>
-#include <QStringList>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -62,15 +61,6 @@ TEST_F(MailPushTest, ChecksFollowNewsAndScheduledChecksRestWhileCovered) {
     Push.CheckStarting();
     Push.CheckEnded(false);
     EXPECT_FALSE(Push.SkipScheduledCheck());
-
-    // Switched off: no connection, and the interval is said once.
-    Push.Configure(TMailWatch::Interval);
-    EXPECT_FALSE(Push.SkipScheduledCheck());
-    EXPECT_EQ(Status.last().value(0).toString(), PushOffText);
-    const qsizetype said = Status.size();
-    Push.Configure(TMailWatch::Interval);
-    EXPECT_EQ(Status.size(), said);
-    EXPECT_EQ(Wanted.size(), 2);
 }
 
 } // namespace
