@@ -180,9 +180,9 @@ TEST_F(PushEndToEndTest, ABurstIsOneCheck) {
 }
 
 // The server goes, mail comes meanwhile, the server comes back: the program connects again by
-// itself, says when it tries, and announces what came; then push works as before.
+// itself, says when it tries, and announces what came; then push works as before (over TLS).
 TEST_F(PushEndToEndTest, AServerKilledAndStartedAgainIsReconnected) {
-    Start();
+    Start(true);
     Server->Kill();
     ASSERT_TRUE(Program.WaitForLog("will try again at", 30 * Slowness))
         << Program.DebugLog().toStdString();
