@@ -12,6 +12,8 @@
 //           never spoken (so nothing is ever said)
 //   off     talvoro /M with mail checking off: the clock's minute tick alone
 //   window  talvoro checking every minute with its main window shown (on its first page)
+//   push    talvoro /M with an IMAP account and push: one connection idles on the folder, and
+//           the minute's scheduled check is skipped while it reports everything
 // First each program is started five times, in turn, and timed until its tray icon is embedded
 // in the tray. Then all three run side by side: 20 s after their start it takes the RSS and the
 // libraries mapped (before any sentence), then it measures the idle time: CPU, wake-ups per
@@ -444,8 +446,10 @@ std::string Message(int n) {
            std::to_string(n) + "@example.org>\r\n\r\nBody\r\n";
 }
 
-int DovecotLogins(const DovecotServer& server) {
-    return int(QString::fromStdString(server.Log()).count(QStringLiteral("Login: user=")));
+// Logins of one protocol ("pop3" or "imap").
+int DovecotLogins(const DovecotServer& server, const QString& protocol) {
+    const QRegularExpression login(protocol + QStringLiteral("-login: .*Login: user="));
+    return int(QString::fromStdString(server.Log()).count(login));
 }
 
 } // namespace
@@ -495,20 +499,25 @@ int main(int argc, char** argv) {
         std::printf("dovecot is not installed\n");
         return 0;
     }
-    DovecotServer server(std::vector<DovecotServer::User>{{"alice", "secret"}});
+    DovecotServer::Options imap;
+    imap.Imap = true;
+    DovecotServer server(std::vector<DovecotServer::User>{{"alice", "secret"}}, imap);
+    // Read already, so that the IMAP profile's first check finds nothing new either.
     for (int n = 1; n <= 3; ++n) {
-        server.Deliver("alice", Message(n));
+        server.Deliver("alice", Message(n), {"", true, false});
     }
     // The profile after an earlier check saw the three messages: nothing is new.
-    const std::string account =
-        SettingsLine("CheckInterval", "1") + SettingsLine("RadioGroupSayTimeInterval", "3") +
-        SettingsLine("RadioGroupInternetConnection", "1") +
-        SettingsLine("EditPOP3Server", server.Host()) +
-        SettingsLine("EditPOP3Port", std::to_string(server.Port())) +
-        SettingsLine("EditPOP3Account", "alice") +
-        SettingsLine("EditPOP3Password", ScrambleText("secret")) +
-        SettingsLine("PanelLastMessageID", "<m3@example.org>") +
-        SettingsLine("PanelPrevNumMessages", "3") + SettingsLine("LabelNumMessages", "3");
+    const auto accountAt = [&server](int port) {
+        return SettingsLine("CheckInterval", "1") + SettingsLine("RadioGroupSayTimeInterval", "3") +
+               SettingsLine("RadioGroupInternetConnection", "1") +
+               SettingsLine("EditPOP3Server", server.Host()) +
+               SettingsLine("EditPOP3Port", std::to_string(port)) +
+               SettingsLine("EditPOP3Account", "alice") +
+               SettingsLine("EditPOP3Password", ScrambleText("secret")) +
+               SettingsLine("PanelLastMessageID", "<m3@example.org>") +
+               SettingsLine("PanelPrevNumMessages", "3") + SettingsLine("LabelNumMessages", "3");
+    };
+    const std::string account = accountAt(server.Port());
     const Program floor{"floor", TALVORO_IDLE_FLOOR, {}, {}, false};
     const Program checks{"checks",
                          TALVORO_EXECUTABLE,
@@ -518,6 +527,12 @@ int main(int argc, char** argv) {
         "off", TALVORO_EXECUTABLE, {"/M"}, SettingsLine("CheckBoxEnableEmailCheck", "0") + account};
     const Program window{
         "window", TALVORO_EXECUTABLE, {}, SettingsLine("CheckBoxEnableEmailCheck", "1") + account};
+    const Program push{"push",
+                       TALVORO_EXECUTABLE,
+                       {"/M"},
+                       SettingsLine("CheckBoxEnableEmailCheck", "1") +
+                           accountAt(server.ImapPort()) +
+                           SettingsLine("ComboBoxMailProtocol", "1")};
     QTemporaryDir folder(QDir::tempPath() + "/idle-fp-XXXXXX");
     if (qEnvironmentVariableIsSet("IDLE_FOOTPRINT_KEEP")) {
         folder.setAutoRemove(false);
@@ -541,7 +556,7 @@ int main(int argc, char** argv) {
                     "checks");
         QElapsedTimer clock;
         clock.start();
-        const int loginsBefore = DovecotLogins(server);
+        const int loginsBefore = DovecotLogins(server, "pop3");
         std::optional<Sample> first;
         Sample last;
         for (int hour = 0; hour <= hours && running.Alive(); ++hour) {
@@ -553,7 +568,7 @@ int main(int argc, char** argv) {
             }
             std::printf("  %-6d %10.1f %6d %8d %10.0f %8d\n", hour, MiB(last.RssKiB), last.Fds,
                         int(last.Threads.size()), Ms(last.CpuTicks),
-                        DovecotLogins(server) - loginsBefore);
+                        DovecotLogins(server, "pop3") - loginsBefore);
             std::fflush(stdout);
         }
         if (first) {
@@ -582,7 +597,7 @@ int main(int argc, char** argv) {
                 seconds, server.Host().c_str(), server.Port());
     std::fflush(stdout);
     std::vector<std::unique_ptr<Running>> runs;
-    const std::vector<const Program*> programs{&floor, &checks, &off, &window};
+    const std::vector<const Program*> programs{&floor, &checks, &off, &window, &push};
     for (const Program* program : programs) {
         runs.push_back(
             std::make_unique<Running>(*program, folder.filePath(program->Name), QStringList{}));
@@ -592,18 +607,20 @@ int main(int argc, char** argv) {
     for (const auto& run : runs) {
         start.push_back(Take(run->Pid()));
     }
-    const int loginsAtStart = DovecotLogins(server);
+    const int loginsAtStart = DovecotLogins(server, "pop3");
+    const int imapLoginsAtStart = DovecotLogins(server, "imap");
     QThread::sleep(seconds);
     std::vector<Sample> end;
     for (const auto& run : runs) {
         end.push_back(Take(run->Pid()));
     }
-    const int logins = DovecotLogins(server) - loginsAtStart;
+    const int logins = DovecotLogins(server, "pop3") - loginsAtStart;
+    const int imapLogins = DovecotLogins(server, "imap") - imapLoginsAtStart;
     const double minutes = seconds / 60.0;
 
     std::printf("\n");
-    Line("", {"floor", "talvoro", "talvoro", "talvoro"});
-    Line("", {"", "checks", "checking off", "window shown"});
+    Line("", {"floor", "talvoro", "talvoro", "talvoro", "talvoro"});
+    Line("", {"", "checks", "checking off", "window shown", "IMAP push"});
     Line("tray icon shown after, ms (median)",
          {Fixed(Median(floorTimes), 0), Fixed(Median(checksTimes), 0), ""});
     QStringList cells;
@@ -638,7 +655,9 @@ int main(int argc, char** argv) {
         std::printf("    %-8s %s\n", qPrintable(programs[i]->Name),
                     qPrintable(parts.join(QStringLiteral(", "))));
     }
-    std::printf("  mail checks while idle: %d (Dovecot logins)\n", logins);
+    std::printf(
+        "  mail checks while idle: %d POP3 logins (checks, window); %d IMAP logins (push)\n",
+        logins, imapLogins);
     std::printf("  libraries talvoro maps 20 s after start beyond the floor's:\n");
     for (const QString& library :
          ExtraLibraries(start[1].Libraries, start[0].Libraries, TALVORO_EXECUTABLE)) {

@@ -51,6 +51,9 @@ public:
     void ShowLastMessageUID(const std::string& Value) override {
         Form.PanelLastMessageUID->setText(QString::fromStdString(Value));
     }
+    void ShowLastIMAPUID(const std::string& Value) override {
+        Form.PanelLastIMAPUID->setText(QString::fromStdString(Value));
+    }
     void CheckProgramState() override { Form.CheckProgramState(); }
     void CheckEnded(const TCheckOutcome& Outcome) override { Form.MailCheckEnded(Outcome); }
     void StopConnectionTimer() override { Form.TimerConnection->stop(); }

@@ -5,6 +5,7 @@
 #include "agent/AgentControl.h"
 #include "app/Identity.h"
 #include "app/Labels.h"
+#include "app/MailPush.h"
 #include "app/NewMailNotification.h"
 #include "app/UnitDebug.h"
 #include "mail/CheckMsgThread.h"
@@ -83,7 +84,9 @@ TFormMain::TFormMain(const QStringList& arguments, QWidget* parent)
     AutoStart = std::make_unique<TXdgAutoStart>();
     Probes = platform::CreateSystemProbes();
     Notification = new TNewMailNotification(this);
+    Push = new TMailPush(this);
     ConnectControls();
+    MailProtocolShown();
     SaveTimer = new QTimer(this);
     SaveTimer->setObjectName(QStringLiteral("SaveTimer"));
     SaveTimer->setSingleShot(true);
@@ -148,6 +151,8 @@ void TFormMain::FormCreate(const QStringList& arguments) {
         ReadRegistryEntries();
     }
     ShowStartUpErrors();
+    // LastIMAPUID as loaded belongs to the account as loaded.
+    ImapMemoryAccount = MailAccountKey();
     LoadKeyringPassword();
     // 9.
     Debugging = false;
@@ -225,6 +230,7 @@ void TFormMain::FormCreate(const QStringList& arguments) {
     Created = true;
     if (RunWizardFlag)
         SaveSettingsNow();
+    UpdateMailPush();
 }
 
 // The designed size, 388 by 452, unless the desktop's font or scale needs
@@ -413,10 +419,15 @@ bool TFormMain::FormCloseQuery() {
 }
 
 void TFormMain::FormClose() {
-    try {
-        if (POP3Client.Connected())
-            POP3Client.CloseSocket();
-    } catch (...) {
+    // Stopping the push connection closes its socket; it does not wait for the server.
+    UpdateMailPush();
+    for (TWinshoe* client :
+         {static_cast<TWinshoe*>(&POP3Client), static_cast<TWinshoe*>(&IMAPClient)}) {
+        try {
+            if (client->Connected())
+                client->CloseSocket();
+        } catch (...) {
+        }
     }
     try {
         if (CheckInProgress) {
@@ -481,6 +492,7 @@ void TFormMain::closeEvent(QCloseEvent* event) {
         if (!EndRequested) {
             Closing = false;
             OvcClock->SetActive(true);
+            ScheduleMailPushUpdate();
             throw;
         }
         ReportFailedSave(std::current_exception());

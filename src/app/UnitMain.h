@@ -12,6 +12,7 @@
 // checks) and UnitMainTray.cpp (tray, commands, program state).
 #include "app/CommandLine.h"
 #include "app/StatusLog.h"
+#include "imap/ImapClient.h"
 #include "mail/CheckMsgHost.h"
 #include "mail/MessageTable.h"
 #include "mail/RecentList.h"
@@ -55,6 +56,7 @@ class TFormDebug;
 class TFormMessages;
 class TFormPlacement;
 class TLinkLabel;
+class TMailPush;
 class TNewMailNotification;
 class TRegistry;
 class TTrayIcon;
@@ -108,6 +110,8 @@ public:
     TMessageTable& MessageTable() { return mtMessage; }
     TRecentList& RecentList() { return MenuMRU; }
     TWinshoePOP3& POP3() { return POP3Client; }
+    TImapClient& IMAP() { return IMAPClient; }
+    TMailPush& MailPush() const { return *Push; }
     TCheckMsgThread* CurrentWorker() const;
     const TActions& Actions() const { return ActionList; }
     const TTrayMenu& TrayMenu() const { return RxPopupMenuTray; }
@@ -208,9 +212,18 @@ public:
     void ButtonBrowseEmailClientClick();
     void ButtonDefaultEmailClientClick();
 
-    // Connection security: the user's choice of "SSL/TLS" moves the usual plain port 110 to
-    // 995, and "None" or "STARTTLS" moves 995 back; any other port stays as typed.
+    // Connection security and server type: the user's choice moves a usual port to the usual
+    // port of the new choice (POP3 110 or 995 with SSL/TLS, IMAP 143 or 993); any other port
+    // stays as typed.
     void ComboBoxPOP3SecurityChange();
+    void ComboBoxMailProtocolChange();
+    bool ImapChosen() const;
+    // The push connection follows the account, the server type, "CheckBoxIMAPPush" and the
+    // checking switch: UpdateMailPush starts, restarts or stops it (and forgets LastIMAPUID
+    // once the server, login name, type or folder is another); a change of those controls
+    // runs it a moment later. The minute tick skips its check while the push connection
+    // covers it (MailPush.h).
+    void UpdateMailPush();
     // The certificate the user chose to trust for the server: "<server> <SHA-256 in hex>", or
     // empty. Stored as "POP3TrustedCertificate"; shown read-only on the E-mail Server page.
     const QString& TrustedCertificate() const { return TrustedCertificateText; }
@@ -278,12 +291,17 @@ public:
     QLineEdit* EditYourName;
     QCheckBox* CheckBoxHideAgentAfterSpeak;
     // E-mail Server
+    QLineEdit* EditEmailAddress;
+    QComboBox* ComboBoxMailProtocol;
     QLineEdit* EditPOP3Server;
     QLineEdit* EditPOP3Port;
     QComboBox* ComboBoxPOP3Security;
     QLineEdit* EditPOP3Account;
     QLineEdit* EditPOP3Password;
     QCheckBox* CheckBoxPasswordInKeyring;
+    QLabel* LabelIMAPFolder;
+    QLineEdit* EditIMAPFolder;
+    QCheckBox* CheckBoxIMAPPush;
     QLabel* LabelTrustedCertificate;
     QPushButton* ButtonForgetCertificate;
     QSlider* SliderTimeout;
@@ -304,6 +322,7 @@ public:
     QLabel* PanelLastMessageID;
     QLabel* PanelPrevNumMessages;
     QLabel* PanelLastMessageUID;
+    QLabel* PanelLastIMAPUID;
     QPushButton* ButtonDebugCheckNow;
     QPushButton* ButtonMessageWindow;
     // Below the pages
@@ -354,6 +373,11 @@ private:
     void DebugLine(const QString& text, bool asteriskSound);
     void SetStatusBarOnly(const QString& text);
     void UpdateMailCommands();
+    void MailProtocolShown();
+    void ScheduleMailPushUpdate();
+    // Protocol, server, login name and folder: the account LastIMAPUID belongs to.
+    QString MailAccountKey() const;
+    void ForgetImapMemoryOfOtherAccount();
     QWidget* OptionControl(const QString& name) const;
 
     static constexpr QSize DesignedSize{388, 452};
@@ -406,6 +430,16 @@ private:
     TSecondPopupMenu PopupMenuTray;
     TAgentControl* AgentControlPtr = nullptr;
     TWinshoePOP3 POP3Client;
+    TImapClient IMAPClient;
+    // The client of the running (or last) check.
+    TWinshoeClient* CheckClient = &POP3Client;
+    TMailPush* Push = nullptr;
+    QTimer* PushUpdateTimer = nullptr;
+    QString ImapMemoryAccount;
+    QString CheckAccountKey;
+    // The server type before the user's latest choice, for the port rule.
+    int PreviousMailProtocol = 0;
+    int LatestMailProtocol = 0;
     TWinshoeMessage Msg;
     TMessageTable mtMessage;
     TRecentList MenuMRU;

@@ -387,6 +387,11 @@ QWidget* TFormMain::BuildEmailServerPage() {
     auto* account =
         Named(new QGroupBox(QStringLiteral("POP Account "), page), "GroupBoxPOPAccount");
     auto* form = new QFormLayout(account);
+    EditEmailAddress =
+        Named(new QLineEdit(account), "EditEmailAddress", "Your e-mail address, name@example.com");
+    ComboBoxMailProtocol = Named(new QComboBox(account), "ComboBoxMailProtocol",
+                                 "The kind of mail server: POP3 or IMAP");
+    ComboBoxMailProtocol->addItems({QStringLiteral("POP3"), QStringLiteral("IMAP")});
     EditPOP3Server = Named(new QLineEdit(account), "EditPOP3Server",
                            "The address of your e-mail server, for example pop.example.com");
     EditPOP3Port =
@@ -396,7 +401,10 @@ QWidget* TFormMain::BuildEmailServerPage() {
     EditPOP3Password = Named(new QLineEdit(account), "EditPOP3Password",
                              "Password used to access your e-mail account");
     EditPOP3Password->setEchoMode(QLineEdit::Password);
-    for (QLineEdit* edit : {EditPOP3Server, EditPOP3Port, EditPOP3Account, EditPOP3Password})
+    EditIMAPFolder =
+        Named(new QLineEdit(account), "EditIMAPFolder", "The folder to watch, usually INBOX");
+    for (QLineEdit* edit : {EditEmailAddress, EditPOP3Server, EditPOP3Port, EditPOP3Account,
+                            EditPOP3Password, EditIMAPFolder})
         edit->setValidator(new TSingleLineValidator(edit));
     ComboBoxPOP3Security = Named(new QComboBox(account), "ComboBoxPOP3Security",
                                  "How the connection to the server is secured");
@@ -408,6 +416,16 @@ QWidget* TFormMain::BuildEmailServerPage() {
     portRow->addWidget(EditPOP3Port, 1);
     portRow->addWidget(securityLabel);
     portRow->addWidget(ComboBoxPOP3Security);
+    // The folder is IMAP's: beside the type, shown always (the page keeps its size) and usable
+    // with IMAP chosen.
+    LabelIMAPFolder = Named(new QLabel(QStringLiteral("Folder"), account), "LabelIMAPFolder");
+    LabelIMAPFolder->setBuddy(EditIMAPFolder);
+    auto* typeRow = new QHBoxLayout;
+    typeRow->addWidget(ComboBoxMailProtocol);
+    typeRow->addWidget(LabelIMAPFolder);
+    typeRow->addWidget(EditIMAPFolder, 1);
+    form->addRow(QStringLiteral("E-mail address"), EditEmailAddress);
+    form->addRow(QStringLiteral("Server type"), typeRow);
     form->addRow(QStringLiteral("Server"), EditPOP3Server);
     form->addRow(QStringLiteral("Port"), portRow);
     form->addRow(QStringLiteral("Login name"), EditPOP3Account);
@@ -417,6 +435,11 @@ QWidget* TFormMain::BuildEmailServerPage() {
               "CheckBoxPasswordInKeyring",
               "Keep the password in the desktop keyring instead of the settings file");
     form->addRow(CheckBoxPasswordInKeyring);
+    CheckBoxIMAPPush = Named(
+        new QCheckBox(QStringLiteral("Announce new mail as soon as it arrives (push)"), account),
+        "CheckBoxIMAPPush", "Keep a connection open, so that the server tells of new mail at once");
+    CheckBoxIMAPPush->setChecked(true);
+    form->addRow(CheckBoxIMAPPush);
     // Shown only while a certificate is trusted for the server.
     LabelTrustedCertificate = Named(new QLabel(account), "LabelTrustedCertificate");
     LabelTrustedCertificate->setWordWrap(true);
@@ -524,7 +547,9 @@ QWidget* TFormMain::BuildDebugPage() {
     PanelLastMessageID = Named(new QLabel(page), "PanelLastMessageID");
     PanelPrevNumMessages = Named(new QLabel(page), "PanelPrevNumMessages");
     PanelLastMessageUID = Named(new QLabel(page), "PanelLastMessageUID");
-    for (QLabel* panel : {PanelLastMessageID, PanelPrevNumMessages, PanelLastMessageUID}) {
+    PanelLastIMAPUID = Named(new QLabel(page), "PanelLastIMAPUID");
+    for (QLabel* panel :
+         {PanelLastMessageID, PanelPrevNumMessages, PanelLastMessageUID, PanelLastIMAPUID}) {
         panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         panel->setMinimumHeight(22);
         // A message ID may be long: it is cut at the panel's edge (and can be selected).
@@ -537,13 +562,15 @@ QWidget* TFormMain::BuildDebugPage() {
     layout->addWidget(PanelPrevNumMessages, 6, 0, 1, 2);
     layout->addWidget(new QLabel(QStringLiteral("Last message unique ID"), page), 7, 0);
     layout->addWidget(PanelLastMessageUID, 8, 0, 1, 2);
+    layout->addWidget(new QLabel(QStringLiteral("Last IMAP UID (uidvalidity/uid)"), page), 9, 0);
+    layout->addWidget(PanelLastIMAPUID, 10, 0, 1, 2);
     ButtonDebugCheckNow =
         Named(new QPushButton(QStringLiteral("Check Now"), page), "ButtonDebugCheckNow");
     ButtonMessageWindow =
         Named(new QPushButton(QStringLiteral("Messages"), page), "ButtonMessageWindow");
     ButtonMessageWindow->setVisible(false);
-    layout->addWidget(ButtonDebugCheckNow, 9, 0);
-    layout->addWidget(ButtonMessageWindow, 9, 1);
-    layout->setRowStretch(10, 1);
+    layout->addWidget(ButtonDebugCheckNow, 11, 0);
+    layout->addWidget(ButtonMessageWindow, 11, 1);
+    layout->setRowStretch(12, 1);
     return page;
 }

@@ -4,8 +4,10 @@
 #include "app/Labels.h"
 #include "app/UnitMain.h"
 
+#include "app/AccountFields.h"
 #include "app/AccountSecret.h"
 #include "app/CheckHost.h"
+#include "app/MailPush.h"
 #include "app/NewMailNotification.h"
 #include "mail/CheckMsgThread.h"
 #include "mail/MailCheckControl.h"
@@ -69,18 +71,27 @@ void TFormMain::RunMailCheck() {
                              platform::mbOK);
         return;
     }
-    POP3Client.SetHost(EditPOP3Server->text().toStdString());
-    POP3Client.SetPort(PortFromText(EditPOP3Port->text().toStdString()));
+    const bool imap = ImapChosen();
+    const int security = ComboBoxPOP3Security->currentIndex();
+    TWinshoeClient& client = imap ? static_cast<TWinshoeClient&>(IMAPClient) : POP3Client;
+    client.SetHost(EditPOP3Server->text().toStdString());
+    client.SetPort(MailPort(EditPOP3Port->text().toStdString(), imap ? mpImap : mpPop3, security));
     // The login name and password go to the server as they are stored, whatever their code page.
-    POP3Client.SetUserID(StoredBytes(*EditPOP3Account, EditPOP3Account->text()));
-    POP3Client.SetPassword(Secret->PasswordBytes());
-    POP3Client.SetSecurity(static_cast<TWinshoeSecurity>(ComboBoxPOP3Security->currentIndex()));
-    POP3Client.SetTrustedCertificate(TrustedCertificateText.toStdString());
+    client.SetUserID(StoredBytes(*EditPOP3Account, EditPOP3Account->text()));
+    client.SetPassword(Secret->PasswordBytes());
+    client.SetSecurity(static_cast<TWinshoeSecurity>(security));
+    client.SetTrustedCertificate(TrustedCertificateText.toStdString());
+    ForgetImapMemoryOfOtherAccount();
+    CheckAccountKey = MailAccountKey();
     TimerConnection->start();
     if (!CheckHost)
         CheckHost = std::make_unique<TCheckHost>(*this);
     CheckAskedByUserFlag = NextCheckAskedByUser;
-    Worker = new TCheckMsgThread(POP3Client, Msg, *CheckHost, this);
+    CheckClient = &client;
+    Push->CheckStarting();
+    Worker = imap ? new TCheckMsgThread(IMAPClient, EditIMAPFolder->text().toStdString(), Msg,
+                                        *CheckHost, this)
+                  : new TCheckMsgThread(POP3Client, Msg, *CheckHost, this);
 }
 
 void TFormMain::ActionCheckNowExecute() {
@@ -95,7 +106,7 @@ void TFormMain::ActionCheckNowExecute() {
 void TFormMain::ActionStopExecute() {
     TimerConnection->stop();
     try {
-        StopConnection(POP3Client, StoppedByUserText);
+        StopConnection(*CheckClient, StoppedByUserText);
     } catch (...) {
         DebugLine(QStringLiteral("DEBUG: Unknown error occured during e-mail stop click"), true);
     }
@@ -104,7 +115,7 @@ void TFormMain::ActionStopExecute() {
 void TFormMain::TimerConnectionTimer() {
     TimerConnection->stop();
     try {
-        StopConnection(POP3Client, ConnectionTimeoutText);
+        StopConnection(*CheckClient, ConnectionTimeoutText);
     } catch (...) {
         DebugLine(QStringLiteral("DEBUG: Unknown error occured during timeout processing"), true);
     }
@@ -131,6 +142,7 @@ void TFormMain::PanelNumMessagesDblClick() {
     ResetMessageCount(mtMessage, MenuMRU);
     PanelLastMessageID->clear();
     PanelLastMessageUID->clear();
+    PanelLastIMAPUID->clear();
     LabelNumMessages->setText(QStringLiteral("na"));
     CheckProgramState();
     // Kept at once, as a check's result is: the next check's memory must survive a crash.
@@ -171,9 +183,15 @@ void TFormMain::ActionViewMessagesExecute() {
 }
 
 void TFormMain::MailCheckEnded(const TCheckOutcome& outcome) {
+    Push->CheckEnded(outcome.Completed);
+    // The account was changed while the check ran: what it left belongs to the one before.
+    if (CheckAccountKey != MailAccountKey()) {
+        LastIMAPUID().Set({});
+        PanelLastIMAPUID->clear();
+    }
     SaveSettingsNow();
     // Once closing has begun (a signal, the end of the session) nobody is asked anything.
-    const std::optional<TTrustedCertificate> refused = POP3Client.RefusedCertificate();
+    const std::optional<TTrustedCertificate> refused = CheckClient->RefusedCertificate();
     if (refused && CheckAskedByUserFlag && !Closing && !EndRequested)
         OfferToTrustCertificate(*refused);
     Notification->CheckEnded(outcome, CheckBoxDesktopNotification->isChecked());

@@ -33,6 +33,7 @@ const QString EmailCheckName = QStringLiteral("CheckBoxEnableEmailCheck");
 const QString ShowAgentMessageName = QStringLiteral("gblnShowAgentNotInstalledMessage");
 const QString LastMessageIDName = QStringLiteral("PanelLastMessageID");
 const QString LastMessageUIDName = QStringLiteral("PanelLastMessageUID");
+const QString LastIMAPUIDName = QStringLiteral("PanelLastIMAPUID");
 const QString TrustedCertificateName = QStringLiteral("POP3TrustedCertificate");
 const QString TimeFormat = QStringLiteral("HH:mm");
 
@@ -103,6 +104,8 @@ void TFormMain::SetString(const QString& name, const std::string& bytes) {
         LastMessageID().Set(bytes);
     if (name == LastMessageUIDName)
         LastMessageUID().Set(bytes);
+    if (name == LastIMAPUIDName)
+        LastIMAPUID().Set(bytes);
     QWidget* control = OptionControl(name);
     const TStoredText text(bytes);
     AttachStoredText(*control, text);
@@ -135,6 +138,8 @@ std::string TFormMain::GetString(const QString& name) const {
         return LastMessageID().Get();
     if (name == LastMessageUIDName)
         return LastMessageUID().Get();
+    if (name == LastIMAPUIDName)
+        return LastIMAPUID().Get();
     QWidget* control = OptionControl(name);
     if (auto* time = qobject_cast<QTimeEdit*>(control))
         return StoredBytes(*time, time->time().toString(TimeFormat));
@@ -249,8 +254,10 @@ void TFormMain::WatchOptionChanges() {
 }
 
 void TFormMain::SetTrustedCertificate(const QString& value) {
-    if (value != TrustedCertificateText)
+    if (value != TrustedCertificateText) {
         SaveSettingsSoon();
+        ScheduleMailPushUpdate();
+    }
     TrustedCertificateText = value;
     const qsizetype blank = value.indexOf(QLatin1Char(' '));
     const QString server = blank < 0 ? value : value.left(blank);
@@ -266,8 +273,9 @@ void TFormMain::ButtonForgetCertificateClick() {
 }
 
 void TFormMain::ComboBoxPOP3SecurityChange() {
-    const QString port =
-        PortAfterSecurityChoice(EditPOP3Port->text(), ComboBoxPOP3Security->currentIndex());
+    const int protocol = ComboBoxMailProtocol->currentIndex();
+    const QString port = PortAfterAccountChoice(EditPOP3Port->text(), protocol, protocol,
+                                                ComboBoxPOP3Security->currentIndex());
     if (port != EditPOP3Port->text())
         EditPOP3Port->setText(port);
 }

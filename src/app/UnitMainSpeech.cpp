@@ -1,4 +1,5 @@
 // The speech host, the talking clock and the spoken time.
+#include "app/MailPush.h"
 #include "app/UnitMain.h"
 
 #include "agent/AgentCharacter.h"
@@ -291,7 +292,14 @@ void TFormMain::OvcClockMinuteChange() {
             return;
         }
     }
-    if (decision.Action == TickAction::RunMailCheck)
+    // While the push connection has reported everything since the last check, the scheduled
+    // check would find nothing more: the tick only refreshes the state.
+    const bool covered = decision.Action == TickAction::RunMailCheck && Push->SkipScheduledCheck();
+    if (covered)
+        DebugLine(QStringLiteral("DEBUG: Push: scheduled check skipped, the push connection "
+                                 "reports new mail"),
+                  false);
+    if (decision.Action == TickAction::RunMailCheck && !covered)
         RunMailCheck();
     else
         CheckProgramState(true);

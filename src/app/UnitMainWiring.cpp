@@ -3,6 +3,7 @@
 #include "app/UnitMain.h"
 
 #include "app/AccountSecret.h"
+#include "app/MailPush.h"
 #include "app/NewMailNotification.h"
 
 #include "agent/AgentControl.h"
@@ -92,6 +93,10 @@ void TFormMain::ConnectControls() {
     // Only the user's choice moves the port; a loaded or copied value does not.
     connect(ComboBoxPOP3Security, &QComboBox::activated, this,
             &TFormMain::ComboBoxPOP3SecurityChange);
+    connect(ComboBoxMailProtocol, &QComboBox::activated, this,
+            &TFormMain::ComboBoxMailProtocolChange);
+    connect(ComboBoxMailProtocol, &QComboBox::currentIndexChanged, this,
+            &TFormMain::MailProtocolShown);
     connect(ButtonForgetCertificate, &QPushButton::clicked, this,
             &TFormMain::ButtonForgetCertificateClick);
     Secret = new TAccountSecret(
@@ -105,11 +110,31 @@ void TFormMain::ConnectControls() {
     connect(Secret, &TAccountSecret::SaveNeeded, this, &TFormMain::SaveSettingsNow);
     // The check that waited for the keyring's password starts as it was asked for.
     connect(Secret, &TAccountSecret::PasswordArrived, this, [this] {
+        UpdateMailPush();
         if (KeyringCheckAskedByUser)
             ActionCheckNowExecute();
         else
             RunMailCheck();
     });
+    // The push connection follows the account a moment after the last change.
+    PushUpdateTimer = new QTimer(this);
+    PushUpdateTimer->setObjectName(QStringLiteral("PushUpdateTimer"));
+    PushUpdateTimer->setSingleShot(true);
+    PushUpdateTimer->setInterval(1000);
+    connect(PushUpdateTimer, &QTimer::timeout, this, &TFormMain::UpdateMailPush);
+    for (QLineEdit* edit :
+         {EditPOP3Server, EditPOP3Port, EditPOP3Account, EditPOP3Password, EditIMAPFolder})
+        connect(edit, &QLineEdit::textChanged, this, &TFormMain::ScheduleMailPushUpdate);
+    for (QComboBox* combo : {ComboBoxMailProtocol, ComboBoxPOP3Security})
+        connect(combo, &QComboBox::currentIndexChanged, this, &TFormMain::ScheduleMailPushUpdate);
+    connect(CheckBoxIMAPPush, &QCheckBox::toggled, this, &TFormMain::ScheduleMailPushUpdate);
+    connect(a.ActionEmailCheckingEnabled, &QAction::toggled, this,
+            &TFormMain::ScheduleMailPushUpdate);
+    // A push check is one the user did not ask for: quiet hours and the rest apply.
+    connect(Push, &TMailPush::CheckWanted, this, &TFormMain::RunMailCheck);
+    connect(Push, &TMailPush::Status, this,
+            [this](const QString& text) { ShowStatus(text, false); });
+    connect(Push, &TMailPush::Debug, this, [this](const QString& text) { DebugLine(text, false); });
     connect(CheckBoxQuietHours, &QCheckBox::toggled, this, [this](bool on) {
         QuietHoursFrom->setEnabled(on);
         QuietHoursTo->setEnabled(on);

@@ -53,6 +53,11 @@ constexpr std::array Table{
     Text("QuietHoursTo", "07:00"),
     Flag("CheckBoxDesktopNotification", false),
     Flag("CheckBoxPasswordInKeyring", false),
+    Number("ComboBoxMailProtocol", 0, 0, 1), // 0 POP3, 1 IMAP
+    Text("EditIMAPFolder", "INBOX"),
+    Flag("CheckBoxIMAPPush", true),
+    Text("PanelLastIMAPUID", ""), // "uidvalidity/uid" of the newest message an IMAP check saw
+    Text("EditEmailAddress", ""),
 };
 
 } // namespace

@@ -53,6 +53,24 @@ public:
         TRealProgram::Start(environment);
     }
 
+    // For an IMAP account with push: the real clock, whose monotonic time the push
+    // connection's waits between attempts are measured against; fastClock runs it ten times as
+    // fast (libfaketime) for a case that waits for the server time-out and nothing else.
+    void StartImap(bool fastClock) {
+        QProcessEnvironment environment = Environment("@2026-12-09 10:17:55 x10");
+        if (fastClock) {
+            environment.insert("LD_PRELOAD", QString::fromUtf8(TALVORO_SANITIZER_RUNTIME) + " " +
+                                                 FakeTimeLibrary);
+        } else {
+            environment.remove("LD_PRELOAD");
+            environment.remove("FAKETIME");
+        }
+        environment.insert("ASAN_OPTIONS", "detect_leaks=0:quarantine_size_mb=16");
+        environment.insert("TALVORO_IMAP_RETRY_SECONDS", "1");
+        environment.insert("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/system-bus");
+        TRealProgram::Start(environment);
+    }
+
     // Sends SIGTERM and returns the milliseconds until the program had ended.
     qint64 Terminate() {
         QElapsedTimer clock;
@@ -302,5 +320,118 @@ TEST_F(EndToEndFixture, AValueOfTheWrongTypeIsReportedOnceAndRepaired) {
     EXPECT_TRUE(hive.contains("\"MaxMessages\"=\"3\"\r\n")) << hive.toStdString();
     EXPECT_FALSE(hive.contains("dword"));
 }
+
+// The same attacks on an IMAP account with push, where the push connection is attacked too.
+// Before: how many connections the server serves normally before the attacked one (the push
+// connection comes first, then the check it asks for once it idles). Every case ends with one
+// more message, which a later check must announce.
+struct TImapCase {
+    const char* Name;
+    TStep Step;
+    TAttack Attack;
+    int Before;
+    const char* Failure;
+    int Security = 0;
+    bool FastClock = false;
+    bool Markup = false;
+};
+
+void PrintTo(const TImapCase& attack, std::ostream* out) {
+    *out << attack.Name;
+}
+
+std::string ImapAccount(int port, int security) {
+    return SettingsLine("CheckBoxEnableEmailCheck", "1") + SettingsLine("CheckInterval", "60") +
+           SettingsLine("RadioGroupSayTimeInterval", "3") +
+           SettingsLine("RadioGroupInternetConnection", "1") + SettingsLine("EditYourName", "") +
+           SettingsLine("EditPOP3Server", "127.0.0.1") +
+           SettingsLine("EditPOP3Port", std::to_string(port)) +
+           SettingsLine("EditPOP3Account", "alice") +
+           SettingsLine("EditPOP3Password", ScrambleText("secret")) +
+           SettingsLine("Timeout", "30000") + SettingsLine("ComboBoxMailProtocol", "1") +
+           SettingsLine("ComboBoxPOP3Security", std::to_string(security));
+}
+
+const char* const MarkupSubject = "\\pau=99999\\ \\Vol=0\\ </voice> &entity; <speak>";
+
+const TImapCase ImapCases[] = {
+    {"ImapEndlessLiteral", TStep::Fetch, TAttack::EndlessLiteral, 1,
+     "The server sent a reply (with|longer than)"},
+    {"ImapLiteralOfTwoToThe63", TStep::Fetch, TAttack::HugeLiteral, 1,
+     "a literal of more than \\d+ bytes"},
+    {"ImapUntaggedFloodDuringIdle", TStep::Idle, TAttack::Flood, 0,
+     "DEBUG: Push: the server reports a change"},
+    {"ImapByeDuringIdle", TStep::Idle, TAttack::Bye, 0,
+     "No push connection \\(The server ended the session.*\\); will try again at \\d\\d:\\d\\d"},
+    {"ImapNoTaggedReplyToTheCheck", TStep::Login, TAttack::Silence, 1, "Connection timeout", 0,
+     true},
+    {"ImapNoTaggedReplyToThePushConnection", TStep::Login, TAttack::Silence, 0,
+     "DEBUG: Push: the server did not answer in time", 0, true},
+    {"ImapStartTlsStripped", TStep::Greeting, TAttack::None, 0,
+     "No push connection \\(The server does not offer STARTTLS, so the password was not "
+     "sent\\); will try again at",
+     2},
+    {"ImapMarkupInHeaders", TStep::Greeting, TAttack::None, 0, nullptr, 0, false, true},
+};
+
+class HostileImapServerTest : public EndToEndFixture,
+                              public ::testing::WithParamInterface<TImapCase> {};
+
+TEST_P(HostileImapServerTest, TheProgramRecoversAndStaysBounded) {
+    const TImapCase& attack = GetParam();
+    HostileServer server(HostileServer::TProtocol::Imap);
+    std::vector<HostileServer::TMessage> mailbox = Mailbox(3);
+    if (attack.Markup)
+        mailbox = {HostileServer::Message("Mallory \\Vol=0\\ <m@example.org>", MarkupSubject, "m1"),
+                   HostileServer::Message("Nul <n@example.org>", "Bad \xC3\x28 UTF-8 \xFF", "m2")};
+    server.SetMailbox(mailbox);
+    if (attack.Before > 0)
+        server.Attack(TStep::Greeting, TAttack::None, {}, attack.Before);
+    server.Attack(attack.Step, attack.Attack);
+    Program.Seed(ImapAccount(server.Port(), attack.Security));
+    Program.StartImap(attack.FastClock);
+
+    qsizetype after = 0;
+    if (attack.Failure) {
+        after = Program.WaitForLog(QRegularExpression(attack.Failure));
+        ASSERT_GE(after, 0) << Program.DebugLog().toStdString();
+    }
+    if (attack.Security == 2) {
+        // Refused again at the next attempt, and the password never went out.
+        EXPECT_GE(Program.WaitForLog(QRegularExpression("will try again at"), after), 0);
+        for (const std::string& command : server.Commands())
+            EXPECT_TRUE(command.find("LOGIN") == std::string::npos &&
+                        command.find("secret") == std::string::npos)
+                << command;
+    } else {
+        server.AddMessage(HostileServer::Message("Later <l@example.org>", "Later", "later"));
+        const QRegularExpression report(
+            QStringLiteral("You have %1 unread message\\(s\\)").arg(mailbox.size() + 1));
+        EXPECT_GE(Program.WaitForLog(report, after), 0) << Program.DebugLog().toStdString();
+    }
+    ASSERT_TRUE(Program.Running());
+    EXPECT_LE(Program.PeakKiB(), PeakLimitKiB);
+    if (attack.Markup) {
+        // The character speaks after the check has handed the texts over.
+        for (int i = 0; i < 100 && Program.Spoken().size() < 3; ++i)
+            QThread::msleep(100);
+        QStringList shown;
+        for (const QString& text : Program.Spoken())
+            shown << TranslateSpeechMarkup(text).Shown;
+        EXPECT_TRUE(shown.join(" ").contains(QString::fromStdString(MarkupSubject)))
+            << shown.join(" | ").toStdString();
+    }
+    ExpectNothingInjected(Program.Spoken());
+    const long peak = Program.PeakKiB();
+    const qint64 closing = Program.Terminate();
+    std::printf("%s: peak resident size %ld KiB, closed %lld ms after SIGTERM\n", attack.Name, peak,
+                static_cast<long long>(closing));
+    EXPECT_GE(closing, 0);
+    EXPECT_LE(closing, TALVORO_SANITIZED ? 3000 : 1000);
+    EXPECT_LT(Program.Hive().size(), 16 * 1024);
+}
+
+INSTANTIATE_TEST_SUITE_P(Attacks, HostileImapServerTest, ::testing::ValuesIn(ImapCases),
+                         [](const ::testing::TestParamInfo<TImapCase>& p) { return p.param.Name; });
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "app/Labels.h"
 #include "app/UnitDebug.h"
 #include "app/UnitMain.h"
+#include "mail/SessionInfoRecord.h"
 #include "platform/MessageBox.h"
 #include "platform/RadioGroup.h"
 #include "platform/TalvoroApplication.h"
@@ -163,7 +164,12 @@ TEST_F(MainWindowTest, LaterOptionsFollowTheOthersAndKeepTheirValues) {
                                 "\"QuietHoursFrom\"=\"22:00\"\r\n"
                                 "\"QuietHoursTo\"=\"07:00\"\r\n"
                                 "\"CheckBoxDesktopNotification\"=\"0\"\r\n"
-                                "\"CheckBoxPasswordInKeyring\"=\"0\"\r\n"))
+                                "\"CheckBoxPasswordInKeyring\"=\"0\"\r\n"
+                                "\"ComboBoxMailProtocol\"=\"0\"\r\n"
+                                "\"EditIMAPFolder\"=\"INBOX\"\r\n"
+                                "\"CheckBoxIMAPPush\"=\"1\"\r\n"
+                                "\"PanelLastIMAPUID\"=\"\"\r\n"
+                                "\"EditEmailAddress\"=\"\"\r\n"))
         << hive().toStdString();
 
     const QByteArray stored = "\"EditPOP3Port\"=\"995\"\r\n\"ComboBoxPOP3Security\"=\"1\"\r\n"
@@ -173,7 +179,12 @@ TEST_F(MainWindowTest, LaterOptionsFollowTheOthersAndKeepTheirValues) {
                               "\"QuietHoursFrom\"=\"21:30\"\r\n"
                               "\"QuietHoursTo\"=\"bad\"\r\n"
                               "\"CheckBoxDesktopNotification\"=\"1\"\r\n"
-                              "\"CheckBoxPasswordInKeyring\"=\"1\"\r\n";
+                              "\"CheckBoxPasswordInKeyring\"=\"1\"\r\n"
+                              "\"ComboBoxMailProtocol\"=\"1\"\r\n"
+                              "\"EditIMAPFolder\"=\"Lists/Debian\"\r\n"
+                              "\"CheckBoxIMAPPush\"=\"0\"\r\n"
+                              "\"PanelLastIMAPUID\"=\"1700000000/42\"\r\n"
+                              "\"EditEmailAddress\"=\"ann@example.org\"\r\n";
     SeedProfile(Dir.path() + "/config", stored);
     {
         TFormMain form({});
@@ -186,6 +197,9 @@ TEST_F(MainWindowTest, LaterOptionsFollowTheOthersAndKeepTheirValues) {
         EXPECT_EQ(form.QuietHoursTo->time(), QTime(7, 0)); // not a time: the default
         EXPECT_TRUE(form.CheckBoxDesktopNotification->isChecked());
         EXPECT_TRUE(form.CheckBoxPasswordInKeyring->isChecked());
+        EXPECT_EQ(form.ComboBoxMailProtocol->currentText(), "IMAP");
+        EXPECT_TRUE(form.EditIMAPFolder->isEnabled());
+        EXPECT_EQ(form.PanelLastIMAPUID->text(), "1700000000/42");
         form.close();
     }
     QByteArray expected = stored;
@@ -217,6 +231,52 @@ TEST_F(MainWindowTest, ChoosingASecurityMovesOnlyTheUsualPort) {
         QTest::keyClick(form.ComboBoxPOP3Security, c.Key);
         EXPECT_EQ(form.EditPOP3Port->text(), c.Expected) << c.Port << " from " << c.From;
     }
+}
+
+// Choosing the server type moves a usual port to the new type's; the folder and push are IMAP's;
+// server, login and password stay, and what IMAP checks remembered is forgotten.
+TEST_F(MainWindowTest, ChoosingAServerTypeMovesOnlyTheUsualPort) {
+    struct {
+        const char* Port;
+        int Security;
+        int From;
+        Qt::Key Key;
+        const char* Expected;
+    } const cases[] = {
+        {"110", 0, 0, Qt::Key_Down, "143"}, {"995", 1, 0, Qt::Key_Down, "993"},
+        {"143", 2, 1, Qt::Key_Up, "110"},   {"993", 1, 1, Qt::Key_Up, "995"},
+        {"995", 0, 0, Qt::Key_Down, "143"}, {"2110", 0, 0, Qt::Key_Down, "2110"},
+        {"", 1, 0, Qt::Key_Down, ""},
+    };
+    TFormMain form({});
+    form.EditPOP3Server->setText("mail.example.org");
+    form.EditPOP3Account->setText("ann");
+    form.EditPOP3Password->setText("pw");
+    for (const auto& c : cases) {
+        form.ComboBoxPOP3Security->setCurrentIndex(c.Security);
+        form.ComboBoxMailProtocol->setCurrentIndex(c.From);
+        form.EditPOP3Port->setText(c.Port);
+        QTest::keyClick(form.ComboBoxMailProtocol, c.Key);
+        EXPECT_EQ(form.EditPOP3Port->text(), c.Expected) << c.Port << " from " << c.From;
+        EXPECT_EQ(form.EditIMAPFolder->isEnabled(), c.From == 0);
+        EXPECT_EQ(form.CheckBoxIMAPPush->isEnabled(), c.From == 0);
+    }
+    // Within IMAP, the security moves 143 and 993.
+    form.EditPOP3Port->setText("143");
+    form.ComboBoxPOP3Security->setCurrentIndex(0);
+    QTest::keyClick(form.ComboBoxPOP3Security, Qt::Key_Down);
+    EXPECT_EQ(form.EditPOP3Port->text(), "993");
+    EXPECT_EQ(form.EditPOP3Server->text(), "mail.example.org");
+    EXPECT_EQ(form.EditPOP3Account->text(), "ann");
+    EXPECT_EQ(form.EditPOP3Password->text(), "pw");
+
+    form.UpdateMailPush();
+    LastIMAPUID().Set("7/9");
+    form.UpdateMailPush();
+    EXPECT_EQ(LastIMAPUID().Get(), "7/9");
+    form.EditIMAPFolder->setText("Archive");
+    form.UpdateMailPush();
+    EXPECT_EQ(LastIMAPUID().Get(), "");
 }
 
 // A line break or NUL in an account field would end a protocol command early: neither typing

@@ -71,6 +71,13 @@ public slots:
         return id;
     }
     void CloseNotification(uint id) { Calls.append({QStringLiteral("CloseNotification"), {id}}); }
+    // libnotify's clients (Mailnag) ask for it.
+    QString GetServerInformation(QString& vendor, QString& version, QString& specVersion) {
+        vendor = QStringLiteral("Talvoro tests");
+        version = QStringLiteral("1.0");
+        specVersion = QStringLiteral("1.2");
+        return QStringLiteral("stand-in");
+    }
 
 private:
     QDBusConnection Bus;

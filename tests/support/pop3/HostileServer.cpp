@@ -75,6 +75,12 @@ public:
         }
     }
 
+    // Whether the client has sent something not read yet.
+    bool HasInput() {
+        char byte;
+        return !Buffer.empty() || ::recv(Fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT) > 0;
+    }
+
     void Reset() {
         const linger hard{1, 0};
         ::setsockopt(Fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
@@ -93,7 +99,8 @@ HostileServer::TMessage HostileServer::Message(const std::string& from, const st
             "uid-" + id};
 }
 
-HostileServer::HostileServer() : FListener("HostileServer", 16) {
+HostileServer::HostileServer(TProtocol protocol)
+    : FProtocol(protocol), FListener("HostileServer", 16) {
     FAcceptThread = std::thread([this] { Accept(); });
 }
 
@@ -182,6 +189,10 @@ void HostileServer::Accept() {
 
 void HostileServer::Serve(int fd, TPlan plan) {
     TConnection client(fd, FListener.StopFd());
+    if (FProtocol == TProtocol::Imap) {
+        ServeImap(client, plan);
+        return;
+    }
 
     // Sends the normal answer of a step, or the attack planned for it; false when the
     // connection is over.
@@ -222,6 +233,8 @@ void HostileServer::Serve(int fd, TPlan plan) {
         }
         case TAttack::Reply:
             return client.Send(plan.Reply);
+        default: // IMAP's attacks
+            return client.Send(normal);
         }
         return false;
     };
@@ -300,6 +313,127 @@ void HostileServer::Serve(int fd, TPlan plan) {
             goOn = client.Send("+OK\r\n");
         } else {
             goOn = client.Send("-ERR Unknown command.\r\n");
+        }
+        if (!goOn)
+            return;
+    }
+}
+
+void HostileServer::ServeImap(TConnection& client, const TPlan& plan) {
+    const std::string fetched = "* 1 FETCH (UID 1 BODY[HEADER.FIELDS (FROM SUBJECT MESSAGE-ID)] ";
+    // The normal answer of a step, or the attack planned for it; false when the connection is
+    // over.
+    auto answer = [&](TStep step, const std::string& normal) {
+        if (plan.Step != step || plan.Attack == TAttack::None || plan.Attack == TAttack::Flood)
+            return client.Send(normal);
+        switch (plan.Attack) {
+        case TAttack::EndlessLiteral: {
+            const std::string literal = "{1000}\r\n" + std::string(1000, 'x') + " ";
+            if (client.Send(fetched))
+                while (client.Send(literal)) {
+                }
+            return false;
+        }
+        case TAttack::HugeLiteral:
+            if (client.Send(fetched + "{9223372036854775808}\r\n"))
+                while (client.Pause(1000)) {
+                }
+            return false;
+        case TAttack::Bye:
+            client.Send(normal.substr(0, normal.find('\n') + 1) + "* BYE Server shutting down\r\n");
+            return false;
+        case TAttack::Silence:
+            while (client.Pause(1000)) {
+            }
+            return false;
+        case TAttack::Close:
+            return false;
+        case TAttack::Reply:
+            return client.Send(plan.Reply);
+        default:
+            return client.Send(normal);
+        }
+    };
+    auto mailbox = [this] {
+        std::lock_guard lock(FLock);
+        return FMailbox;
+    };
+    const std::string capabilities = "* CAPABILITY IMAP4rev1 IDLE\r\n";
+
+    if (!answer(TStep::Greeting, "* OK Hostile IMAP server ready.\r\n"))
+        return;
+    std::string line;
+    while (client.ReadLine(line)) {
+        Record(line);
+        const std::string tag = line.substr(0, line.find(' '));
+        std::string rest = line.size() > tag.size() ? line.substr(tag.size() + 1) : std::string();
+        std::string upper = rest;
+        std::transform(upper.begin(), upper.end(), upper.begin(),
+                       [](unsigned char c) { return char(std::toupper(c)); });
+        const std::string ok = tag + " OK Done.\r\n";
+        const auto messages = mailbox();
+        const std::string count = std::to_string(messages.size());
+        bool goOn = true;
+        if (upper == "CAPABILITY") {
+            goOn = client.Send(capabilities + ok);
+        } else if (upper.starts_with("LOGIN ")) {
+            goOn = answer(TStep::Login, tag + " OK Logged in.\r\n");
+        } else if (upper.starts_with("EXAMINE ")) {
+            goOn = answer(TStep::Examine, "* " + count +
+                                              " EXISTS\r\n* 0 RECENT\r\n"
+                                              "* OK [UIDVALIDITY 1] UIDs valid\r\n"
+                                              "* OK [UIDNEXT " +
+                                              std::to_string(messages.size() + 1) +
+                                              "] Predicted next UID\r\n" + tag +
+                                              " OK [READ-ONLY] Examine completed.\r\n");
+        } else if (upper.starts_with("UID SEARCH ")) {
+            // "UID *" is the highest; "UID n:* UNSEEN" every one from n (all are unseen).
+            const std::size_t colon = upper.find(':');
+            const std::size_t from = colon == std::string::npos
+                                         ? messages.size()
+                                         : std::size_t(std::atol(upper.c_str() + 15));
+            std::string found = "* SEARCH";
+            for (std::size_t uid = std::max<std::size_t>(from, 1); uid <= messages.size(); ++uid)
+                found += " " + std::to_string(uid);
+            goOn = answer(TStep::Search, found + "\r\n" + ok);
+        } else if (upper.starts_with("UID FETCH ")) {
+            const std::size_t uid = std::size_t(std::atol(upper.c_str() + 10));
+            std::string reply;
+            if (uid >= 1 && uid <= messages.size()) {
+                const std::string& headers = messages[uid - 1].Headers;
+                reply = "* " + std::to_string(uid) + " FETCH (UID " + std::to_string(uid) +
+                        " BODY[HEADER.FIELDS (FROM SUBJECT MESSAGE-ID)] {" +
+                        std::to_string(headers.size() + 2) + "}\r\n" + headers + "\r\n)\r\n";
+            }
+            goOn = answer(TStep::Fetch, reply + ok);
+        } else if (upper == "IDLE") {
+            goOn = answer(TStep::Idle, "+ idling\r\n");
+            if (goOn && plan.Step == TStep::Idle && plan.Attack == TAttack::Flood)
+                for (int n = 0; goOn && n < 200000; ++n)
+                    goOn = client.Send("* " + count + " EXISTS\r\n");
+            // Until DONE: messages added meanwhile are reported.
+            std::size_t reported = messages.size();
+            std::string done;
+            while (goOn) {
+                if (client.Pause(100)) {
+                    const std::size_t now = mailbox().size();
+                    if (now != reported)
+                        goOn = client.Send("* " + std::to_string(now) + " EXISTS\r\n");
+                    reported = now;
+                } else
+                    goOn = false;
+                if (goOn && client.HasInput()) {
+                    goOn = client.ReadLine(done) && client.Send(tag + " OK Idle completed.\r\n");
+                    break;
+                }
+            }
+        } else if (upper == "LOGOUT") {
+            client.Send("* BYE Logging out\r\n" + ok);
+            return;
+        } else if (upper == "NOOP") {
+            goOn = client.Send(ok);
+        } else {
+            goOn = client.Send(tag + " BAD Not offered here.\r\n");
         }
         if (!goOn)
             return;

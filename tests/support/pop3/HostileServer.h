@@ -15,6 +15,16 @@
 //
 // Later connections are served normally, so a test can show that the client recovers. Stop()
 // (also run by the destructor) ends every connection at once.
+//
+// Made with TProtocol::Imap it serves the same mailbox over IMAP instead (CAPABILITY without
+// STARTTLS, LOGIN, EXAMINE, UID SEARCH, UID FETCH of the header fields, IDLE, which reports
+// messages added meanwhile, LOGOUT), every message unseen, with these attacks besides:
+//
+//   EndlessLiteral  the FETCH reply as literals of 1,000 bytes, one after another, never ending
+//   HugeLiteral     a FETCH reply announcing a literal of 2^63 bytes, then silence
+//   Flood           IDLE answered, then 200,000 "* n EXISTS" lines, then IDLE as usual
+//   Bye             IDLE answered, then "* BYE", and the connection closed
+//   Silence         no reply at all, the connection kept open
 
 #include "LoopbackListener.h"
 
@@ -27,8 +37,35 @@
 
 class HostileServer {
 public:
-    enum class TStep { Greeting, User, Pass, Stat, Uidl, Top, Quit };
-    enum class TAttack { None, EndlessLine, Drip, Close, Reset, EndlessReply, Reply };
+    enum class TProtocol { Pop3, Imap };
+    enum class TStep {
+        Greeting,
+        User,
+        Pass,
+        Stat,
+        Uidl,
+        Top,
+        Quit,
+        Login,
+        Examine,
+        Search,
+        Fetch,
+        Idle
+    };
+    enum class TAttack {
+        None,
+        EndlessLine,
+        Drip,
+        Close,
+        Reset,
+        EndlessReply,
+        Reply,
+        EndlessLiteral,
+        HugeLiteral,
+        Flood,
+        Bye,
+        Silence
+    };
 
     struct TMessage {
         std::string Headers; // the header lines, each ended by CR LF, without the empty line
@@ -39,7 +76,7 @@ public:
     static TMessage Message(const std::string& from, const std::string& subject,
                             const std::string& id);
 
-    HostileServer();
+    explicit HostileServer(TProtocol protocol = TProtocol::Pop3);
     ~HostileServer();
     HostileServer(const HostileServer&) = delete;
     HostileServer& operator=(const HostileServer&) = delete;
@@ -66,8 +103,10 @@ private:
 
     void Accept();
     void Serve(int fd, TPlan plan);
+    void ServeImap(TConnection& client, const TPlan& plan);
     void Record(const std::string& line);
 
+    TProtocol FProtocol;
     LoopbackListener FListener;
     std::thread FAcceptThread;
 
