@@ -67,14 +67,9 @@ public:
     void PageManagerGetNextPage(int current, int& target);
     void PageManagerGetPriorPage(int current, int& target);
 
-    // Enter handlers of the pages (forward: whether the move goes forward; not used).
-    void WelcomeEnter(bool forward);
-    void EnableEmailEnter(bool forward);
-    void AccountOptionsEnter(bool forward);
-    void NotificationEnter(bool forward);
-    void TimeEnter(bool forward);
-    void StartupEnter(bool forward);
-    void FinishEnter(bool forward);
+    // The enter handler of every page (forward: whether the move goes forward; not used): the
+    // page's spoken guide (WizardPageInfo().Guide) beside the page area.
+    void PageEnter(int page, bool forward);
     void FinishShow();
 
     // The buttons.
