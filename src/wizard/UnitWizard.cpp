@@ -3,6 +3,7 @@
 #include "platform/Display.h"
 #include "platform/RadioGroup.h"
 #include "settings/FormPlacement.h"
+#include "wizard/AccountPageController.h"
 #include "wizard/AccountRules.h"
 #include "wizard/WizardPages.h"
 
@@ -47,6 +48,8 @@ void TFormWizard::FormCreate() {
     else
         ImageLogo->hide();
     CopyOptionsIn();
+    // A new account (the wizard of a new profile) starts secure.
+    AccountPage->ProposeSecureConnection();
     // Opening on "Welcome" is not a move: no enter handler runs, the first showing speaks.
     PageManager->SetActivePage(WelcomePage);
     UpdateAccountState();
@@ -209,35 +212,6 @@ void TFormWizard::done(int result) {
     QDialog::done(result);
     if (failure)
         std::rethrow_exception(failure);
-}
-
-void TFormWizard::ComboBoxPOP3SecurityChange(int index) {
-    EditPOP3Port->setText(PortForSecurity(index, EditPOP3Port->text()));
-}
-
-bool TFormWizard::AccountAcceptable() const {
-    return !CheckBoxEnableEmailCheck->isChecked() ||
-           AccountFieldsComplete(EditPOP3Server->text(), EditPOP3Port->text(),
-                                 EditPOP3Account->text(), EditPOP3Password->text());
-}
-
-// After every change of an account field or of the checking box: the hints, Next on the
-// account page, and Finish once the last page has been shown.
-void TFormWizard::UpdateAccountState() {
-    const std::pair<QLabel*, QString> hints[] = {
-        {HintPOP3Server, AccountFieldHint(TAccountField::Server, EditPOP3Server->text())},
-        {HintPOP3Port, AccountFieldHint(TAccountField::Port, EditPOP3Port->text())},
-        {HintPOP3Account, AccountFieldHint(TAccountField::Account, EditPOP3Account->text())},
-        {HintPOP3Password, AccountFieldHint(TAccountField::Password, EditPOP3Password->text())}};
-    for (const auto& [label, text] : hints) {
-        label->setText(text);
-        label->setVisible(!text.isEmpty());
-    }
-    const bool acceptable = AccountAcceptable();
-    // Where the account page leads is always the next index; only the account decides.
-    if (PageManager->ActivePage() == AccountOptionsPage)
-        WizButtonNext->setEnabled(acceptable);
-    ButtonFinish->setEnabled(FinishShown && acceptable);
 }
 
 namespace {

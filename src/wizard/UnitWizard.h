@@ -49,6 +49,8 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QToolButton;
+class TAccountPageController;
+class TAccountTest;
 class TFormPlacement;
 
 namespace platform {
@@ -81,8 +83,8 @@ public:
     void ButtonStopTalkingClick();
     void ButtonSayTimeTestClick();
 
-    // "Security": the port follows the choice (PortForSecurity).
-    void ComboBoxPOP3SecurityChange(int index);
+    // "Test Account": tests the account as it stands, or stops the test under way.
+    void ButtonTestAccountClick();
 
     // Whether the wizard may be finished with its account as it stands: e-mail checking off,
     // or every account field will do.
@@ -106,17 +108,29 @@ public:
     // EnableEmail
     QCheckBox* CheckBoxEnableEmailCheck;
     // AccountOptions
+    QLineEdit* EditEmailAddress;
+    QPushButton* ButtonFindSettings;
+    QLabel* LabelSettingsSource;
+    QLabel* LabelProviderNote;
     QGroupBox* GroupBoxPOP3Account;
+    QComboBox* ComboBoxMailProtocol;
+    QLineEdit* EditIMAPFolder;
     QLineEdit* EditPOP3Server;
-    QLineEdit* EditPOP3Port;
     QComboBox* ComboBoxPOP3Security;
+    QLineEdit* EditPOP3Port;
+    QLabel* LabelUnencryptedPassword;
     QLineEdit* EditPOP3Account;
     QLineEdit* EditPOP3Password;
+    QPushButton* ButtonTestAccount;
+    QLabel* LabelTestAccount;
     // The hints beside the account fields; hidden while the field's text will do.
     QLabel* HintPOP3Server;
     QLabel* HintPOP3Port;
     QLabel* HintPOP3Account;
     QLabel* HintPOP3Password;
+    // What the account page does on its own: Find Settings, the port rule, secure by default.
+    TAccountPageController* AccountPage;
+    TAccountTest* AccountTest;
     platform::TRadioGroup* RadioGroupInternetConnection;
     // Notification
     QGroupBox* GroupBoxNotification;
@@ -154,6 +168,9 @@ private:
     void CopyOptionsIn();
     void CopyOptionsOut();
     void UpdateAccountState();
+    void AccountTestFinished(bool passed, const QString& text);
+    // The account page's lines may need more room than the window has: it grows.
+    void AccountLinesChanged();
 
     IWizardHost& Host;
     TFormPlacement* Placement = nullptr;

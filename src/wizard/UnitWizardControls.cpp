@@ -5,6 +5,7 @@
 #include "platform/PlatformTexts.h"
 #include "platform/RadioGroup.h"
 #include "wizard/AccountRules.h"
+#include "wizard/WizardControls.h"
 #include "wizard/WizardPages.h"
 
 #include <QCheckBox>
@@ -24,6 +25,8 @@
 
 #include <algorithm>
 
+using namespace wizard_controls;
+
 namespace {
 
 // The window's layout: a logo column at the left (the logo panel, "&Stop Talking" beneath it),
@@ -33,7 +36,6 @@ constexpr int MinClientWidth = 446;
 constexpr int MinClientHeight = 284;
 constexpr int MinStripHeight = 41;
 constexpr int HeaderHeight = 26;
-constexpr QSize ButtonSize{75, 25};
 constexpr QRect LogoPanelRect{0, 0, 129, 137};
 constexpr QSize StopTalkingSize{75, 57};
 constexpr int StopTalkingTop = LogoPanelRect.bottom() + 14;
@@ -42,13 +44,6 @@ constexpr int ContentLeft = 8;
 constexpr int ContentTop = HeaderHeight + 8;
 constexpr int ContentRight = 10;
 constexpr int ContentBottom = 4;
-
-template <typename T> T* Named(T* widget, const char* name, const char* hint = nullptr) {
-    widget->setObjectName(QLatin1String(name));
-    if (hint != nullptr)
-        widget->setToolTip(QString::fromUtf8(hint));
-    return widget;
-}
 
 QPushButton* StripButton(const char* caption, const char* name, QWidget* parent) {
     return Named(new QPushButton(QString::fromUtf8(caption), parent), name);
@@ -165,14 +160,20 @@ void TFormWizard::FitToContent() {
         std::max(MinClientHeight - MinStripHeight, StopTalkingTop + stopTalking.height() + 8);
     for (int i = 0; i < PageManager->PageCount(); ++i) {
         QWidget* page = PageManager->Page(i);
-        const QLayout* layout =
+        QLayout* layout =
             page->findChild<QWidget*>(QStringLiteral("Content") + page->objectName())->layout();
+        // A text changed, or a line shown, since the last time: the nested layouts' cached
+        // heights are stale, and invalidating the top one does not reach them.
+        for (QLayout* nested : layout->findChildren<QLayout*>())
+            nested->invalidate();
+        layout->invalidate();
         const int needed = layout->hasHeightForWidth() ? layout->totalHeightForWidth(contentWidth)
                                                        : layout->totalSizeHint().height();
         pageArea = std::max(pageArea, ContentTop + needed + ContentBottom);
     }
 
-    setFixedSize(width, pageArea + stripHeight);
+    if (size() != QSize(width, pageArea + stripHeight) || minimumSize() != maximumSize())
+        setFixedSize(width, pageArea + stripHeight);
     PageManager->setGeometry(pageLeft, 0, pageWidth, pageArea);
     for (int i = 0; i < PageManager->PageCount(); ++i) {
         QWidget* page = PageManager->Page(i);
@@ -255,89 +256,6 @@ void TFormWizard::BuildEnableEmailPage(QWidget* content) {
               "Check this to allow periodic e-mail account new message polling");
     content->layout()->addWidget(CheckBoxEnableEmailCheck);
     connect(CheckBoxEnableEmailCheck, &QCheckBox::toggled, this, [this] { UpdateAccountState(); });
-}
-
-void TFormWizard::BuildAccountOptionsPage(QWidget* content) {
-    GroupBoxPOP3Account =
-        Named(new QGroupBox(QStringLiteral("POP3 Account "), content), "GroupBoxPOP3Account");
-    auto* grid = new QGridLayout(GroupBoxPOP3Account);
-    grid->setContentsMargins(8, 2, 8, 4);
-    grid->setVerticalSpacing(2);
-    grid->setColumnStretch(1, 1);
-    EditPOP3Server = Named(new QLineEdit(GroupBoxPOP3Account), "EditPOP3Server",
-                           "The address of your e-mail server, for example pop.example.com");
-    EditPOP3Port = Named(new QLineEdit(GroupBoxPOP3Account), "EditPOP3Port");
-    // The port's hint is kept with the field but never shown.
-    EditPOP3Port->setStatusTip(QStringLiteral("POP3 e-mail port, usually set to 110"));
-    EditPOP3Port->setMaximumWidth(60);
-    ComboBoxPOP3Security = Named(new QComboBox(GroupBoxPOP3Account), "ComboBoxPOP3Security",
-                                 "Whether the connection to your e-mail server is encrypted");
-    ComboBoxPOP3Security->addItems(
-        {QStringLiteral("None"), QStringLiteral("SSL/TLS"), QStringLiteral("STARTTLS")});
-    EditPOP3Account = Named(new QLineEdit(GroupBoxPOP3Account), "EditPOP3Account",
-                            "The name used to access your e-mail account");
-    EditPOP3Password = Named(new QLineEdit(GroupBoxPOP3Account), "EditPOP3Password",
-                             "Password used to access your e-mail account");
-    EditPOP3Password->setEchoMode(QLineEdit::Password);
-    EditPOP3Password->setStyleSheet(QStringLiteral("lineedit-password-character: 42;")); // '*'
-
-    const auto hint = [this](const char* name) {
-        auto* label = Named(new QLabel(GroupBoxPOP3Account), name);
-        label->setTextFormat(Qt::PlainText);
-        QPalette palette = label->palette();
-        palette.setColor(QPalette::WindowText, QColor(170, 0, 0));
-        label->setPalette(palette);
-        QSizePolicy policy = label->sizePolicy();
-        policy.setRetainSizeWhenHidden(true);
-        label->setSizePolicy(policy);
-        return label;
-    };
-    HintPOP3Server = hint("HintPOP3Server");
-    HintPOP3Port = hint("HintPOP3Port");
-    HintPOP3Account = hint("HintPOP3Account");
-    HintPOP3Password = hint("HintPOP3Password");
-
-    auto* port = new QHBoxLayout;
-    port->addWidget(EditPOP3Port);
-    port->addWidget(HintPOP3Port);
-    port->addStretch(1);
-    auto* security = new QHBoxLayout;
-    security->addWidget(ComboBoxPOP3Security);
-    security->addStretch(1);
-    const auto label = [this](const char* caption) {
-        return new QLabel(QString::fromUtf8(caption), GroupBoxPOP3Account);
-    };
-    grid->addWidget(label("Server"), 0, 0);
-    grid->addWidget(EditPOP3Server, 0, 1);
-    grid->addWidget(HintPOP3Server, 0, 2);
-    grid->addWidget(label("Port"), 1, 0);
-    grid->addLayout(port, 1, 1, 1, 2);
-    grid->addWidget(label("Security"), 2, 0);
-    grid->addLayout(security, 2, 1, 1, 2);
-    grid->addWidget(label("Login name"), 3, 0);
-    grid->addWidget(EditPOP3Account, 3, 1);
-    grid->addWidget(HintPOP3Account, 3, 2);
-    grid->addWidget(label("Password"), 4, 0);
-    grid->addWidget(EditPOP3Password, 4, 1);
-    grid->addWidget(HintPOP3Password, 4, 2);
-    content->layout()->addWidget(GroupBoxPOP3Account);
-
-    for (QLineEdit* edit : {EditPOP3Server, EditPOP3Port, EditPOP3Account, EditPOP3Password}) {
-        edit->setValidator(new TAccountFieldValidator(edit));
-        connect(edit, &QLineEdit::textChanged, this, [this] { UpdateAccountState(); });
-    }
-    connect(ComboBoxPOP3Security, &QComboBox::currentIndexChanged, this,
-            &TFormWizard::ComboBoxPOP3SecurityChange);
-
-    RadioGroupInternetConnection =
-        Named(new platform::TRadioGroup(
-                  QStringLiteral("Connection"),
-                  {QStringLiteral("Dial-up Networking"), QStringLiteral("Local Area Network")}, 2,
-                  content),
-              "RadioGroupInternetConnection",
-              "If you connect via modem, select Dial-up networking.  Most cable modem users will "
-              "select Local Area Network");
-    content->layout()->addWidget(RadioGroupInternetConnection);
 }
 
 void TFormWizard::BuildNotificationPage(QWidget* content) {
