@@ -6,7 +6,11 @@
 // With e-mail checking chosen, the account page lets the user on only with an account that a
 // check can use (AccountRules.h): Next there, and Finish, stay off until server, login name
 // and password are filled and the port is empty or a number from 1 to 65535, and a short hint
-// stands beside each field that is wrong. The account fields take no CR, LF or NUL.
+// stands beside each field that is wrong. The account fields take no CR, LF or NUL. The page
+// finds the server from the e-mail address, lets the port follow server type and security,
+// proposes SSL/TLS for a new account and warns of "None" (AccountPageController.h, as the main
+// window's E-mail Server page does), and offers "Test Account" (AccountTest.h), which reports in
+// a line of the page; a wizard that closes stops a search or test under way.
 //
 // Construct it with the host (the main window), show it modally with exec() and delete it
 // afterwards. Creation copies the options in; the first showing enables the agent controls by
@@ -33,9 +37,10 @@
 // button, button row and header/side-widget layout follow its own style rather than this
 // window's layout with the logo column and the "&Stop Talking" button.
 //
-// The window takes 446 by 284 pixels, or more where its text needs it (the account page with
-// its "Security" row, a wider desktop font): nothing is clipped, elided or drawn over anything
-// else, at any scale factor.
+// The window takes 446 by 284 pixels, or more where its text needs it (the account page, a
+// wider desktop font): nothing is clipped, elided or drawn over anything else, at any scale
+// factor. The account page's lines keep their room; a provider's note or a long test result
+// makes the window taller while it is shown.
 #include "wizard/IWizardHost.h"
 #include "wizard/PageManager.h"
 

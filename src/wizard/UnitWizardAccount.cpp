@@ -270,6 +270,7 @@ void TFormWizard::ButtonTestAccountClick() {
     settings.Password = EditPOP3Password->text().toStdString();
     settings.Folder = EditIMAPFolder->text().toStdString();
     settings.EmailAddress = EditEmailAddress->text().trimmed().toStdString();
+    settings.TrustedCertificate = Host.TrustedCertificate().toStdString();
     LabelTestAccount->setText(TAccountTest::RunningText());
     ButtonTestAccount->setText(StopCaption());
     AccountTest->Start(settings);

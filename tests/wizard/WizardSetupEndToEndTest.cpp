@@ -3,7 +3,8 @@
 // the process's own, as root; see PrivateNetwork.h), Find Settings fills the page with the IMAP
 // server it names, Test Account logs in to a local Dovecot over TLS (a certificate for that name
 // from the test's own authority), and Finish hands the account to the main window. Elsewhere the
-// test is skipped with the reason.
+// test is skipped with the reason. A refusal by a known provider (Gmail's name pointed here) says
+// what the provider needs.
 #include "DnsServer.h"
 #include "DovecotServer.h"
 #include "FakeWizardHost.h"
@@ -30,46 +31,82 @@ namespace {
 
 bool PrivateNetwork = false;
 
-TEST(WizardSetupEndToEnd, AnAddressAndAPasswordMakeAWorkingAccount) {
-    if (!PrivateNetwork || !DnsServer::Available() || !DovecotServer::Available())
-        GTEST_SKIP() << "needs root, unshare, dnsmasq and Dovecot for a network of its own";
-    char folder[] = "/tmp/tvwXXXXXX";
-    ASSERT_NE(::mkdtemp(folder), nullptr);
-    TestCertificates certificates(folder);
-    const auto server = certificates.Issue("imap", {"DNS:imap.example.test"});
-    ::setenv("SSL_CERT_FILE", certificates.AuthorityFile().c_str(), 1);
-    DovecotServer::Options options;
-    options.Imap = true;
-    options.Tls = true;
-    options.TlsFiles = {server.Certificate, server.Key, {}};
-    DovecotServer dovecot({{"ada@example.test", "secret"}}, options);
-    dovecot.Deliver("ada@example.test", "From: Bob <bob@example.test>\nSubject: Hello\n\nHi.\n");
-    DnsServer dns({{"_imaps._tcp.example.test", "imap.example.test", dovecot.ImapSecurePort()}},
-                  {{"imap.example.test", "127.0.0.1"}});
+// Dovecot over TLS as imap.example.test, which example.test's SRV records name, and as
+// imap.gmail.com; both names are this machine.
+class WizardSetupEndToEnd : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        if (!PrivateNetwork || !DnsServer::Available() || !DovecotServer::Available())
+            return;
+        char folder[] = "/tmp/tvwXXXXXX";
+        Folder = ::mkdtemp(folder);
+        TestCertificates certificates(Folder);
+        const auto server =
+            certificates.Issue("imap", {"DNS:imap.example.test", "DNS:imap.gmail.com"});
+        ::setenv("SSL_CERT_FILE", certificates.AuthorityFile().c_str(), 1);
+        DovecotServer::Options options;
+        options.Imap = true;
+        options.Tls = true;
+        options.TlsFiles = {server.Certificate, server.Key, {}};
+        Dovecot = new DovecotServer({{"ada@example.test", "secret"}, {"ada@gmail.com", "secret"}},
+                                    options);
+        Dovecot->Deliver("ada@example.test",
+                         "From: Bob <bob@example.test>\nSubject: Hello\n\nHi.\n");
+        Dns = new DnsServer(
+            {{"_imaps._tcp.example.test", "imap.example.test", Dovecot->ImapSecurePort()}},
+            {{"imap.example.test", "127.0.0.1"}, {"imap.gmail.com", "127.0.0.1"}});
+    }
+    static void TearDownTestSuite() {
+        delete Dns;
+        delete Dovecot;
+        if (!Folder.empty())
+            std::filesystem::remove_all(Folder);
+    }
+    void SetUp() override {
+        if (Dns == nullptr)
+            GTEST_SKIP() << "needs root, unshare, dnsmasq and Dovecot for a network of its own";
+    }
 
-    TFakeWizardHost host; // a new profile
+    // A new profile's wizard on its account page, the address typed and its settings found.
+    void FindSettings(TFormWizard& wizard, const char* address) {
+        wizard.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&wizard));
+        for (int page = WelcomePage; page < AccountOptionsPage; ++page)
+            QTest::mouseClick(wizard.WizButtonNext, Qt::LeftButton);
+        ASSERT_EQ(wizard.PageManager->ActivePage(), AccountOptionsPage);
+        QSignalSpy filled(wizard.AccountPage, &TAccountPageController::Filled);
+        QTest::keyClicks(wizard.EditEmailAddress, address);
+        QTest::mouseClick(wizard.ButtonFindSettings, Qt::LeftButton);
+        ASSERT_TRUE(filled.wait(60000));
+    }
+
+    static QString TestAccount(TFormWizard& wizard) {
+        QSignalSpy tested(wizard.AccountTest, &TAccountTest::Finished);
+        QTest::mouseClick(wizard.ButtonTestAccount, Qt::LeftButton);
+        return tested.wait(60000) ? wizard.LabelTestAccount->text() : "no result";
+    }
+
+    static inline std::string Folder;
+    static inline DovecotServer* Dovecot = nullptr;
+    static inline DnsServer* Dns = nullptr;
+};
+
+TFakeWizardHost& NewProfile(TFakeWizardHost& host) {
     host.Options["EditPOP3Server"] = QString();
     host.Options["EditPOP3Account"] = QString();
     host.Options["EditPOP3Password"] = QString();
-    TFormWizard wizard(host);
-    wizard.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&wizard));
-    for (int page = WelcomePage; page < AccountOptionsPage; ++page)
-        QTest::mouseClick(wizard.WizButtonNext, Qt::LeftButton);
-    ASSERT_EQ(wizard.PageManager->ActivePage(), AccountOptionsPage);
+    return host;
+}
 
-    QSignalSpy filled(wizard.AccountPage, &TAccountPageController::Filled);
-    QTest::keyClicks(wizard.EditEmailAddress, "ada@example.test");
-    QTest::mouseClick(wizard.ButtonFindSettings, Qt::LeftButton);
-    ASSERT_TRUE(filled.wait(60000));
+TEST_F(WizardSetupEndToEnd, AnAddressAndAPasswordMakeAWorkingAccount) {
+    TFakeWizardHost host;
+    TFormWizard wizard(NewProfile(host));
+    FindSettings(wizard, "ada@example.test");
     EXPECT_EQ(wizard.LabelSettingsSource->text(),
               "Settings for example.test found in its DNS records.");
     QTest::keyClicks(wizard.EditPOP3Password, "secret");
 
-    QSignalSpy tested(wizard.AccountTest, &TAccountTest::Finished);
-    QTest::mouseClick(wizard.ButtonTestAccount, Qt::LeftButton);
-    ASSERT_TRUE(tested.wait(60000));
-    EXPECT_EQ(wizard.LabelTestAccount->text(),
+    EXPECT_EQ(TestAccount(wizard),
               "The account works: Talvoro logged in and found 1 message in INBOX.");
 
     while (wizard.PageManager->ActivePage() != FinishPage)
@@ -84,8 +121,21 @@ TEST(WizardSetupEndToEnd, AnAddressAndAPasswordMakeAWorkingAccount) {
         values << host.Options.value(name).toString();
     EXPECT_EQ(values.join(' '),
               QString("1 imap.example.test %1 1 ada@example.test secret ada@example.test INBOX")
-                  .arg(dovecot.ImapSecurePort()));
-    std::filesystem::remove_all(folder);
+                  .arg(Dovecot->ImapSecurePort()));
+}
+
+TEST_F(WizardSetupEndToEnd, AProvidersRefusalSaysWhatToDo) {
+    TFakeWizardHost host;
+    TFormWizard wizard(NewProfile(host));
+    FindSettings(wizard, "ada@gmail.com");
+    EXPECT_TRUE(wizard.LabelProviderNote->text().startsWith(
+        "Gmail needs an app password here, not your usual password."));
+    wizard.EditPOP3Port->setText(QString::number(Dovecot->ImapSecurePort()));
+    QTest::keyClicks(wizard.EditPOP3Password, "my usual password");
+    EXPECT_EQ(TestAccount(wizard),
+              "Error: Please check your login/password (server: [AUTHENTICATIONFAILED] "
+              "Authentication failed.). Gmail refused the password: it needs an app password; "
+              "see https://myaccount.google.com/apppasswords");
 }
 
 } // namespace
