@@ -5,6 +5,7 @@
 #include "settings/FormPlacement.h"
 #include "wizard/AccountPageController.h"
 #include "wizard/AccountRules.h"
+#include "wizard/AccountTest.h"
 #include "wizard/WizardPages.h"
 
 #include <QCheckBox>
@@ -202,6 +203,9 @@ void TFormWizard::keyPressEvent(QKeyEvent* event) {
 }
 
 void TFormWizard::done(int result) {
+    // Nothing goes on looking or connecting for a window that is gone.
+    AccountPage->StopSearch();
+    AccountTest->Stop();
     std::exception_ptr failure;
     try {
         Placement->Save();
