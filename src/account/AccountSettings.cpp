@@ -133,6 +133,10 @@ QString SearchingText(const QString& domain) {
     return QStringLiteral("Looking for the settings of %1...").arg(QuotedDomain(domain));
 }
 
+QString StoppedSearchText(const QString& domain) {
+    return QStringLiteral("Stopped looking for the settings of %1.").arg(QuotedDomain(domain));
+}
+
 QString NotAnAddressText(const QString& address) {
     return QStringLiteral("\"%1\" is not an e-mail address: please type one such as "
                           "ada@example.org.")
@@ -158,6 +162,11 @@ QString PageNoteText(const TFoundSettings& found) {
     return {};
 }
 
+QString NoteLinkText(TProviderNote note) {
+    return note == TProviderNote::AppPassword ? QStringLiteral("Create an app password")
+                                              : QStringLiteral("More about this");
+}
+
 QString RefusalNoteText(const QString& providerName, TProviderNote note, const QString& url) {
     const QString see = url.isEmpty() ? QString() : QStringLiteral("; see ") + url;
     switch (note) {
@@ -175,6 +184,10 @@ QString RefusalNoteText(const QString& providerName, TProviderNote note, const Q
         break;
     }
     return {};
+}
+
+QString WithRefusalNote(const QString& error, const QString& note) {
+    return note.isEmpty() ? error : error + QStringLiteral(". ") + note;
 }
 
 QString UnencryptedPasswordText() {

@@ -71,13 +71,20 @@ bool ParseSecurityName(const QString& name, TWinshoeSecurity* security);
 QString SourceText(const TFoundSettings& found);
 // While the search runs: "Looking for the settings of example.org...".
 QString SearchingText(const QString& domain);
+// After the user stopped the search: "Stopped looking for the settings of example.org.".
+QString StoppedSearchText(const QString& domain);
 // For an address that is not one.
 QString NotAnAddressText(const QString& address);
 // The provider's note for the page, shown before any check (the link beside it is NoteUrl);
 // empty when there is none.
 QString PageNoteText(const TFoundSettings& found);
+// The words of the link to the provider's page (NoteUrl) beside the page's note.
+QString NoteLinkText(TProviderNote note);
 // The note that follows the login error when the provider refused the password; empty when
 // there is none.
 QString RefusalNoteText(const QString& providerName, TProviderNote note, const QString& url);
+// A login error followed by the provider's refusal note, when there is one: the error's text
+// first, as a check shows it, then the note.
+QString WithRefusalNote(const QString& error, const QString& note);
 // Shown when "None" is chosen for a server that is not on this machine.
 QString UnencryptedPasswordText();

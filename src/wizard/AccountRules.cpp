@@ -1,8 +1,8 @@
 #include "wizard/AccountRules.h"
 
-namespace {
+#include "account/AccountFill.h"
 
-enum TSecurity : int { SecurityNone = 0, SecuritySslTls = 1, SecurityStartTls = 2 };
+namespace {
 
 bool PortWillDo(const QString& port) {
     if (port.isEmpty())
@@ -18,6 +18,14 @@ bool PortWillDo(const QString& port) {
     return value >= 1 && value <= 65535;
 }
 
+QString RequiredHint() {
+    return QStringLiteral("Required");
+}
+
+QString PortHint() {
+    return QStringLiteral("1 to 65535");
+}
+
 bool IsLineBreakOrNul(QChar c) {
     return c == u'\r' || c == u'\n' || c == u'\0';
 }
@@ -28,13 +36,17 @@ QString AccountFieldHint(TAccountField field, const QString& text) {
     switch (field) {
     case TAccountField::Server:
     case TAccountField::Account:
-        return text.trimmed().isEmpty() ? QStringLiteral("Required") : QString();
+        return text.trimmed().isEmpty() ? RequiredHint() : QString();
     case TAccountField::Password:
-        return text.isEmpty() ? QStringLiteral("Required") : QString();
+        return text.isEmpty() ? RequiredHint() : QString();
     case TAccountField::Port:
-        return PortWillDo(text) ? QString() : QStringLiteral("1 to 65535");
+        return PortWillDo(text) ? QString() : PortHint();
     }
     return {};
+}
+
+QStringList AccountFieldHints() {
+    return {RequiredHint(), PortHint()};
 }
 
 bool AccountFieldsComplete(const QString& server, const QString& port, const QString& account,
@@ -46,11 +58,7 @@ bool AccountFieldsComplete(const QString& server, const QString& port, const QSt
 }
 
 QString PortForSecurity(int security, const QString& port) {
-    if (security == SecuritySslTls && port == QLatin1String("110"))
-        return QStringLiteral("995");
-    if ((security == SecurityNone || security == SecurityStartTls) && port == QLatin1String("995"))
-        return QStringLiteral("110");
-    return port;
+    return PortAfterChoice(port, TServerType::POP3, TWinshoeSecurity(security));
 }
 
 QValidator::State TAccountFieldValidator::validate(QString& input, int& pos) const {

@@ -3,6 +3,7 @@
 // an account that a check can use, the short hint shown beside a field that is wrong, the
 // characters no field may take, and how the port follows the connection security.
 #include <QString>
+#include <QStringList>
 #include <QValidator>
 
 enum class TAccountField { Server, Port, Account, Password };
@@ -12,13 +13,17 @@ enum class TAccountField { Server, Port, Account, Password };
 // port must be empty (the standard port) or a number from 1 to 65535 written in digits.
 QString AccountFieldHint(TAccountField field, const QString& text);
 
+// Every hint AccountFieldHint gives.
+QStringList AccountFieldHints();
+
 // Whether every field will do.
 bool AccountFieldsComplete(const QString& server, const QString& port, const QString& account,
                            const QString& password);
 
-// The port after the security has been changed to Security, an item index of
+// The port of a POP3 account after the security has been changed to Security, an item index of
 // "ComboBoxPOP3Security" (0 None, 1 SSL/TLS, 2 STARTTLS): SSL/TLS turns 110 into 995, None and
-// STARTTLS turn 995 into 110, any other port is kept as typed.
+// STARTTLS turn 995 into 110, any other port is kept as typed (PortAfterChoice,
+// account/AccountFill.h, for either server type).
 QString PortForSecurity(int security, const QString& port);
 
 // Keeps CR, LF and NUL out of a line edit however they come (typed or pasted): they are dropped

@@ -15,9 +15,9 @@ public:
     virtual ~IWizardHost() = default;
 
     // The current value of the main-window control Name, one of the names of WizardOptions():
-    // a bool for a check box, an int item index (-1 none) for a radio group and for the
-    // security list "ComboBoxPOP3Security", a QString for a text (the password in plain form,
-    // the character box's text).
+    // a bool for a check box, an int item index (-1 none) for a radio group and for the lists
+    // "ComboBoxPOP3Security" and "ComboBoxMailProtocol", a QString for a text (the password in
+    // plain form, the character box's text).
     virtual QVariant GetOption(const QString& name) = 0;
 
     // Sets the main-window control Name as a user's change would, so that the control's own
@@ -53,6 +53,10 @@ public:
 
     // Opens the help file's topic for a help context.
     virtual void OpenHelp(int context) = 0;
+
+    // The stored trusted-certificate setting ("server fingerprint", pop3/TrustedCertificate.h),
+    // so that Test Account accepts the certificate a check accepts; empty for none.
+    virtual QString TrustedCertificate() { return {}; }
 
     // The registry in which the wizard keeps its position (subkey "Wizard" of the settings
     // root key); must outlive the wizard.

@@ -1,85 +1,25 @@
 #include "wizard/UnitWizard.h"
 
 #include "platform/Display.h"
-#include "platform/PlatformTexts.h"
 #include "platform/RadioGroup.h"
 #include "settings/FormPlacement.h"
+#include "wizard/AccountPageController.h"
 #include "wizard/AccountRules.h"
+#include "wizard/AccountTest.h"
 #include "wizard/WizardPages.h"
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFormLayout>
-#include <QFrame>
-#include <QGridLayout>
-#include <QGroupBox>
-#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPainter>
-#include <QPainterPath>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QToolButton>
-#include <QVBoxLayout>
 
-#include <algorithm>
 #include <exception>
 #include <stdexcept>
 #include <utility>
-
-namespace {
-
-// The window's layout: a logo column at the left (the logo panel, "&Stop Talking" beneath it),
-// the page area to its right, and the strip with the buttons along the bottom. The sizes below
-// are the least the window takes; it grows where its text needs more (a larger desktop font).
-constexpr int MinClientWidth = 446;
-constexpr int MinClientHeight = 284;
-constexpr int MinStripHeight = 41;
-constexpr int HeaderHeight = 26;
-constexpr QSize ButtonSize{75, 25};
-constexpr QRect LogoPanelRect{0, 0, 129, 137};
-constexpr QSize StopTalkingSize{75, 57};
-constexpr int StopTalkingTop = LogoPanelRect.bottom() + 14;
-// A page's content within the page area: right of the logo, below the header.
-constexpr int ContentLeft = 8;
-constexpr int ContentTop = HeaderHeight + 8;
-constexpr int ContentRight = 10;
-constexpr int ContentBottom = 4;
-
-template <typename T> T* Named(T* widget, const char* name, const char* hint = nullptr) {
-    widget->setObjectName(QLatin1String(name));
-    if (hint != nullptr)
-        widget->setToolTip(QString::fromUtf8(hint));
-    return widget;
-}
-
-QPushButton* StripButton(const char* caption, const char* name, QWidget* parent) {
-    return Named(new QPushButton(QString::fromUtf8(caption), parent), name);
-}
-
-// The picture above "&Stop Talking": a speech balloon crossed by a red stop bar.
-QPixmap StopTalkingPicture() {
-    QPixmap picture(24, 24);
-    picture.fill(Qt::transparent);
-    QPainter painter(&picture);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QPainterPath balloon;
-    balloon.addRoundedRect(QRectF(1.5, 2.5, 21, 14), 4, 4);
-    balloon.moveTo(6, 16.5);
-    balloon.lineTo(5, 22);
-    balloon.lineTo(11, 16.5);
-    painter.setPen(QPen(QColor(64, 64, 64), 1));
-    painter.setBrush(QColor(255, 255, 225));
-    painter.drawPath(balloon.simplified());
-    painter.setPen(QPen(QColor(200, 0, 0), 3, Qt::SolidLine, Qt::RoundCap));
-    painter.drawLine(QPointF(7, 6), QPointF(17, 13));
-    painter.drawLine(QPointF(17, 6), QPointF(7, 13));
-    return picture;
-}
-
-} // namespace
 
 TFormWizard::TFormWizard(IWizardHost& host, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -100,327 +40,6 @@ TFormWizard::TFormWizard(IWizardHost& host, QWidget* parent)
 
 TFormWizard::~TFormWizard() = default;
 
-void TFormWizard::BuildControls() {
-    PageManager = Named(new TPageManager(this), "PageManager");
-    const TPageManager::TEnterEvent enter[WizardPageCount] = {
-        [this](bool f) { WelcomeEnter(f); },        [this](bool f) { EnableEmailEnter(f); },
-        [this](bool f) { AccountOptionsEnter(f); }, [this](bool f) { NotificationEnter(f); },
-        [this](bool f) { TimeEnter(f); },           [this](bool f) { StartupEnter(f); },
-        [this](bool f) { FinishEnter(f); }};
-    for (int i = 0; i < WizardPageCount; ++i) {
-        TPageManager::TShowEvent show;
-        if (i == FinishPage)
-            show = [this] { FinishShow(); };
-        PageManager->AddPage(WizardPageInfo(i).Name, BuildPage(i), enter[i], show);
-    }
-    PageManager->OnGetNextPage = [this](int current, int& target) {
-        PageManagerGetNextPage(current, target);
-    };
-    PageManager->OnGetPriorPage = [this](int current, int& target) {
-        PageManagerGetPriorPage(current, target);
-    };
-
-    PanelLogo = Named(new QFrame(this), "PanelLogo");
-    PanelLogo->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    PanelLogo->setGeometry(LogoPanelRect);
-    ImageLogo = Named(new QLabel(PanelLogo), "ImageLogo");
-    ImageLogo->setAlignment(Qt::AlignCenter);
-    ImageLogo->setGeometry(PanelLogo->contentsRect());
-
-    ButtonStopTalking = Named(new QToolButton(this), "ButtonStopTalking");
-    ButtonStopTalking->setText(QStringLiteral("&Stop Talking"));
-    ButtonStopTalking->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    ButtonStopTalking->setIcon(QIcon(StopTalkingPicture()));
-    ButtonStopTalking->setIconSize(QSize(24, 24));
-    ButtonStopTalking->setEnabled(false);
-
-    BevelButtons = Named(new QFrame(this), "BevelButtons");
-    BevelButtons->setFrameStyle(QFrame::HLine | QFrame::Sunken);
-
-    WizButtonBack = StripButton("< &Back", "WizButtonBack", this);
-    WizButtonNext = StripButton("&Next >", "WizButtonNext", this);
-    ButtonFinish = StripButton("&Finish", "ButtonFinish", this);
-    WizButtonCancel = StripButton("&Cancel", "WizButtonCancel", this);
-    WizButtonHelp = StripButton("&Help", "WizButtonHelp", this);
-    ButtonFinish->setDefault(true);
-    ButtonFinish->setEnabled(false);
-    PageManager->SetButtons(WizButtonBack, WizButtonNext);
-    setTabOrder(WizButtonBack, WizButtonNext);
-    setTabOrder(WizButtonNext, ButtonFinish);
-    setTabOrder(ButtonFinish, WizButtonCancel);
-    setTabOrder(WizButtonCancel, WizButtonHelp);
-
-    connect(WizButtonBack, &QPushButton::clicked, this, &TFormWizard::ButtonBackClick);
-    connect(WizButtonNext, &QPushButton::clicked, this, &TFormWizard::ButtonNextClick);
-    connect(ButtonFinish, &QPushButton::clicked, this, &TFormWizard::ButtonFinishClick);
-    connect(WizButtonCancel, &QPushButton::clicked, this, &TFormWizard::WizButtonCancelClick);
-    connect(WizButtonHelp, &QPushButton::clicked, this, &TFormWizard::WizButtonHelpClick);
-    connect(ButtonStopTalking, &QToolButton::clicked, this, &TFormWizard::ButtonStopTalkingClick);
-    connect(ButtonSayTimeTest, &QPushButton::clicked, this, &TFormWizard::ButtonSayTimeTestClick);
-}
-
-// Places everything for the window's size: the least size, or more where a page's text, a
-// header or a button needs it. Nothing is drawn over anything else; the logo column stands
-// beside the page area rather than over it.
-void TFormWizard::FitToContent() {
-    const QList<QPushButton*> strip = {WizButtonBack, WizButtonNext, ButtonFinish, WizButtonCancel,
-                                       WizButtonHelp};
-    QSize button = ButtonSize;
-    for (QPushButton* b : strip)
-        button = button.expandedTo(b->sizeHint());
-    // Back and Next side by side, then Finish, Cancel and Help, right-aligned.
-    const int gaps[] = {0, 8, 6, 6};
-    const int stripWidth = 5 * button.width() + gaps[0] + gaps[1] + gaps[2] + gaps[3];
-    const int stripHeight = std::max(MinStripHeight, button.height() + 16);
-    const QSize stopTalking = StopTalkingSize.expandedTo(ButtonStopTalking->sizeHint());
-    const int pageLeft = std::max(LogoPanelRect.width(), stopTalking.width() + 8);
-
-    int width = std::max(MinClientWidth, stripWidth + 2 * 8);
-    for (int i = 0; i < PageManager->PageCount(); ++i) {
-        QWidget* page = PageManager->Page(i);
-        const QLabel* header =
-            page->findChild<QLabel*>(QStringLiteral("Header") + page->objectName());
-        const QWidget* content =
-            page->findChild<QWidget*>(QStringLiteral("Content") + page->objectName());
-        width = std::max(width, pageLeft + header->sizeHint().width());
-        width = std::max(width, pageLeft + ContentLeft +
-                                    content->layout()->totalMinimumSize().width() + ContentRight);
-    }
-    const int pageWidth = width - pageLeft;
-    const int contentWidth = pageWidth - ContentLeft - ContentRight;
-    int pageArea =
-        std::max(MinClientHeight - MinStripHeight, StopTalkingTop + stopTalking.height() + 8);
-    for (int i = 0; i < PageManager->PageCount(); ++i) {
-        QWidget* page = PageManager->Page(i);
-        const QLayout* layout =
-            page->findChild<QWidget*>(QStringLiteral("Content") + page->objectName())->layout();
-        const int needed = layout->hasHeightForWidth() ? layout->totalHeightForWidth(contentWidth)
-                                                       : layout->totalSizeHint().height();
-        pageArea = std::max(pageArea, ContentTop + needed + ContentBottom);
-    }
-
-    setFixedSize(width, pageArea + stripHeight);
-    PageManager->setGeometry(pageLeft, 0, pageWidth, pageArea);
-    for (int i = 0; i < PageManager->PageCount(); ++i) {
-        QWidget* page = PageManager->Page(i);
-        page->findChild<QLabel*>(QStringLiteral("Header") + page->objectName())
-            ->setGeometry(0, 0, pageWidth, HeaderHeight);
-        page->findChild<QWidget*>(QStringLiteral("Content") + page->objectName())
-            ->setGeometry(ContentLeft, ContentTop, contentWidth,
-                          pageArea - ContentTop - ContentBottom);
-    }
-    ButtonStopTalking->setGeometry(
-        QRect(QPoint((pageLeft - stopTalking.width()) / 2, StopTalkingTop), stopTalking));
-    BevelButtons->setGeometry(0, pageArea, width, 2);
-    int right = width - 8;
-    for (int i = int(strip.size()) - 1; i >= 0; --i) {
-        strip[i]->setGeometry(
-            QRect(QPoint(right - button.width(), pageArea + (stripHeight - button.height()) / 2),
-                  button));
-        right -= button.width() + (i > 0 ? gaps[i - 1] : 0);
-    }
-}
-
-QWidget* TFormWizard::BuildPage(int index) {
-    const TWizardPageInfo& info = WizardPageInfo(index);
-    auto* page = new QWidget;
-
-    auto* header = new QLabel(info.Header, page);
-    header->setObjectName(QStringLiteral("Header") + info.Name);
-    header->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    header->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    header->setTextFormat(Qt::PlainText);
-    QFont serif(QStringLiteral("Times New Roman"));
-    serif.setStyleHint(QFont::Serif);
-    serif.setPixelSize(19);
-    header->setFont(serif);
-    QPalette palette = header->palette();
-    palette.setColor(QPalette::WindowText, QColor(128, 128, 128));
-    palette.setColor(QPalette::Window, palette.color(QPalette::Mid).lighter(125));
-    header->setPalette(palette);
-    header->setAutoFillBackground(true);
-
-    auto* content = new QWidget(page);
-    content->setObjectName(QStringLiteral("Content") + info.Name);
-    auto* layout = new QVBoxLayout(content);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(8);
-    auto* text = new QLabel(WizardPageText(index), content);
-    text->setObjectName(QStringLiteral("Label") + info.Name);
-    text->setTextFormat(Qt::PlainText);
-    text->setWordWrap(true);
-    text->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    layout->addWidget(text);
-
-    switch (index) {
-    case EnableEmailPage:
-        BuildEnableEmailPage(content);
-        break;
-    case AccountOptionsPage:
-        BuildAccountOptionsPage(content);
-        break;
-    case NotificationPage:
-        BuildNotificationPage(content);
-        break;
-    case TimePage:
-        BuildTimePage(content);
-        break;
-    case StartupPage:
-        BuildStartupPage(content);
-        break;
-    default:
-        break;
-    }
-    layout->addStretch(1);
-    return page;
-}
-
-void TFormWizard::BuildEnableEmailPage(QWidget* content) {
-    CheckBoxEnableEmailCheck =
-        Named(new QCheckBox(QStringLiteral("E-mail checking enabled"), content),
-              "CheckBoxEnableEmailCheck",
-              "Check this to allow periodic e-mail account new message polling");
-    content->layout()->addWidget(CheckBoxEnableEmailCheck);
-    connect(CheckBoxEnableEmailCheck, &QCheckBox::toggled, this, [this] { UpdateAccountState(); });
-}
-
-void TFormWizard::BuildAccountOptionsPage(QWidget* content) {
-    GroupBoxPOP3Account =
-        Named(new QGroupBox(QStringLiteral("POP3 Account "), content), "GroupBoxPOP3Account");
-    auto* grid = new QGridLayout(GroupBoxPOP3Account);
-    grid->setContentsMargins(8, 2, 8, 4);
-    grid->setVerticalSpacing(2);
-    grid->setColumnStretch(1, 1);
-    EditPOP3Server = Named(new QLineEdit(GroupBoxPOP3Account), "EditPOP3Server",
-                           "The address of your e-mail server, for example pop.example.com");
-    EditPOP3Port = Named(new QLineEdit(GroupBoxPOP3Account), "EditPOP3Port");
-    // The port's hint is kept with the field but never shown.
-    EditPOP3Port->setStatusTip(QStringLiteral("POP3 e-mail port, usually set to 110"));
-    EditPOP3Port->setMaximumWidth(60);
-    ComboBoxPOP3Security = Named(new QComboBox(GroupBoxPOP3Account), "ComboBoxPOP3Security",
-                                 "Whether the connection to your e-mail server is encrypted");
-    ComboBoxPOP3Security->addItems(
-        {QStringLiteral("None"), QStringLiteral("SSL/TLS"), QStringLiteral("STARTTLS")});
-    EditPOP3Account = Named(new QLineEdit(GroupBoxPOP3Account), "EditPOP3Account",
-                            "The name used to access your e-mail account");
-    EditPOP3Password = Named(new QLineEdit(GroupBoxPOP3Account), "EditPOP3Password",
-                             "Password used to access your e-mail account");
-    EditPOP3Password->setEchoMode(QLineEdit::Password);
-    EditPOP3Password->setStyleSheet(QStringLiteral("lineedit-password-character: 42;")); // '*'
-
-    const auto hint = [this](const char* name) {
-        auto* label = Named(new QLabel(GroupBoxPOP3Account), name);
-        label->setTextFormat(Qt::PlainText);
-        QPalette palette = label->palette();
-        palette.setColor(QPalette::WindowText, QColor(170, 0, 0));
-        label->setPalette(palette);
-        QSizePolicy policy = label->sizePolicy();
-        policy.setRetainSizeWhenHidden(true);
-        label->setSizePolicy(policy);
-        return label;
-    };
-    HintPOP3Server = hint("HintPOP3Server");
-    HintPOP3Port = hint("HintPOP3Port");
-    HintPOP3Account = hint("HintPOP3Account");
-    HintPOP3Password = hint("HintPOP3Password");
-
-    auto* port = new QHBoxLayout;
-    port->addWidget(EditPOP3Port);
-    port->addWidget(HintPOP3Port);
-    port->addStretch(1);
-    auto* security = new QHBoxLayout;
-    security->addWidget(ComboBoxPOP3Security);
-    security->addStretch(1);
-    const auto label = [this](const char* caption) {
-        return new QLabel(QString::fromUtf8(caption), GroupBoxPOP3Account);
-    };
-    grid->addWidget(label("Server"), 0, 0);
-    grid->addWidget(EditPOP3Server, 0, 1);
-    grid->addWidget(HintPOP3Server, 0, 2);
-    grid->addWidget(label("Port"), 1, 0);
-    grid->addLayout(port, 1, 1, 1, 2);
-    grid->addWidget(label("Security"), 2, 0);
-    grid->addLayout(security, 2, 1, 1, 2);
-    grid->addWidget(label("Login name"), 3, 0);
-    grid->addWidget(EditPOP3Account, 3, 1);
-    grid->addWidget(HintPOP3Account, 3, 2);
-    grid->addWidget(label("Password"), 4, 0);
-    grid->addWidget(EditPOP3Password, 4, 1);
-    grid->addWidget(HintPOP3Password, 4, 2);
-    content->layout()->addWidget(GroupBoxPOP3Account);
-
-    for (QLineEdit* edit : {EditPOP3Server, EditPOP3Port, EditPOP3Account, EditPOP3Password}) {
-        edit->setValidator(new TAccountFieldValidator(edit));
-        connect(edit, &QLineEdit::textChanged, this, [this] { UpdateAccountState(); });
-    }
-    connect(ComboBoxPOP3Security, &QComboBox::currentIndexChanged, this,
-            &TFormWizard::ComboBoxPOP3SecurityChange);
-
-    RadioGroupInternetConnection =
-        Named(new platform::TRadioGroup(
-                  QStringLiteral("Connection"),
-                  {QStringLiteral("Dial-up Networking"), QStringLiteral("Local Area Network")}, 2,
-                  content),
-              "RadioGroupInternetConnection",
-              "If you connect via modem, select Dial-up networking.  Most cable modem users will "
-              "select Local Area Network");
-    content->layout()->addWidget(RadioGroupInternetConnection);
-}
-
-void TFormWizard::BuildNotificationPage(QWidget* content) {
-    GroupBoxNotification =
-        Named(new QGroupBox(QStringLiteral("Notification"), content), "GroupBoxNotification");
-    auto* notification = new QVBoxLayout(GroupBoxNotification);
-    notification->setContentsMargins(8, 2, 8, 4);
-    notification->setSpacing(2);
-    CheckBoxEnableAgent =
-        Named(new QCheckBox(platform::PlatformText("Microsoft Agent"), GroupBoxNotification),
-              "CheckBoxEnableAgent");
-    CheckBoxSoundBeep =
-        Named(new QCheckBox(platform::PlatformText("Windows default sound"), GroupBoxNotification),
-              "CheckBoxSoundBeep");
-    notification->addWidget(CheckBoxEnableAgent);
-    notification->addWidget(CheckBoxSoundBeep);
-    content->layout()->addWidget(GroupBoxNotification);
-
-    GroupBoxAgentOptions =
-        Named(new QGroupBox(QStringLiteral("Agent Options"), content), "GroupBoxAgentOptions");
-    auto* options = new QFormLayout(GroupBoxAgentOptions);
-    options->setContentsMargins(8, 2, 8, 4);
-    EditYourName = Named(new QLineEdit(GroupBoxAgentOptions), "EditYourName",
-                         "Agent will speak the name given here. OK to leave blank");
-    options->addRow(QStringLiteral("Your Name"), EditYourName);
-    // Only carries the main window's character choice through to Finish.
-    FileComboBoxAgent = Named(new QComboBox(GroupBoxAgentOptions), "FileComboBoxAgent");
-    FileComboBoxAgent->setEditable(true);
-    FileComboBoxAgent->setEnabled(false);
-    FileComboBoxAgent->setVisible(false);
-    content->layout()->addWidget(GroupBoxAgentOptions);
-}
-
-void TFormWizard::BuildTimePage(QWidget* content) {
-    RadioGroupSayTimeInterval = Named(
-        new platform::TRadioGroup(QStringLiteral("Say Time"),
-                                  {QStringLiteral("Hourly"), QStringLiteral("Every 15 minutes"),
-                                   QStringLiteral("Every 30 minutes"), QStringLiteral("Never")},
-                                  2, content),
-        "RadioGroupSayTimeInterval");
-    content->layout()->addWidget(RadioGroupSayTimeInterval);
-    ButtonSayTimeTest =
-        Named(new QPushButton(QStringLiteral("Test"), content), "ButtonSayTimeTest");
-    ButtonSayTimeTest->setMinimumSize(ButtonSize);
-    ButtonSayTimeTest->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    ButtonSayTimeTest->setAutoDefault(false);
-    content->layout()->addWidget(ButtonSayTimeTest);
-}
-
-void TFormWizard::BuildStartupPage(QWidget* content) {
-    CheckBoxStartWithWindows = Named(
-        new QCheckBox(platform::PlatformText("Start Automatically at Windows Startup"), content),
-        "CheckBoxStartWithWindows");
-    content->layout()->addWidget(CheckBoxStartWithWindows);
-}
-
 void TFormWizard::FormCreate() {
     Placement = new TFormPlacement(this, Host.Registry(), QStringLiteral("Wizard"));
     // The wizard runs its own display test: at the first start it opens before the main
@@ -430,6 +49,8 @@ void TFormWizard::FormCreate() {
     else
         ImageLogo->hide();
     CopyOptionsIn();
+    // A new account (the wizard of a new profile) starts secure.
+    AccountPage->ProposeSecureConnection();
     // Opening on "Welcome" is not a move: no enter handler runs, the first showing speaks.
     PageManager->SetActivePage(WelcomePage);
     UpdateAccountState();
@@ -509,26 +130,10 @@ void TFormWizard::PageManagerGetPriorPage(int current, int& target) {
     }
 }
 
-void TFormWizard::WelcomeEnter(bool) {
-    SpeakGuide(WelcomePage, PageManager);
-}
-void TFormWizard::EnableEmailEnter(bool) {
-    SpeakGuide(EnableEmailPage, PageManager);
-}
-void TFormWizard::AccountOptionsEnter(bool) {
-    SpeakGuide(AccountOptionsPage, PageManager);
-}
-void TFormWizard::NotificationEnter(bool) {
-    SpeakGuide(NotificationPage, PageManager);
-}
-void TFormWizard::TimeEnter(bool) {
-    SpeakGuide(TimePage, PageManager);
-}
-void TFormWizard::StartupEnter(bool) {
-    SpeakGuide(StartupPage, PageManager);
-}
-void TFormWizard::FinishEnter(bool) {
-    SpeakGuide(FinishPage, PageManager);
+// Every page's enter handler is the same: the page's guide from the page table, beside the page
+// area.
+void TFormWizard::PageEnter(int page, bool) {
+    SpeakGuide(page, PageManager);
 }
 
 void TFormWizard::FinishShow() {
@@ -598,6 +203,9 @@ void TFormWizard::keyPressEvent(QKeyEvent* event) {
 }
 
 void TFormWizard::done(int result) {
+    // Nothing goes on looking or connecting for a window that is gone.
+    AccountPage->StopSearch();
+    AccountTest->Stop();
     std::exception_ptr failure;
     try {
         Placement->Save();
@@ -608,35 +216,6 @@ void TFormWizard::done(int result) {
     QDialog::done(result);
     if (failure)
         std::rethrow_exception(failure);
-}
-
-void TFormWizard::ComboBoxPOP3SecurityChange(int index) {
-    EditPOP3Port->setText(PortForSecurity(index, EditPOP3Port->text()));
-}
-
-bool TFormWizard::AccountAcceptable() const {
-    return !CheckBoxEnableEmailCheck->isChecked() ||
-           AccountFieldsComplete(EditPOP3Server->text(), EditPOP3Port->text(),
-                                 EditPOP3Account->text(), EditPOP3Password->text());
-}
-
-// After every change of an account field or of the checking box: the hints, Next on the
-// account page, and Finish once the last page has been shown.
-void TFormWizard::UpdateAccountState() {
-    const std::pair<QLabel*, QString> hints[] = {
-        {HintPOP3Server, AccountFieldHint(TAccountField::Server, EditPOP3Server->text())},
-        {HintPOP3Port, AccountFieldHint(TAccountField::Port, EditPOP3Port->text())},
-        {HintPOP3Account, AccountFieldHint(TAccountField::Account, EditPOP3Account->text())},
-        {HintPOP3Password, AccountFieldHint(TAccountField::Password, EditPOP3Password->text())}};
-    for (const auto& [label, text] : hints) {
-        label->setText(text);
-        label->setVisible(!text.isEmpty());
-    }
-    const bool acceptable = AccountAcceptable();
-    // Where the account page leads is always the next index; only the account decides.
-    if (PageManager->ActivePage() == AccountOptionsPage)
-        WizButtonNext->setEnabled(acceptable);
-    ButtonFinish->setEnabled(FinishShown && acceptable);
 }
 
 namespace {

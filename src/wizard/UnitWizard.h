@@ -6,7 +6,11 @@
 // With e-mail checking chosen, the account page lets the user on only with an account that a
 // check can use (AccountRules.h): Next there, and Finish, stay off until server, login name
 // and password are filled and the port is empty or a number from 1 to 65535, and a short hint
-// stands beside each field that is wrong. The account fields take no CR, LF or NUL.
+// stands beside each field that is wrong. The account fields take no CR, LF or NUL. The page
+// finds the server from the e-mail address, lets the port follow server type and security,
+// proposes SSL/TLS for a new account and warns of "None" (AccountPageController.h, as the main
+// window's E-mail Server page does), and offers "Test Account" (AccountTest.h), which reports in
+// a line of the page; a wizard that closes stops a search or test under way.
 //
 // Construct it with the host (the main window), show it modally with exec() and delete it
 // afterwards. Creation copies the options in; the first showing enables the agent controls by
@@ -33,9 +37,10 @@
 // button, button row and header/side-widget layout follow its own style rather than this
 // window's layout with the logo column and the "&Stop Talking" button.
 //
-// The window takes 446 by 284 pixels, or more where its text needs it (the account page with
-// its "Security" row, a wider desktop font): nothing is clipped, elided or drawn over anything
-// else, at any scale factor.
+// The window takes 446 by 284 pixels, or more where its text needs it (the account page, a
+// wider desktop font): nothing is clipped, elided or drawn over anything else, at any scale
+// factor. The account page's lines keep their room; a provider's note or a long test result
+// makes the window taller while it is shown.
 #include "wizard/IWizardHost.h"
 #include "wizard/PageManager.h"
 
@@ -49,6 +54,8 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QToolButton;
+class TAccountPageController;
+class TAccountTest;
 class TFormPlacement;
 
 namespace platform {
@@ -67,14 +74,9 @@ public:
     void PageManagerGetNextPage(int current, int& target);
     void PageManagerGetPriorPage(int current, int& target);
 
-    // Enter handlers of the pages (forward: whether the move goes forward; not used).
-    void WelcomeEnter(bool forward);
-    void EnableEmailEnter(bool forward);
-    void AccountOptionsEnter(bool forward);
-    void NotificationEnter(bool forward);
-    void TimeEnter(bool forward);
-    void StartupEnter(bool forward);
-    void FinishEnter(bool forward);
+    // The enter handler of every page (forward: whether the move goes forward; not used): the
+    // page's spoken guide (WizardPageInfo().Guide) beside the page area.
+    void PageEnter(int page, bool forward);
     void FinishShow();
 
     // The buttons.
@@ -86,8 +88,8 @@ public:
     void ButtonStopTalkingClick();
     void ButtonSayTimeTestClick();
 
-    // "Security": the port follows the choice (PortForSecurity).
-    void ComboBoxPOP3SecurityChange(int index);
+    // "Test Account": tests the account as it stands, or stops the test under way.
+    void ButtonTestAccountClick();
 
     // Whether the wizard may be finished with its account as it stands: e-mail checking off,
     // or every account field will do.
@@ -111,17 +113,29 @@ public:
     // EnableEmail
     QCheckBox* CheckBoxEnableEmailCheck;
     // AccountOptions
+    QLineEdit* EditEmailAddress;
+    QPushButton* ButtonFindSettings;
+    QLabel* LabelSettingsSource;
+    QLabel* LabelProviderNote;
     QGroupBox* GroupBoxPOP3Account;
+    QComboBox* ComboBoxMailProtocol;
+    QLineEdit* EditIMAPFolder;
     QLineEdit* EditPOP3Server;
-    QLineEdit* EditPOP3Port;
     QComboBox* ComboBoxPOP3Security;
+    QLineEdit* EditPOP3Port;
+    QLabel* LabelUnencryptedPassword;
     QLineEdit* EditPOP3Account;
     QLineEdit* EditPOP3Password;
+    QPushButton* ButtonTestAccount;
+    QLabel* LabelTestAccount;
     // The hints beside the account fields; hidden while the field's text will do.
     QLabel* HintPOP3Server;
     QLabel* HintPOP3Port;
     QLabel* HintPOP3Account;
     QLabel* HintPOP3Password;
+    // What the account page does on its own: Find Settings, the port rule, secure by default.
+    TAccountPageController* AccountPage;
+    TAccountTest* AccountTest;
     platform::TRadioGroup* RadioGroupInternetConnection;
     // Notification
     QGroupBox* GroupBoxNotification;
@@ -159,6 +173,9 @@ private:
     void CopyOptionsIn();
     void CopyOptionsOut();
     void UpdateAccountState();
+    void AccountTestFinished(bool passed, const QString& text);
+    // The account page's lines may need more room than the window has: it grows.
+    void AccountLinesChanged();
 
     IWizardHost& Host;
     TFormPlacement* Placement = nullptr;

@@ -148,6 +148,12 @@ const std::vector<TWizardOption>& WizardOptions() {
         {QStringLiteral("EditYourName"), K::Text, NotificationPage},
         {QStringLiteral("RadioGroupSayTimeInterval"), K::ItemIndex, TimePage},
         {QStringLiteral("CheckBoxStartWithWindows"), K::Checked, StartupPage},
+        // After the original options. The server type after the port: a port that the type
+        // does not change (a standard port already the type's, or one the user typed) arrives as
+        // it was copied.
+        {QStringLiteral("ComboBoxMailProtocol"), K::ItemIndex, AccountOptionsPage},
+        {QStringLiteral("EditIMAPFolder"), K::Text, AccountOptionsPage},
+        {QStringLiteral("EditEmailAddress"), K::Text, AccountOptionsPage},
     };
     return options;
 }

@@ -68,6 +68,8 @@ struct TWizardOption {
     int Page;
 };
 
-// The thirteen options in the order in which they are copied in and out: the twelve of the
-// original wizard, with the connection security ("ComboBoxPOP3Security") just before the port.
+// The sixteen options in the order in which they are copied in and out: the twelve of the
+// original wizard, with the connection security ("ComboBoxPOP3Security") just before the port,
+// then the server type ("ComboBoxMailProtocol"), the IMAP folder ("EditIMAPFolder") and the
+// e-mail address ("EditEmailAddress").
 const std::vector<TWizardOption>& WizardOptions();

@@ -8,6 +8,7 @@
 
 #include "Described.h"
 #include "QtGtest.h"
+#include "account/AccountFill.h"
 #include "account/AutoConfig.h"
 #include "account/ProviderTable.h"
 #include "account/ThisMachine.h"
@@ -202,4 +203,73 @@ TEST(AutoConfig, WhatAFileSays) {
               QStringList({"https://autoconfig.example.test/mail/"
                            "config-v1.1.xml?emailaddress=ada%2Bx%40example.test",
                            "https://example.test/.well-known/autoconfig/mail/config-v1.1.xml"}));
+}
+
+TEST(AccountFill, FindSettingsFillsOnlyWhatTheUserDidNotType) {
+    using T = TServerType;
+    using S = TWinshoeSecurity;
+    const TAccountFields filled{T::IMAP, "imap.example.test", "993", S::SSLTLS, "ada"};
+    const struct {
+        const char* Name;
+        TAccountFields Current;
+        bool FilledBefore;
+        const char* Expected; // server, port, login
+    } cases[] = {
+        {"a new account", {T::POP3, "", "110", S::None, ""}, false, "server port login"},
+        {"blanks are empty", {T::POP3, " ", "", S::None, " "}, false, "server port login"},
+        {"a typed server keeps its port", {T::POP3, "pop.x", "110", S::None, ""}, false, "login"},
+        {"a typed port", {T::POP3, "", "2110", S::None, "bob"}, false, "server"},
+        {"as last filled in", filled, true, "server port login"},
+        {"server retyped", {T::IMAP, "imap.other", "993", S::SSLTLS, "ada"}, true, "login"},
+        {"security chosen",
+         {T::IMAP, "imap.example.test", "993", S::STARTTLS, "ada"},
+         true,
+         "login"},
+        {"type chosen", {T::POP3, "imap.example.test", "993", S::SSLTLS, "ada"}, true, "login"},
+        {"port typed",
+         {T::IMAP, "imap.example.test", "1993", S::SSLTLS, "ada"},
+         true,
+         "server login"},
+        {"login typed",
+         {T::IMAP, "imap.example.test", "993", S::SSLTLS, "bob"},
+         true,
+         "server port"},
+    };
+    for (const auto& c : cases) {
+        const TAccountFill fill = FillableFields(c.Current, c.FilledBefore ? &filled : nullptr);
+        QStringList which;
+        for (const auto& [yes, name] :
+             {std::pair{fill.Server, "server"}, std::pair{fill.Port, "port"},
+              std::pair{fill.Login, "login"}}) {
+            if (yes) {
+                which << name;
+            }
+        }
+        EXPECT_EQ(which.join(' '), c.Expected) << c.Name;
+    }
+}
+
+TEST(AccountFill, PortFollowsTypeAndSecurityAndWarningsForPlainText) {
+    using T = TServerType;
+    using S = TWinshoeSecurity;
+    const std::tuple<const char*, T, S, const char*> ports[] = {
+        {"110", T::IMAP, S::None, "143"},     {"995", T::IMAP, S::SSLTLS, "993"},
+        {"993", T::POP3, S::STARTTLS, "110"}, {"143", T::IMAP, S::SSLTLS, "993"},
+        {"", T::IMAP, S::SSLTLS, ""},         {"1143", T::POP3, S::SSLTLS, "1143"},
+        {"0993", T::POP3, S::None, "0993"},
+    };
+    for (const auto& [before, type, security, after] : ports) {
+        EXPECT_EQ(PortAfterChoice(before, type, security), after) << before;
+    }
+    const std::tuple<const char*, S, bool> warnings[] = {
+        {"pop.example.com", S::None, true},
+        {"pop.example.com", S::STARTTLS, false},
+        {"localhost", S::None, false},
+        {"127.0.0.1", S::None, false},
+        {"  ", S::None, false},
+        {" 192.0.2.1 ", S::None, true},
+    };
+    for (const auto& [server, security, warn] : warnings) {
+        EXPECT_EQ(WarnUnencrypted(server, security), warn) << server;
+    }
 }

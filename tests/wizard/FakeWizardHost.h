@@ -40,6 +40,9 @@ public:
             {"EditYourName", QString("Master")},
             {"RadioGroupSayTimeInterval", 2},
             {"CheckBoxStartWithWindows", false},
+            {"ComboBoxMailProtocol", 0},
+            {"EditIMAPFolder", QString("INBOX")},
+            {"EditEmailAddress", QString()},
         };
     }
 

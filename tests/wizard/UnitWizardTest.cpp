@@ -186,12 +186,14 @@ TEST_F(WizardTest, CreationCopiesTheOptionsInInOrder) {
     // A port the user kept with SSL/TLS stays as it is: the port is copied after the security.
     Host.Options["ComboBoxPOP3Security"] = 1;
     Wizard = std::make_unique<TFormWizard>(Host);
-    EXPECT_EQ(Host.Log,
-              QStringList({"get CheckBoxEnableEmailCheck", "get RadioGroupInternetConnection",
-                           "get EditPOP3Server", "get ComboBoxPOP3Security", "get EditPOP3Port",
-                           "get EditPOP3Account", "get EditPOP3Password", "get CheckBoxEnableAgent",
-                           "get CheckBoxSoundBeep", "get FileComboBoxAgent", "get EditYourName",
-                           "get RadioGroupSayTimeInterval", "get CheckBoxStartWithWindows"}));
+    EXPECT_EQ(
+        Host.Log,
+        QStringList({"get CheckBoxEnableEmailCheck", "get RadioGroupInternetConnection",
+                     "get EditPOP3Server", "get ComboBoxPOP3Security", "get EditPOP3Port",
+                     "get EditPOP3Account", "get EditPOP3Password", "get CheckBoxEnableAgent",
+                     "get CheckBoxSoundBeep", "get FileComboBoxAgent", "get EditYourName",
+                     "get RadioGroupSayTimeInterval", "get CheckBoxStartWithWindows",
+                     "get ComboBoxMailProtocol", "get EditIMAPFolder", "get EditEmailAddress"}));
     TFormWizard& w = *Wizard;
     EXPECT_TRUE(w.CheckBoxEnableEmailCheck->isChecked());
     EXPECT_EQ(w.RadioGroupInternetConnection->ItemIndex(), -1);
@@ -448,15 +450,16 @@ TEST_F(WizardTest, FinishStopsTheCharacterAndCopiesTheOptionsOutInOrder) {
     Host.Log.clear();
     Click(Wizard->ButtonFinish);
 
-    EXPECT_EQ(
-        Host.Log,
-        QStringList({"stop hide=true", "set CheckBoxEnableEmailCheck=true",
-                     "set RadioGroupInternetConnection=1", "set EditPOP3Server=mail.example.org",
-                     "set ComboBoxPOP3Security=1", "set EditPOP3Port=995",
-                     "set EditPOP3Account=bob", "set EditPOP3Password=pa\\ss word",
-                     "set CheckBoxEnableAgent=false", "set CheckBoxSoundBeep=true",
-                     "set FileComboBoxAgent=Genie.acs", "set EditYourName=Bob",
-                     "set RadioGroupSayTimeInterval=3", "set CheckBoxStartWithWindows=true"}));
+    EXPECT_EQ(Host.Log,
+              QStringList({"stop hide=true", "set CheckBoxEnableEmailCheck=true",
+                           "set RadioGroupInternetConnection=1",
+                           "set EditPOP3Server=mail.example.org", "set ComboBoxPOP3Security=1",
+                           "set EditPOP3Port=995", "set EditPOP3Account=bob",
+                           "set EditPOP3Password=pa\\ss word", "set CheckBoxEnableAgent=false",
+                           "set CheckBoxSoundBeep=true", "set FileComboBoxAgent=Genie.acs",
+                           "set EditYourName=Bob", "set RadioGroupSayTimeInterval=3",
+                           "set CheckBoxStartWithWindows=true", "set ComboBoxMailProtocol=0",
+                           "set EditIMAPFolder=INBOX", "set EditEmailAddress="}));
     EXPECT_EQ(Wizard->result(), QDialog::Accepted);
     EXPECT_FALSE(Wizard->isVisible());
 }
@@ -476,7 +479,7 @@ TEST_F(WizardTest, EnterPressesFinishOnlyOnceItIsEnabled) {
     QTest::keyClick(Wizard->EditPOP3Server, Qt::Key_Return);
     EXPECT_FALSE(Wizard->isVisible());
     EXPECT_EQ(Wizard->result(), QDialog::Accepted);
-    EXPECT_EQ(Host.Lines("set").size(), 13);
+    EXPECT_EQ(Host.Lines("set").size(), 16);
 }
 
 TEST_F(WizardTest, CancelAndEscapeStopTheCharacterAndCopyNothing) {

@@ -1,12 +1,18 @@
-// The wizard and its help fit their text: every page, with and without the account hints, run
-// at scale factors 1 and 2 (QT_SCALE_FACTOR, see CMakeLists.txt).
+// The wizard and its help fit their text: every page, with and without the account hints, and
+// the account page with a provider's note, run at scale factors 1 and 2 (QT_SCALE_FACTOR, see
+// CMakeLists.txt).
 #include "FakeWizardHost.h"
 #include "LayoutCheck.h"
 #include "QtGtest.h"
 #include "platform/help/HelpViewer.h"
+#include "wizard/AccountPageController.h"
 #include "wizard/UnitWizard.h"
+#include "wizard/WizardPages.h"
 
+#include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -31,6 +37,22 @@ TEST(WizardLayout, EveryPageFitsItsText) {
                 << wizard.PageManager->PageName(page).toStdString() << (hints ? " with hints" : "");
         }
     }
+}
+
+TEST(WizardLayout, TheAccountPageMakesRoomForAProvidersNote) {
+    TFakeWizardHost host;
+    TFormWizard wizard(host);
+    wizard.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&wizard));
+    wizard.PageManager->SetActivePage(AccountOptionsPage);
+    const int height = wizard.height();
+    QSignalSpy filled(wizard.AccountPage, &TAccountPageController::Filled);
+    wizard.EditEmailAddress->setText("ada.lovelace.of.the.analytical.engine@outlook.com");
+    wizard.ButtonFindSettings->click();
+    ASSERT_TRUE(filled.wait(30000));
+    EXPECT_TRUE(wizard.LabelProviderNote->isVisible());
+    EXPECT_GT(wizard.height(), height);
+    EXPECT_EQ(LayoutProblems(&wizard), QStringList());
 }
 
 TEST(WizardLayout, HelpFitsItsText) {

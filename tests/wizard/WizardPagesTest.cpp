@@ -57,7 +57,8 @@ TEST(WizardPages, OptionsInTheOrderTheyAreCopied) {
                                   "EditPOP3Server", "ComboBoxPOP3Security", "EditPOP3Port",
                                   "EditPOP3Account", "EditPOP3Password", "CheckBoxEnableAgent",
                                   "CheckBoxSoundBeep", "FileComboBoxAgent", "EditYourName",
-                                  "RadioGroupSayTimeInterval", "CheckBoxStartWithWindows"}));
+                                  "RadioGroupSayTimeInterval", "CheckBoxStartWithWindows",
+                                  "ComboBoxMailProtocol", "EditIMAPFolder", "EditEmailAddress"}));
 }
 
 TEST(AccountFields, HintsBesideFieldsThatNoCheckCanUse) {

@@ -5,18 +5,25 @@
 //
 // writes wizard-1-welcome.png ... wizard-7-finish.png into DIR. The first picture is taken from
 // the screen (the character and its balloon are windows of their own); the others show the
-// wizard alone. The account page shows a password still missing, with its hint.
+// wizard alone. The account page is that of a new profile (wizard-3-account.png), then after
+// Find Settings for ada@example.test, whose SRV records a stand-in resolver answers
+// (wizard-3-account-found.png), and for a Gmail address with its note
+// (wizard-3-account-gmail.png).
 #include "FakeWizardHost.h"
+#include "account/SettingsFinder.h"
 #include "agent/AgentControl.h"
 #include "agent/CharacterWindow.h"
 #include "tray/ImageLists.h"
+#include "wizard/AccountPageController.h"
 #include "wizard/UnitWizard.h"
 #include "wizard/WizardPages.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <cstdio>
@@ -30,6 +37,31 @@ bool Save(const QPixmap& picture, const QString& file) {
     }
     std::printf("%s\n", qPrintable(file));
     return true;
+}
+
+// ada@example.test's domain offers IMAP over TLS; nothing else is known anywhere.
+TSettingsFinder* ExampleFinder() {
+    TSettingsSearch::TOptions options;
+    options.ServiceResolver = [](const std::string& name, std::vector<TServiceRecord>& found) {
+        if (name != "_imaps._tcp.example.test")
+            return WSANO_DATA;
+        found = {{0, 0, 993, "imap.example.test"}};
+        return 0;
+    };
+    options.HostResolver = [](const std::string&, std::vector<TResolvedAddress>&) {
+        return WSAHOST_NOT_FOUND;
+    };
+    return new TSettingsFinder(TProviderTable::Installed(), options);
+}
+
+bool FindSettings(TFormWizard& wizard, const char* address, const QString& file) {
+    QSignalSpy filled(wizard.AccountPage, &TAccountPageController::Filled);
+    wizard.EditEmailAddress->setText(QString::fromUtf8(address));
+    wizard.ButtonFindSettings->click();
+    if (!filled.wait(10000))
+        return false;
+    QTest::qWait(150);
+    return Save(wizard.grab(), file);
 }
 
 } // namespace
@@ -51,6 +83,9 @@ int main(int argc, char** argv) {
     host.Options["RadioGroupInternetConnection"] = 1;
     host.Options["RadioGroupSayTimeInterval"] = 0;
     host.Options["EditYourName"] = QStringLiteral("Ada");
+    // A new profile.
+    host.Options["EditPOP3Server"] = QString();
+    host.Options["EditPOP3Account"] = QString();
     host.Options["EditPOP3Password"] = QString();
     TAgentControl control(nullptr);
     control.Characters().Load(QStringLiteral("Genie.acs"), QStringLiteral("Genie.acs"));
@@ -59,6 +94,7 @@ int main(int argc, char** argv) {
     host.CharacterId = QStringLiteral("Genie.acs");
 
     TFormWizard wizard(host); // centred on the screen, as at the first start
+    wizard.AccountPage->SetFinder(ExampleFinder());
     wizard.show();
     if (!QTest::qWaitForWindowExposed(&wizard))
         return 1;
@@ -91,8 +127,14 @@ int main(int argc, char** argv) {
             out.filePath(QStringLiteral("wizard-%1-%2.png").arg(page + 1).arg(files[page]));
         if (!Save(wizard.grab(), file))
             return 1;
-        if (page == AccountOptionsPage) // so that Next leads on
-            wizard.EditPOP3Password->setText(QStringLiteral("secret"));
+        if (page != AccountOptionsPage)
+            continue;
+        if (!FindSettings(wizard, "ada@example.test",
+                          out.filePath(QStringLiteral("wizard-3-account-found.png"))) ||
+            !FindSettings(wizard, "ada@gmail.com",
+                          out.filePath(QStringLiteral("wizard-3-account-gmail.png"))))
+            return 1;
+        wizard.EditPOP3Password->setText(QStringLiteral("secret")); // so that Next leads on
     }
     return 0;
 }
