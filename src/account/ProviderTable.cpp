@@ -248,3 +248,8 @@ QString TProviderTable::RefusalNote(const QString& host, const QString& address)
     return provider == nullptr ? QString()
                                : RefusalNoteText(provider->Name, provider->Note, provider->NoteUrl);
 }
+
+QString AccountRefusalNote(const QString& server, const QString& address, const QString& login) {
+    return TProviderTable::Installed()->RefusalNote(server,
+                                                    address.trimmed().isEmpty() ? login : address);
+}

@@ -70,3 +70,7 @@ public:
 private:
     std::vector<TProvider> FProviders;
 };
+
+// The refusal note of an account in the installed table: by its e-mail address, or by the login
+// name when the address is empty (the login is often the address).
+QString AccountRefusalNote(const QString& server, const QString& address, const QString& login);

@@ -1,6 +1,7 @@
 #pragma once
 // How the mail-check worker reaches the main window: every operation runs on
 // the window thread (the worker hands its steps over and waits).
+#include "account/ProviderTable.h"
 #include "app/Labels.h"
 #include "app/UnitMain.h"
 #include "mail/CheckMsgHost.h"
@@ -26,6 +27,11 @@ public:
     }
     bool DebugMode() override { return Form.Debugging; }
     bool CheckAskedByUser() override { return Form.CheckAskedByUserFlag; }
+    std::string LoginRefusalNote() override {
+        return AccountRefusalNote(Form.EditPOP3Server->text(), Form.EditEmailAddress->text(),
+                                  Form.EditPOP3Account->text())
+            .toStdString();
+    }
     void EnableLastError(bool Enabled) override {
         Form.ActionList.ActionLastError->setEnabled(Enabled);
     }

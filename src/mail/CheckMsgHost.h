@@ -34,6 +34,10 @@ public:
     // Whether the user asked for this check (Check Now) rather than the minute tick; read once
     // when the worker is created. Only then is someone there to review a refused certificate.
     virtual bool CheckAskedByUser() { return true; }
+    // What the account's provider wants the user to know when it refuses the login (an app
+    // password, a sign-in); follows the login error. Empty mostly; read once when the worker is
+    // created.
+    virtual std::string LoginRefusalNote() { return {}; }
 
     // Commands (actions) the check enables and disables.
     virtual void EnableLastError(bool Enabled) = 0;

@@ -1,5 +1,7 @@
 #include "mail/CheckMsgThread.h"
 
+#include "account/AccountSettings.h"
+
 #include "mail/HeaderText.h"
 #include "mail/ImapMailboxSession.h"
 #include "mail/MailCheckControl.h"
@@ -60,6 +62,7 @@ TCheckMsgThread::TCheckMsgThread(std::unique_ptr<IMailboxSession> Session, TWins
     CheckInProgress = true;
     FDebugMode = FHost.DebugMode();
     FAskedByUser = FHost.CheckAskedByUser();
+    FLoginRefusalNote = FHost.LoginRefusalNote();
     start();
 }
 
@@ -200,7 +203,12 @@ void TCheckMsgThread::Execute() {
         CheckSteps();
     } catch (const EWinshoeResponseError& E) {
         Failed = true;
-        Info.StoreError(FSession->RefusalText(E));
+        std::string Text = FSession->RefusalText(E);
+        if (Text.starts_with(LoginErrorText))
+            Text = WithRefusalNote(QString::fromStdString(Text),
+                                   QString::fromStdString(FLoginRefusalNote))
+                       .toStdString();
+        Info.StoreError(Text);
         ReportErrorOnWindowThread();
         // The session is ended politely when the server still listens; a failure here changes
         // nothing more about this check.

@@ -94,6 +94,7 @@ private:
     ICheckMsgHost& FHost;
     bool FDebugMode = false;
     bool FAskedByUser = true;
+    std::string FLoginRefusalNote;
     std::atomic<bool> FTerminated{false};
 
     // What the check found, for CheckEnded; a sentence for the end of its status.

@@ -103,10 +103,9 @@ public:
 
 private:
     QString RefusalNote() const {
-        const std::string& address =
-            Settings.EmailAddress.empty() ? Settings.Login : Settings.EmailAddress;
-        return TProviderTable::Installed()->RefusalNote(QString::fromStdString(Settings.Server),
-                                                        QString::fromStdString(address));
+        return AccountRefusalNote(QString::fromStdString(Settings.Server),
+                                  QString::fromStdString(Settings.EmailAddress),
+                                  QString::fromStdString(Settings.Login));
     }
 };
 

@@ -42,6 +42,7 @@ public:
     std::function<void()> DuringAddMessage;
     std::function<void()> DuringMaxMessages;
     int WrongThreadCalls = 0;
+    std::string RefusalNote;
     TMessageTable Table;
     TRecentList Recent;
 
@@ -52,6 +53,7 @@ public:
         Here();
         return Debugging;
     }
+    std::string LoginRefusalNote() override { return RefusalNote; }
     void EnableLastError(bool On) override { Note("LastError " + OnOff(On)); }
     void EnableStop(bool On) override { Note("Stop " + OnOff(On)); }
     void EnableCheckNow(bool On) override { Note("CheckNow " + OnOff(On)); }
@@ -365,6 +367,16 @@ TEST_F(CheckMsgThreadTest, WrongPasswordReportsTheLoginErrorWithTheServersReply)
     EXPECT_EQ(SessionInfo().NumUnreadMessages, 2);
     EXPECT_EQ(SessionInfo().PrevNumMessages, 5);
     EXPECT_FALSE(POP3.Connected());
+}
+
+// A provider that wants an app password says so after the login error and the server's words.
+TEST_F(CheckMsgThreadTest, ALoginRefusalIsFollowedByTheProvidersNote) {
+    Account("first", "wrong");
+    Host.RefusalNote = "Gmail refused the password: it needs an app password";
+    RunCheck(POP3, Msg, Host);
+    EXPECT_EQ(SessionInfo().LastError(),
+              "Error: Please check your login/password (server: [AUTH] Authentication failed.). "
+              "Gmail refused the password: it needs an app password");
 }
 
 TEST_F(CheckMsgThreadTest, StopWhileHeadersAreReadKeepsItsTextAndCountsOnce) {
