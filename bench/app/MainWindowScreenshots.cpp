@@ -11,6 +11,9 @@
 
 #include <QCheckBox>
 #include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -60,5 +63,13 @@ int main(int argc, char** argv) {
     QTest::qWait(300);
     form.grab().save(folder + "/main-time-without-face" + suffix + ".png");
     form.CheckBoxClockFace->setChecked(true);
+    // The E-mail Server page after Find Settings for an address of a provider with a note.
+    form.PageControl->setCurrentWidget(form.TabSheetEmailServer);
+    form.EditEmailAddress->setText(QStringLiteral("ada@gmail.com"));
+    form.ButtonFindSettings->click();
+    if (!QTest::qWaitFor([&] { return !form.LabelProviderNote->isHidden(); }, 10000))
+        return 1;
+    QTest::qWait(300);
+    form.grab().save(folder + "/main-email-server-found" + suffix + ".png");
     return 0;
 }

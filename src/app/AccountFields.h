@@ -12,16 +12,6 @@ enum TMailProtocol { mpPop3 = 0, mpImap = 1 };
 // The security choices, as stored in "ComboBoxPOP3Security" (the item index).
 enum TPop3Security { psecNone = 0, psecSslTls = 1, psecStartTls = 2 };
 
-// The usual port of a server type with a security: POP3 110 (995 with SSL/TLS), IMAP 143 (993
-// with SSL/TLS).
-int UsualPort(int protocol, int security);
-
-// The port text after the user has chosen a server type or a security: a port that is a usual
-// one of the type before or after the choice becomes the usual port of the new choice (so
-// SSL/TLS turns POP3's 110 into 995, IMAP turns it into 143). Any other text the user typed
-// stays as it is, an empty field too.
-QString PortAfterAccountChoice(const QString& port, int oldProtocol, int protocol, int security);
-
 // The port a connection uses: the field's number (1 to 65535), else for POP3 110 whatever the
 // security (as it always was), for IMAP its usual port.
 uint16_t MailPort(const std::string& text, int protocol, int security);

@@ -1,6 +1,6 @@
 #include "app/UnitMain.h"
 
-#include "app/CheckHost.h"
+#include "wizard/AccountPageController.h"
 
 #include "agent/AgentControl.h"
 #include "app/Identity.h"
@@ -144,13 +144,18 @@ void TFormMain::FormCreate(const QStringList& arguments) {
     //    shown once, after the load, and the start-up goes on.
     {
         LoadingSettings = true;
+        AccountPage->HoldPortRule(true);
         struct TLoadEnd {
-            bool& Flag;
-            ~TLoadEnd() { Flag = false; }
-        } loadEnd{LoadingSettings};
+            TFormMain& Form;
+            ~TLoadEnd() {
+                Form.LoadingSettings = false;
+                Form.AccountPage->HoldPortRule(false);
+            }
+        } loadEnd{*this};
         ReadRegistryEntries();
     }
     ShowStartUpErrors();
+    AccountPage->ShowKnownProvider();
     // LastIMAPUID as loaded belongs to the account as loaded.
     ImapMemoryAccount = MailAccountKey();
     LoadKeyringPassword();

@@ -47,7 +47,9 @@ class QTimer;
 class QToolBar;
 class QToolButton;
 class OvcClock;
+class TAccountPageController;
 class TAccountSecret;
+class TCertificateTrust;
 class TAgentControl;
 class TAutoStart;
 class TCheckMsgThread;
@@ -60,8 +62,6 @@ class TMailPush;
 class TNewMailNotification;
 class TRegistry;
 class TTrayIcon;
-
-struct TTrustedCertificate;
 
 namespace platform {
 class TProgramWatch;
@@ -212,11 +212,6 @@ public:
     void ButtonBrowseEmailClientClick();
     void ButtonDefaultEmailClientClick();
 
-    // Connection security and server type: the user's choice moves a usual port to the usual
-    // port of the new choice (POP3 110 or 995 with SSL/TLS, IMAP 143 or 993); any other port
-    // stays as typed.
-    void ComboBoxPOP3SecurityChange();
-    void ComboBoxMailProtocolChange();
     bool ImapChosen() const;
     // The push connection follows the account, the server type, "CheckBoxIMAPPush" and the
     // checking switch: UpdateMailPush starts, restarts or stops it (and forgets LastIMAPUID
@@ -226,9 +221,8 @@ public:
     void UpdateMailPush();
     // The certificate the user chose to trust for the server: "<server> <SHA-256 in hex>", or
     // empty. Stored as "POP3TrustedCertificate"; shown read-only on the E-mail Server page.
-    const QString& TrustedCertificate() const { return TrustedCertificateText; }
+    const QString& TrustedCertificate() const;
     void SetTrustedCertificate(const QString& value);
-    void ButtonForgetCertificateClick();
     // "Keep the password in the desktop keyring": the user's switch, and a change of the
     // password, server or login name while it is on (the duties are AccountSecret.h's).
     void CheckBoxPasswordInKeyringClick(bool on);
@@ -292,6 +286,10 @@ public:
     QCheckBox* CheckBoxHideAgentAfterSpeak;
     // E-mail Server
     QLineEdit* EditEmailAddress;
+    QPushButton* ButtonFindSettings;
+    QLabel* LabelSettingsSource;
+    QLabel* LabelProviderNote;
+    QLabel* LabelUnencryptedWarning;
     QComboBox* ComboBoxMailProtocol;
     QLineEdit* EditPOP3Server;
     QLineEdit* EditPOP3Port;
@@ -365,7 +363,6 @@ private:
     void PrepareStoredPassword();
     void SettingsWritten();
     void LoadKeyringPassword();
-    void OfferToTrustCertificate(const TTrustedCertificate& refused);
     void WatchOptionChanges();
     void LayOutAllPages();
     void RunFirstStartWizard();
@@ -411,7 +408,7 @@ private:
     QString CharacterDirectory;
     QString CharacterFileName;
     QStringList RecentCharacters;
-    QString TrustedCertificateText;
+    TCertificateTrust* CertificateTrust = nullptr;
     // Whether the check that waits for the keyring's password was asked for by the user.
     bool KeyringCheckAskedByUser = false;
     TDebugLogFile LogFile;
@@ -437,13 +434,12 @@ private:
     QTimer* PushUpdateTimer = nullptr;
     QString ImapMemoryAccount;
     QString CheckAccountKey;
-    // The server type before the user's latest choice, for the port rule.
-    int PreviousMailProtocol = 0;
-    int LatestMailProtocol = 0;
+    // Find Settings, the port rule and the secure default of the E-mail Server page.
+    TAccountPageController* AccountPage = nullptr;
     TWinshoeMessage Msg;
     TMessageTable mtMessage;
     TRecentList MenuMRU;
-    std::unique_ptr<TCheckHost> CheckHost;
+    std::unique_ptr<ICheckMsgHost> CheckHost; // a TCheckHost, made at the first check
     TAccountSecret* Secret = nullptr;
     TNewMailNotification* Notification = nullptr;
     QPointer<TCheckMsgThread> Worker;

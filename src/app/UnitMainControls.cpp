@@ -412,6 +412,18 @@ QWidget* TFormMain::BuildEmailServerPage() {
         {QStringLiteral("None"), QStringLiteral("SSL/TLS"), QStringLiteral("STARTTLS")});
     auto* securityLabel = new QLabel(QStringLiteral("Security"), account);
     securityLabel->setBuddy(ComboBoxPOP3Security);
+    ButtonFindSettings = Named(new QPushButton(QStringLiteral("Find Settings"), account),
+                               "ButtonFindSettings", "Fill in the server from your e-mail address");
+    auto* addressRow = new QHBoxLayout;
+    addressRow->addWidget(EditEmailAddress, 1);
+    addressRow->addWidget(ButtonFindSettings);
+    // Where the settings came from, once looked for; the provider's note (with a link of ours
+    // to its page) when it has one; the warning for a password sent in clear. The controller
+    // gives each its text format.
+    LabelSettingsSource = Named(new QLabel(account), "LabelSettingsSource");
+    LabelSettingsSource->setVisible(false);
+    LabelProviderNote = Named(new QLabel(account), "LabelProviderNote");
+    LabelUnencryptedWarning = Named(new QLabel(account), "LabelUnencryptedWarning");
     auto* portRow = new QHBoxLayout;
     portRow->addWidget(EditPOP3Port, 1);
     portRow->addWidget(securityLabel);
@@ -424,10 +436,18 @@ QWidget* TFormMain::BuildEmailServerPage() {
     typeRow->addWidget(ComboBoxMailProtocol);
     typeRow->addWidget(LabelIMAPFolder);
     typeRow->addWidget(EditIMAPFolder, 1);
-    form->addRow(QStringLiteral("E-mail address"), EditEmailAddress);
+    // The lines below a field take no room while hidden.
+    auto* addressField = new QVBoxLayout;
+    addressField->addLayout(addressRow);
+    addressField->addWidget(LabelSettingsSource);
+    addressField->addWidget(LabelProviderNote);
+    auto* portField = new QVBoxLayout;
+    portField->addLayout(portRow);
+    portField->addWidget(LabelUnencryptedWarning);
+    form->addRow(QStringLiteral("E-mail address"), addressField);
     form->addRow(QStringLiteral("Server type"), typeRow);
     form->addRow(QStringLiteral("Server"), EditPOP3Server);
-    form->addRow(QStringLiteral("Port"), portRow);
+    form->addRow(QStringLiteral("Port"), portField);
     form->addRow(QStringLiteral("Login name"), EditPOP3Account);
     form->addRow(QStringLiteral("Password"), EditPOP3Password);
     CheckBoxPasswordInKeyring =

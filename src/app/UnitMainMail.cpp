@@ -6,6 +6,7 @@
 
 #include "app/AccountFields.h"
 #include "app/AccountSecret.h"
+#include "app/CertificateTrust.h"
 #include "app/CheckHost.h"
 #include "app/MailPush.h"
 #include "app/NewMailNotification.h"
@@ -80,7 +81,7 @@ void TFormMain::RunMailCheck() {
     client.SetUserID(StoredBytes(*EditPOP3Account, EditPOP3Account->text()));
     client.SetPassword(Secret->PasswordBytes());
     client.SetSecurity(static_cast<TWinshoeSecurity>(security));
-    client.SetTrustedCertificate(TrustedCertificateText.toStdString());
+    client.SetTrustedCertificate(TrustedCertificate().toStdString());
     ForgetImapMemoryOfOtherAccount();
     CheckAccountKey = MailAccountKey();
     TimerConnection->start();
@@ -192,25 +193,11 @@ void TFormMain::MailCheckEnded(const TCheckOutcome& outcome) {
     SaveSettingsNow();
     // Once closing has begun (a signal, the end of the session) nobody is asked anything.
     const std::optional<TTrustedCertificate> refused = CheckClient->RefusedCertificate();
-    if (refused && CheckAskedByUserFlag && !Closing && !EndRequested)
-        OfferToTrustCertificate(*refused);
+    // Yes keeps the fingerprint and checks again at once.
+    if (refused && CheckAskedByUserFlag && !Closing && !EndRequested &&
+        CertificateTrust->Offer(*refused, QString::fromStdString(SessionInfo().LastError()))) {
+        SaveSettingsNow();
+        QTimer::singleShot(0, this, &TFormMain::ActionCheckNowExecute);
+    }
     Notification->CheckEnded(outcome, CheckBoxDesktopNotification->isChecked());
-}
-
-// The question waits for the user; No is its default, since Yes stops the certificate's checks
-// for this server. Yes keeps the fingerprint and checks again at once.
-void TFormMain::OfferToTrustCertificate(const TTrustedCertificate& refused) {
-    const QString server = QString::fromStdString(refused.Server);
-    const QString text =
-        QString::fromStdString(SessionInfo().LastError()) +
-        QStringLiteral("\n\nTrust this certificate for ") + server +
-        QStringLiteral(" from now on? Later checks will accept this certificate, and no other, "
-                       "for this server.");
-    if (platform::MessageDlg(text, platform::TMsgDlgType::Confirmation,
-                             platform::mbYes | platform::mbNo | platform::mbDefaultNo) !=
-        platform::TModalResult::Yes)
-        return;
-    SetTrustedCertificate(QString::fromStdString(FormatTrustedCertificate(refused)));
-    SaveSettingsNow();
-    QTimer::singleShot(0, this, &TFormMain::ActionCheckNowExecute);
 }

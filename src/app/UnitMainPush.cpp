@@ -21,19 +21,9 @@ bool TFormMain::ImapChosen() const {
     return ComboBoxMailProtocol->currentIndex() == mpImap;
 }
 
-// The user's choice of server type; the fields follow any change (MailProtocolShown).
-void TFormMain::ComboBoxMailProtocolChange() {
-    const int protocol = ComboBoxMailProtocol->currentIndex();
-    const QString port = PortAfterAccountChoice(EditPOP3Port->text(), PreviousMailProtocol,
-                                                protocol, ComboBoxPOP3Security->currentIndex());
-    PreviousMailProtocol = protocol;
-    if (port != EditPOP3Port->text())
-        EditPOP3Port->setText(port);
-}
-
-// The folder and push are IMAP's; the rest of the account serves either type.
+// The folder and push are IMAP's; the rest of the account serves either type. The port follows
+// the type through the page's controller.
 void TFormMain::MailProtocolShown() {
-    PreviousMailProtocol = std::exchange(LatestMailProtocol, ComboBoxMailProtocol->currentIndex());
     const bool imap = ImapChosen();
     for (QWidget* control :
          std::initializer_list<QWidget*>{LabelIMAPFolder, EditIMAPFolder, CheckBoxIMAPPush})
@@ -96,7 +86,7 @@ void TFormMain::UpdateMailPush() {
     const int security = ComboBoxPOP3Security->currentIndex();
     account.Port = MailPort(EditPOP3Port->text().toStdString(), mpImap, security);
     account.Security = static_cast<TWinshoeSecurity>(security);
-    account.TrustedCertificate = TrustedCertificateText.toStdString();
+    account.TrustedCertificate = TrustedCertificate().toStdString();
     account.Folder = EditIMAPFolder->text().isEmpty() ? std::string("INBOX")
                                                       : EditIMAPFolder->text().toStdString();
     Push->Configure(TMailWatch::Push, account);

@@ -5,6 +5,7 @@
 
 #include "app/AccountFields.h"
 #include "app/AccountSecret.h"
+#include "app/CertificateTrust.h"
 #include "mail/SessionInfoRecord.h"
 #include "platform/MessageBox.h"
 #include "platform/RadioGroup.h"
@@ -132,7 +133,7 @@ void TFormMain::SetString(const QString& name, const std::string& bytes) {
 
 std::string TFormMain::GetString(const QString& name) const {
     if (name == TrustedCertificateName)
-        return TrustedCertificateText.toStdString();
+        return TrustedCertificate().toStdString();
     // The worker keeps the newest message's ID as the server sent it.
     if (name == LastMessageIDName)
         return LastMessageID().Get();
@@ -253,31 +254,12 @@ void TFormMain::WatchOptionChanges() {
     }
 }
 
+const QString& TFormMain::TrustedCertificate() const {
+    return CertificateTrust->Value();
+}
+
 void TFormMain::SetTrustedCertificate(const QString& value) {
-    if (value != TrustedCertificateText) {
-        SaveSettingsSoon();
-        ScheduleMailPushUpdate();
-    }
-    TrustedCertificateText = value;
-    const qsizetype blank = value.indexOf(QLatin1Char(' '));
-    const QString server = blank < 0 ? value : value.left(blank);
-    const QString fingerprint = blank < 0 ? QString() : value.mid(blank + 1);
-    LabelTrustedCertificate->setText(QStringLiteral("Certificate trusted for ") + server);
-    LabelTrustedCertificate->setToolTip(QStringLiteral("SHA-256 fingerprint: ") + fingerprint);
-    LabelTrustedCertificate->setVisible(!value.isEmpty());
-    ButtonForgetCertificate->setVisible(!value.isEmpty());
-}
-
-void TFormMain::ButtonForgetCertificateClick() {
-    SetTrustedCertificate(QString());
-}
-
-void TFormMain::ComboBoxPOP3SecurityChange() {
-    const int protocol = ComboBoxMailProtocol->currentIndex();
-    const QString port = PortAfterAccountChoice(EditPOP3Port->text(), protocol, protocol,
-                                                ComboBoxPOP3Security->currentIndex());
-    if (port != EditPOP3Port->text())
-        EditPOP3Port->setText(port);
+    CertificateTrust->Set(value);
 }
 
 void TFormMain::CheckBoxStartWithWindowsClick() {

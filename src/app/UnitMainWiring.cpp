@@ -1,8 +1,10 @@
 // Which handler each control, action and menu entry runs.
 #include "app/Labels.h"
 #include "app/UnitMain.h"
+#include "wizard/AccountPageController.h"
 
 #include "app/AccountSecret.h"
+#include "app/CertificateTrust.h"
 #include "app/MailPush.h"
 #include "app/NewMailNotification.h"
 
@@ -90,15 +92,23 @@ void TFormMain::ConnectControls() {
             &TFormMain::ButtonBrowseEmailClientClick);
     connect(ButtonDefaultEmailClient, &QPushButton::clicked, this,
             &TFormMain::ButtonDefaultEmailClientClick);
-    // Only the user's choice moves the port; a loaded or copied value does not.
-    connect(ComboBoxPOP3Security, &QComboBox::activated, this,
-            &TFormMain::ComboBoxPOP3SecurityChange);
-    connect(ComboBoxMailProtocol, &QComboBox::activated, this,
-            &TFormMain::ComboBoxMailProtocolChange);
+    // Only the user's choice moves the port; a loaded or copied value does not (SetOption and
+    // the load hold the rule).
+    AccountPage = new TAccountPageController(
+        {EditEmailAddress, ButtonFindSettings, LabelSettingsSource, LabelProviderNote,
+         ComboBoxMailProtocol, EditPOP3Server, EditPOP3Port, ComboBoxPOP3Security,
+         LabelUnencryptedWarning, EditPOP3Account, nullptr},
+        this);
+    connect(AccountPage, &TAccountPageController::LinesChanged, this,
+            [this] { LabelSettingsSource->setVisible(!LabelSettingsSource->text().isEmpty()); });
     connect(ComboBoxMailProtocol, &QComboBox::currentIndexChanged, this,
             &TFormMain::MailProtocolShown);
-    connect(ButtonForgetCertificate, &QPushButton::clicked, this,
-            &TFormMain::ButtonForgetCertificateClick);
+    CertificateTrust =
+        new TCertificateTrust(LabelTrustedCertificate, ButtonForgetCertificate, this);
+    connect(CertificateTrust, &TCertificateTrust::Changed, this, [this] {
+        SaveSettingsSoon();
+        ScheduleMailPushUpdate();
+    });
     Secret = new TAccountSecret(
         {EditPOP3Server, EditPOP3Account, EditPOP3Password, CheckBoxPasswordInKeyring}, nullptr,
         this);

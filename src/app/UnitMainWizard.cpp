@@ -5,6 +5,7 @@
 
 #include "platform/RadioGroup.h"
 #include "tray/TrayIcon.h"
+#include "wizard/AccountPageController.h"
 #include "wizard/UnitWizard.h"
 
 #include <QAction>
@@ -12,6 +13,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMenu>
+#include <QScopeGuard>
 
 QVariant TFormMain::GetOption(const QString& name) {
     QWidget* control = OptionControl(name);
@@ -33,6 +35,9 @@ QVariant TFormMain::GetOption(const QString& name) {
 // user's change would; the character box's text switches no character.
 void TFormMain::SetOption(const QString& name, const QVariant& value) {
     QWidget* control = OptionControl(name);
+    // The wizard's port is copied as it stands, whatever order the choices arrive in.
+    AccountPage->HoldPortRule(true);
+    const auto release = qScopeGuard([this] { AccountPage->HoldPortRule(false); });
     if (control == CheckBoxEnableEmailCheck) {
         if (CheckBoxEnableEmailCheck->isChecked() != value.toBool())
             ActionList.ActionEmailCheckingEnabled->trigger();

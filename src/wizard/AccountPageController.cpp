@@ -1,5 +1,6 @@
 #include "wizard/AccountPageController.h"
 
+#include "account/ProviderTable.h"
 #include "account/SettingsFinder.h"
 
 #include <QComboBox>
@@ -159,17 +160,29 @@ void TAccountPageController::ShowSource(const QString& text) {
     emit LinesChanged();
 }
 
+void TAccountPageController::ShowKnownProvider() {
+    LastAddress = C.EmailAddress->text().trimmed();
+    C.ProviderNote->hide();
+    if (!LastAddress.isEmpty())
+        ShowNote(TProviderTable::Installed()->Find(LastAddress));
+    emit LinesChanged();
+}
+
+void TAccountPageController::ShowNote(const TFoundSettings& found) {
+    const QString note = PageNoteText(found);
+    if (note.isEmpty())
+        return;
+    QString html = note.toHtmlEscaped();
+    if (!found.NoteUrl.isEmpty())
+        html += QStringLiteral(" <a href=\"%1\">%2</a>")
+                    .arg(found.NoteUrl.toHtmlEscaped(), NoteLinkText(found.Note));
+    C.ProviderNote->setText(html);
+    C.ProviderNote->show();
+}
+
 void TAccountPageController::SearchFinished(const TFoundSettings& found) {
     ShowSearching(false);
-    const QString note = PageNoteText(found);
-    if (!note.isEmpty()) {
-        QString html = note.toHtmlEscaped();
-        if (!found.NoteUrl.isEmpty())
-            html += QStringLiteral(" <a href=\"%1\">%2</a>")
-                        .arg(found.NoteUrl.toHtmlEscaped(), NoteLinkText(found.Note));
-        C.ProviderNote->setText(html);
-        C.ProviderNote->show();
-    }
+    ShowNote(found);
     ShowSource(SourceText(found));
     if (!found.Found())
         return;
@@ -220,10 +233,18 @@ void TAccountPageController::SetSecurity(TWinshoeSecurity security) {
     C.Security->setCurrentIndex(int(security));
 }
 
+void TAccountPageController::HoldPortRule(bool hold) {
+    PortRuleHeld = hold;
+    ChoiceChanged();
+}
+
 void TAccountPageController::ChoiceChanged() {
     const TServerType type = TypeOf(C.ServerType);
     const TWinshoeSecurity security = SecurityOf(C.Security);
-    if (type != FollowedType || security != FollowedSecurity) {
+    if (PortRuleHeld) {
+        FollowedType = type;
+        FollowedSecurity = security;
+    } else if (type != FollowedType || security != FollowedSecurity) {
         FollowedType = type;
         FollowedSecurity = security;
         const QString port = PortAfterChoice(C.Port->text(), type, security);

@@ -58,6 +58,9 @@ public:
     // Looks with this finder from now on (tests: other resolvers); the controller owns it.
     void SetFinder(TSettingsFinder* finder);
 
+    // For an address loaded with the options: the provider's note when the list of known
+    // providers has one, without a search and without filling anything in.
+    void ShowKnownProvider();
     // Proposes SSL/TLS in place of "None" when the server is still empty.
     void ProposeSecureConnection();
     // The button: starts a search, or stops the one under way.
@@ -67,6 +70,11 @@ public:
 
     // The server fields as they stand.
     TAccountFields Fields() const;
+
+    // While held, the program sets the fields (loading stored options, copying the wizard's):
+    // the port keeps what it is given, and the choices it was set with are the ones it follows
+    // from then on.
+    void HoldPortRule(bool hold);
 
 signals:
     // After found settings were filled in.
@@ -78,6 +86,7 @@ private:
     void Find();
     void AddressEditingFinished();
     void SearchFinished(const TFoundSettings& found);
+    void ShowNote(const TFoundSettings& found);
     void ServerEdited(const QString& text);
     void ChoiceChanged();
     void UpdateLines();
@@ -95,4 +104,5 @@ private:
     TWinshoeSecurity FollowedSecurity;
     bool SecurityChosen = false;
     bool SecurityProposed = false;
+    bool PortRuleHeld = false;
 };

@@ -1,6 +1,7 @@
 // The main window on the offscreen platform: its properties, the status
 // routine and the debug log.
 #include "app/Application.h"
+#include "app/CertificateTrust.h"
 #include "app/Identity.h"
 #include "app/Labels.h"
 #include "app/UnitDebug.h"
@@ -9,6 +10,7 @@
 #include "platform/MessageBox.h"
 #include "platform/RadioGroup.h"
 #include "platform/TalvoroApplication.h"
+#include "pop3/TrustedCertificate.h"
 #include "speech/OvcClock.h"
 
 #include <QApplication>
@@ -277,6 +279,88 @@ TEST_F(MainWindowTest, ChoosingAServerTypeMovesOnlyTheUsualPort) {
     form.EditIMAPFolder->setText("Archive");
     form.UpdateMailPush();
     EXPECT_EQ(LastIMAPUID().Get(), "");
+}
+
+// Find Settings on the E-mail Server page fills what the user has not typed and shows the
+// provider's note; a server outside this machine without security is warned about.
+TEST_F(MainWindowTest, FindSettingsFillsTheServerFromTheAddress) {
+    struct {
+        const char* Address;
+        const char* TypedServer;
+        const char* Server;
+        const char* Port;
+        const char* Note;
+    } const cases[] = {
+        {"ada@gmail.com", "", "imap.gmail.com", "993",
+         "Gmail needs an app password here, not your usual password. "},
+        {"bo@outlook.com", "", "outlook.office365.com", "993",
+         "Outlook.com needs a sign-in that Talvoro does not offer yet"},
+        {"cy@gmail.com", "mail.example.org", "mail.example.org", "110", "Gmail needs"},
+    };
+    for (const auto& c : cases) {
+        TFormMain form({});
+        form.EditPOP3Server->setText(c.TypedServer);
+        form.EditEmailAddress->setText(c.Address);
+        QTest::mouseClick(form.ButtonFindSettings, Qt::LeftButton);
+        QTRY_VERIFY(form.ButtonFindSettings->text() == "Find Settings");
+        EXPECT_EQ(form.EditPOP3Server->text(), c.Server) << c.Address;
+        EXPECT_EQ(form.EditPOP3Port->text(), c.Port) << c.Address;
+        EXPECT_TRUE(form.LabelProviderNote->text().startsWith(c.Note))
+            << form.LabelProviderNote->text().toStdString();
+        EXPECT_FALSE(form.LabelSettingsSource->isHidden());
+        if (*c.TypedServer == '\0') {
+            EXPECT_EQ(form.ComboBoxMailProtocol->currentText(), "IMAP");
+            EXPECT_EQ(form.ComboBoxPOP3Security->currentText(), "SSL/TLS");
+            EXPECT_EQ(form.EditPOP3Account->text(), c.Address);
+        }
+    }
+    TFormMain form({});
+    form.ComboBoxPOP3Security->setCurrentIndex(0);
+    form.EditPOP3Server->setText("mail.example.org");
+    EXPECT_FALSE(form.LabelUnencryptedWarning->isHidden());
+    form.EditPOP3Server->setText("localhost");
+    EXPECT_TRUE(form.LabelUnencryptedWarning->isHidden());
+
+    // A stored address of such a provider shows the note from the start.
+    SeedProfile(Dir.path() + "/config", "\"EditEmailAddress\"=\"dee@icloud.com\"\r\n");
+    TFormMain loaded({});
+    EXPECT_TRUE(loaded.LabelProviderNote->text().startsWith("iCloud needs an app password"))
+        << loaded.LabelProviderNote->text().toStdString();
+}
+
+// The trusted certificate's line shows server and fingerprint, Forget clears it, and only Yes
+// to the question trusts a refused certificate.
+TEST_F(MainWindowTest, CertificateTrustShowsAsksAndForgets) {
+    QLabel line;
+    QPushButton forget;
+    TCertificateTrust trust(&line, &forget, nullptr);
+    int changes = 0;
+    QObject::connect(&trust, &TCertificateTrust::Changed, [&] { ++changes; });
+    EXPECT_TRUE(line.isHidden());
+    trust.Set("pop.example.org 0a1b");
+    EXPECT_EQ(line.text(), "Certificate trusted for pop.example.org");
+    EXPECT_EQ(line.toolTip(), "SHA-256 fingerprint: 0a1b");
+    EXPECT_FALSE(forget.isHidden());
+    forget.click();
+    EXPECT_EQ(trust.Value(), "");
+    EXPECT_TRUE(forget.isHidden());
+    EXPECT_EQ(changes, 2);
+
+    const TTrustedCertificate refused{"imap.example.org", "ff00"};
+    for (const platform::TModalResult answer :
+         {platform::TModalResult::No, platform::TModalResult::Yes}) {
+        QString asked;
+        platform::SetMessageBoxHook(
+            [&](const QString&, const QString& text, platform::TMsgDlgType, unsigned) {
+                asked = text;
+                return answer;
+            });
+        EXPECT_EQ(trust.Offer(refused, "Error: untrusted"), answer == platform::TModalResult::Yes);
+        platform::SetMessageBoxHook({});
+        EXPECT_TRUE(asked.startsWith("Error: untrusted\n\nTrust this certificate for "
+                                     "imap.example.org from now on?"));
+    }
+    EXPECT_EQ(trust.Value().toStdString(), FormatTrustedCertificate(refused));
 }
 
 // A line break or NUL in an account field would end a protocol command early: neither typing
