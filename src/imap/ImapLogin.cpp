@@ -8,15 +8,7 @@
 #include "pop3/WinshoeExceptions.h"
 
 void TImapClient::Connect() {
-    // Before anything is sent: a line break in a stored value would become a command of its own.
-    if (!SafeCommandLine(UserID())) {
-        throw EWinshoeUnsafeCommand(
-            "The login name contains a line break or NUL character; nothing was sent.");
-    }
-    if (!SafeCommandLine(Password())) {
-        throw EWinshoeUnsafeCommand(
-            "The password contains a line break or NUL character; nothing was sent.");
-    }
+    RefuseUnsafeLogin();
     FCapabilities.clear();
     FTagNumber = 0;
     FExists = 0;

@@ -9,6 +9,7 @@
 #include <poll.h>
 
 #include "platform/ProgramModule.h"
+#include "pop3/PrintableText.h"
 #include "pop3/TlsEngine.h"
 #include "pop3/WinshoeExceptions.h"
 #include "pop3/WinshoeStream.h"
@@ -200,6 +201,17 @@ void TWinshoeClient::Connect() {
     } catch (...) {
         Disconnect();
         throw;
+    }
+}
+
+void TWinshoeClient::RefuseUnsafeLogin() const {
+    if (!SafeCommandLine(UserID())) {
+        throw EWinshoeUnsafeCommand(
+            "The login name contains a line break or NUL character; nothing was sent.");
+    }
+    if (!SafeCommandLine(Password())) {
+        throw EWinshoeUnsafeCommand(
+            "The password contains a line break or NUL character; nothing was sent.");
     }
 }
 

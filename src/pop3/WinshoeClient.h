@@ -97,6 +97,9 @@ protected:
     // the client's handshake, and a plain client waits for its greeting: without this a check
     // would only end at its time-out.
     void RefuseTLSServer();
+    // Before anything is sent: throws EWinshoeUnsafeCommand when the login name or the password
+    // holds a line break or NUL, which would end a command early and start another.
+    void RefuseUnsafeLogin() const;
 
 private:
     std::vector<TResolvedAddress> LookUpAddresses(const std::string& host);

@@ -31,15 +31,7 @@ TWinshoePOP3::TWinshoePOP3() {
 }
 
 void TWinshoePOP3::Connect() {
-    // Before anything is sent: a line break in a stored value would become a command of its own.
-    if (!SafeCommandLine(UserID())) {
-        throw EWinshoeUnsafeCommand(
-            "The login name contains a line break or NUL character; nothing was sent.");
-    }
-    if (!SafeCommandLine(Password())) {
-        throw EWinshoeUnsafeCommand(
-            "The password contains a line break or NUL character; nothing was sent.");
-    }
+    RefuseUnsafeLogin();
     TWinshoeMessageClient::Connect();
     try {
         if (Security() == TWinshoeSecurity::None) {

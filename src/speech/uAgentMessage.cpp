@@ -41,14 +41,23 @@ TAgentPlacement AgentPlacement(int width, int height, const std::optional<QRect>
     return placement;
 }
 
+std::optional<QRect> AnchorRect(const QWidget* anchor) {
+    if (anchor == nullptr)
+        return std::nullopt;
+    return QRect(anchor->mapToGlobal(QPoint(0, 0)), anchor->size());
+}
+
 void AgentSpeakAt(TAgentControl& control, const QString& characterId, const QString& text,
                   QWidget* anchor, bool hide) {
     TAgentCharacter& character = control.Characters().Item(characterId);
-    std::optional<QRect> anchorRect;
-    if (anchor != nullptr)
-        anchorRect = QRect(anchor->mapToGlobal(QPoint(0, 0)), anchor->size());
-    const TAgentPlacement placement = AgentPlacement(character.Width(), character.Height(),
-                                                     anchorRect, platform::VirtualDesktopRect());
+    AgentSpeakFrom(character,
+                   AgentPlacement(character.Width(), character.Height(), AnchorRect(anchor),
+                                  platform::VirtualDesktopRect()),
+                   text, hide);
+}
+
+void AgentSpeakFrom(TAgentCharacter& character, const TAgentPlacement& placement,
+                    const QString& text, bool hide) {
     character.MoveTo(qint16(placement.Position.x()), qint16(placement.Position.y()), 1);
     character.Show(false);
     if (placement.Gesture)

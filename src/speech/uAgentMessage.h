@@ -11,6 +11,7 @@
 #include <optional>
 
 class QWidget;
+class TAgentCharacter;
 class TAgentControl;
 
 // True when "*.acs" matches an entry that is not a directory, first in the
@@ -32,8 +33,15 @@ struct TAgentPlacement {
 TAgentPlacement AgentPlacement(int width, int height, const std::optional<QRect>& anchor,
                                const QRect& desktop);
 
+// The anchor's rectangle on the screen; none without an anchor.
+std::optional<QRect> AnchorRect(const QWidget* anchor);
+
 // MoveTo the placement (speed 1), Show (not fast), GestureAt the anchor's
 // centre (anchor only), Speak(text, ""), and Hide (not fast) when `hide`.
 // Throws EAgentError (from the component) and nothing else.
 void AgentSpeakAt(TAgentControl& control, const QString& characterId, const QString& text,
                   QWidget* anchor, bool hide);
+
+// The same requests from a placement the caller found.
+void AgentSpeakFrom(TAgentCharacter& character, const TAgentPlacement& placement,
+                    const QString& text, bool hide);

@@ -34,23 +34,14 @@ void AgentSpeakBesideWizard(TAgentControl& control, const QString& characterId, 
         return;
     }
     TAgentCharacter& character = control.Characters().Item(characterId);
-    std::optional<QRect> anchorRect;
-    if (anchor != nullptr)
-        anchorRect = QRect(anchor->mapToGlobal(QPoint(0, 0)), anchor->size());
     const QRect desktop = platform::VirtualDesktopRect();
     const QSize size(character.Width(), character.Height());
-    const TAgentPlacement usual = AgentPlacement(size.width(), size.height(), anchorRect, desktop);
+    TAgentPlacement placement =
+        AgentPlacement(size.width(), size.height(), AnchorRect(anchor), desktop);
     const QSize balloon = control.Options().Balloon ? character.BalloonLargestSize() : QSize();
     const QRect screen =
         wizard->screen() != nullptr ? wizard->screen()->availableGeometry() : desktop;
-    const QPoint place =
-        PlaceClearOfWindow(usual.Position, size, balloon, CoveredRect(wizard), screen, desktop);
-    // The same requests as AgentSpeakAt, from the place found here.
-    character.MoveTo(qint16(place.x()), qint16(place.y()), 1);
-    character.Show(false);
-    if (usual.Gesture)
-        character.GestureAt(qint16(usual.Gesture->x()), qint16(usual.Gesture->y()));
-    character.Speak(text, QString());
-    if (hide)
-        character.Hide(false);
+    placement.Position =
+        PlaceClearOfWindow(placement.Position, size, balloon, CoveredRect(wizard), screen, desktop);
+    AgentSpeakFrom(character, placement, text, hide);
 }
