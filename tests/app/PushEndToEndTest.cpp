@@ -8,6 +8,7 @@
 // swallow a connection's packets.
 #include "DovecotServer.h"
 #include "PrivateBus.h"
+#include "PrivateNetwork.h"
 #include "RealProgram.h"
 #include "TestCertificates.h"
 #include "settings/Scrambler.h"
@@ -243,15 +244,7 @@ TEST_F(PushEndToEndTest, AResumeConnectsAgainAtOnce) {
 
 int main(int argc, char** argv) {
     // Only while the process has a single thread.
-    if (::geteuid() == 0 && ::unshare(CLONE_NEWNET) == 0) {
-        const int control = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        ifreq request{};
-        std::snprintf(request.ifr_name, sizeof request.ifr_name, "lo");
-        PrivateNetwork =
-            ::ioctl(control, SIOCGIFFLAGS, &request) == 0 &&
-            (request.ifr_flags |= IFF_UP, ::ioctl(control, SIOCSIFFLAGS, &request)) == 0;
-        ::close(control);
-    }
+    PrivateNetwork = EnterPrivateLoopback();
     QCoreApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -25,6 +25,7 @@
 
 #include "DovecotServer.h"
 #include "FakeServer.h"
+#include "PrivateNetwork.h"
 #include "RecordingProxy.h"
 #include "TestCertificates.h"
 #include "imap/ImapIdler.h"
@@ -320,15 +321,7 @@ TEST_F(ImapIdler, SilentlyDeadConnectionIsNoticedByKeepAlive) {
 
 int main(int argc, char** argv) {
     // Only while the process has a single thread.
-    if (::geteuid() == 0 && ::unshare(CLONE_NEWNET) == 0) {
-        const int control = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        ifreq request{};
-        std::snprintf(request.ifr_name, sizeof request.ifr_name, "lo");
-        PrivateNetwork =
-            ::ioctl(control, SIOCGIFFLAGS, &request) == 0 &&
-            (request.ifr_flags |= IFF_UP, ::ioctl(control, SIOCSIFFLAGS, &request)) == 0;
-        ::close(control);
-    }
+    PrivateNetwork = EnterPrivateLoopback();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -23,6 +23,7 @@
 #include <gtest/gtest.h>
 
 #include "PrivateBus.h"
+#include "PrivateNetwork.h"
 #include "platform/network/NetworkWatcher.h"
 
 namespace {
@@ -129,15 +130,8 @@ TEST(NetworkWatcher, DefaultRouteAppears) {
 }
 
 int main(int argc, char** argv) {
-    if (::geteuid() == 0 && ::unshare(CLONE_NEWNET) == 0) {
-        const int control = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        ifreq request{};
-        std::snprintf(request.ifr_name, sizeof request.ifr_name, "lo");
-        PrivateNetwork =
-            ::ioctl(control, SIOCGIFFLAGS, &request) == 0 &&
-            (request.ifr_flags |= IFF_UP, ::ioctl(control, SIOCSIFFLAGS, &request)) == 0;
-        ::close(control);
-    }
+    // Only while the process has a single thread.
+    PrivateNetwork = EnterPrivateLoopback();
     QCoreApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

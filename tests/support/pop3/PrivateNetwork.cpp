@@ -27,20 +27,29 @@ bool BindOver(const std::string& content, const char* target) {
     return written && ::mount(path, target, nullptr, MS_BIND, nullptr) == 0;
 }
 
-} // namespace
-
-bool EnterPrivateNetwork(const std::string& resolvConf, const std::string& hosts) {
-    if (::geteuid() != 0 || ::unshare(CLONE_NEWNS | CLONE_NEWNET) != 0 ||
-        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
-        return false;
-    }
+bool BringUpLoopback() {
     const int control = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     ifreq request{};
     std::snprintf(request.ifr_name, sizeof request.ifr_name, "lo");
     const bool up = ::ioctl(control, SIOCGIFFLAGS, &request) == 0 &&
                     (request.ifr_flags |= IFF_UP, ::ioctl(control, SIOCSIFFLAGS, &request) == 0);
     ::close(control);
-    return up && BindOver(resolvConf, "/etc/resolv.conf") && BindOver(hosts, "/etc/hosts");
+    return up;
+}
+
+} // namespace
+
+bool EnterPrivateLoopback() {
+    return ::geteuid() == 0 && ::unshare(CLONE_NEWNET) == 0 && BringUpLoopback();
+}
+
+bool EnterPrivateNetwork(const std::string& resolvConf, const std::string& hosts) {
+    if (::geteuid() != 0 || ::unshare(CLONE_NEWNS | CLONE_NEWNET) != 0 ||
+        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
+        return false;
+    }
+    return BringUpLoopback() && BindOver(resolvConf, "/etc/resolv.conf") &&
+           BindOver(hosts, "/etc/hosts");
 }
 
 bool StartSilentDnsServer() {

@@ -11,6 +11,10 @@
 
 bool EnterPrivateNetwork(const std::string& resolvConf, const std::string& hosts);
 
+// Only the network namespace, with its loopback brought up: for tests that change routes or drop
+// packets without touching the machine's own network. The same conditions as above.
+bool EnterPrivateLoopback();
+
 // A DNS server at 127.0.0.1:53 that takes every query and never reads, let alone answers, it: a
 // bound socket that stays open for the rest of the run. False when the port cannot be had.
 bool StartSilentDnsServer();
