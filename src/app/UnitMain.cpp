@@ -1,7 +1,5 @@
 #include "app/UnitMain.h"
 
-#include "wizard/AccountPageController.h"
-
 #include "agent/AgentControl.h"
 #include "app/Identity.h"
 #include "app/Labels.h"
@@ -29,6 +27,7 @@
 #include "tray/ImageLists.h"
 #include "tray/MarginMenu.h"
 #include "tray/TrayIcon.h"
+#include "wizard/AccountPageController.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,7 +1,6 @@
 // Which handler each control, action and menu entry runs.
 #include "app/Labels.h"
 #include "app/UnitMain.h"
-#include "wizard/AccountPageController.h"
 
 #include "app/AccountSecret.h"
 #include "app/CertificateTrust.h"
@@ -13,6 +12,7 @@
 #include "speech/OvcClock.h"
 #include "tray/MarginMenu.h"
 #include "tray/TrayIcon.h"
+#include "wizard/AccountPageController.h"
 
 #include <QAction>
 #include <QCheckBox>
