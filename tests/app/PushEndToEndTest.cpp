@@ -79,7 +79,7 @@ protected:
         // clock stays the system's, which the push connection's waits measure against.
         // libfaketime cannot be preloaded into a sanitized program, which runs on the real
         // clock.
-        QProcessEnvironment env = Program.Environment("@2026-12-09 10:17:05");
+        QProcessEnvironment env = Program.Environment("10:17:05");
         env.insert("FAKETIME_DONT_FAKE_MONOTONIC", "1");
         if (TALVORO_SANITIZED) {
             env.remove("LD_PRELOAD");

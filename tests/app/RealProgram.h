@@ -1,13 +1,16 @@
 #pragma once
 // The real program, started as a user would start it (/M /D), in a profile of its own with its
-// clock shifted by libfaketime. The evidence it leaves is read back from its folder: the debug
-// log, the settings file and the character's request log. The user's desktop has no say: no
-// session bus, no desktop settings, no sound card.
+// clock shifted by libfaketime to a time of day (and speed) of the test's choosing, on today's
+// date: certificates made for a test are valid from a day before now, so a fixed date would
+// make them "not valid yet" once it lies a day behind. The evidence it leaves is read back from its
+// folder: the debug log, the settings file and the character's request log. The user's desktop has
+// no say: no session bus, no desktop settings, no sound card.
 //
 // The including target defines TALVORO_EXECUTABLE.
 #include "SeedProfile.h"
 #include "SettingsLine.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QProcess>
 #include <QString>
@@ -37,7 +40,8 @@ public:
     }
 
     // What Start passes; a caller may add to it before starting.
-    QProcessEnvironment Environment(const QString& fakeTime) const {
+    // TimeOfDay is libfaketime's start time without the date, e.g. "10:17:05 x10".
+    QProcessEnvironment Environment(const QString& timeOfDay) const {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("QT_QPA_PLATFORM", "offscreen");
         environment.insert("TALVORO_HEADLESS_DIALOGS", "1");
@@ -52,7 +56,9 @@ public:
         environment.insert("LC_ALL", "C");
         environment.insert("TZ", "UTC");
         environment.insert("LD_PRELOAD", FakeTimeLibrary);
-        environment.insert("FAKETIME", fakeTime);
+        environment.insert("FAKETIME",
+                           "@" + QDateTime::currentDateTimeUtc().date().toString(Qt::ISODate) +
+                               " " + timeOfDay);
         return environment;
     }
 
@@ -61,7 +67,7 @@ public:
         Process.start(TALVORO_EXECUTABLE, {"/M", "/D"});
         ASSERT_TRUE(Process.waitForStarted(5000));
     }
-    void Start(const QString& fakeTime) { Start(Environment(fakeTime)); }
+    void Start(const QString& timeOfDay) { Start(Environment(timeOfDay)); }
 
     // Ends the program as the desktop would, and expects a clean end.
     void Stop() {
