@@ -23,11 +23,6 @@
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <memory>
-#include <net/if.h>
-#include <sched.h>
-#include <sys/ioctl.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
 

@@ -15,12 +15,6 @@
 #include <mutex>
 #include <thread>
 
-#include <net/if.h>
-#include <sched.h>
-#include <sys/ioctl.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include "DovecotServer.h"
